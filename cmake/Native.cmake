@@ -1,0 +1,43 @@
+# Native build: portable code under the sanitizers, and the driver of the Windows sub-builds.
+include(CTest)
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+set(LULLCAST_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+add_compile_options(-Wall -Wextra -g -O1 ${LULLCAST_SANITIZE})
+add_link_options(${LULLCAST_SANITIZE})
+
+option(LULLCAST_WINDOWS "Cross-build for Windows and run the Wine tests" ON)
+if(LULLCAST_WINDOWS)
+    include(ExternalProject)
+    foreach(arch x86_64 i686)
+        ExternalProject_Add(windows-${arch}
+            SOURCE_DIR ${CMAKE_SOURCE_DIR}
+            BINARY_DIR ${CMAKE_BINARY_DIR}/windows-${arch}
+            CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-${arch}.cmake
+                       -DCMAKE_BUILD_TYPE=Release
+            BUILD_ALWAYS ON
+            INSTALL_COMMAND ""
+            USES_TERMINAL_BUILD ON)
+    endforeach()
+    set(LULLCAST_WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine-template)
+    add_test(NAME wine.template
+             COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/winetest.py template ${LULLCAST_WINE_TEMPLATE})
+    set_tests_properties(wine.template PROPERTIES FIXTURES_SETUP wine TIMEOUT 600)
+endif()
+
+# Registers a Python test module (NAME.py in the calling folder) once per Windows build.
+function(lullcast_wine_test name)
+    if(NOT LULLCAST_WINDOWS)
+        return()
+    endif()
+    foreach(arch x86_64 i686)
+        add_test(NAME e2e.${arch}.${name}
+                 COMMAND python3 -m unittest -v ${name}
+                 WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+        set_tests_properties(e2e.${arch}.${name} PROPERTIES
+            FIXTURES_REQUIRED wine
+            TIMEOUT 900
+            ENVIRONMENT "LULLCAST_BUILD=${CMAKE_BINARY_DIR}/windows-${arch};LULLCAST_ARCH=${arch};LULLCAST_WINE_TEMPLATE=${LULLCAST_WINE_TEMPLATE};PYTHONPATH=${CMAKE_SOURCE_DIR}/tools;PYTHONDONTWRITEBYTECODE=1")
+    endforeach()
+endfunction()

@@ -1,0 +1,194 @@
+"""Runs Windows programs under Wine the way the tests need them.
+
+A test gets a WineSession: a private Xvfb display, a private Wine prefix copied from one
+template per test run, and a virtual Windows desktop (taskbar and notification area
+included), so that every process of the test shares one desktop and sees the others'
+windows and hooks. Processes the session starts are ended by their own ids when it closes.
+
+Used as a library by the end-to-end tests, and from the command line:
+    python3 tools/winetest.py template DIR    make the template prefix (once per test run)
+"""
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+SCREEN = "1280x1024"
+
+
+def _base_env(prefix, display=None):
+    env = dict(os.environ)
+    env["WINEPREFIX"] = prefix
+    env["WINEDEBUG"] = "-all"
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe="
+    env.pop("WINEARCH", None)
+    if display is not None:
+        env["DISPLAY"] = display
+    else:
+        env.pop("DISPLAY", None)
+    return env
+
+
+def make_template(prefix):
+    """Boots a fresh prefix with fonts and a virtual desktop that every process uses."""
+    if os.path.exists(os.path.join(prefix, "ready")):
+        return
+    shutil.rmtree(prefix, ignore_errors=True)
+    os.makedirs(prefix)
+    env = _base_env(prefix)
+    subprocess.run(["wineboot", "-i"], env=env, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
+    os.makedirs(fonts, exist_ok=True)
+    for name in os.listdir("/usr/share/wine/fonts"):
+        if name.endswith(".ttf"):
+            shutil.copy(os.path.join("/usr/share/wine/fonts", name), fonts)
+    for key, name, value in [
+        (r"HKCU\Software\Wine\Explorer", "Desktop", "Default"),
+        (r"HKCU\Software\Wine\Explorer\Desktops", "Default", SCREEN),
+        (r"HKCU\Software\Wine\X11 Driver", "Managed", "N"),
+        (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "0"),
+    ]:
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"], env=env,
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    open(os.path.join(prefix, "ready"), "w").close()
+
+
+def copy_prefix(template, target):
+    """Copies the template: files Wine rewrites are copied, the rest hard-linked."""
+    subprocess.run(["cp", "-al", template, target], check=True)
+    for name in os.listdir(template):
+        if name.endswith(".reg"):
+            os.unlink(os.path.join(target, name))
+            shutil.copy2(os.path.join(template, name), os.path.join(target, name))
+    users = os.path.join(target, "drive_c", "users")
+    shutil.rmtree(users)
+    shutil.copytree(os.path.join(template, "drive_c", "users"), users, symlinks=True)
+
+
+class Xvfb:
+    def __init__(self):
+        read_end, write_end = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", SCREEN + "x24", "-nolisten", "tcp"],
+            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        number = b""
+        with os.fdopen(read_end, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise RuntimeError("Xvfb did not start")
+                number += chunk
+        self.display = ":" + number.decode().strip()
+
+    def close(self):
+        self.process.terminate()
+        try:
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+def template_dir():
+    return os.environ.get("LULLCAST_WINE_TEMPLATE") or os.path.join(tempfile.gettempdir(), "lullcast-wine-template")
+
+
+class WineSession:
+    """One test's private display, prefix and processes."""
+
+    def __init__(self, template=None, display=None):
+        template = template or template_dir()
+        make_template(template)
+        self.root = tempfile.mkdtemp(prefix="lullcast-test-")
+        self.prefix = os.path.join(self.root, "prefix")
+        copy_prefix(template, self.prefix)
+        self.xvfb = None if display else Xvfb()
+        self.display = display or self.xvfb.display
+        self.env = _base_env(self.prefix, self.display)
+        self.processes = []
+        subprocess.Popen(["wineserver", "-p"], env=self.env).wait()
+
+    # Windows paths of the prefix
+    def drive_c(self, *parts):
+        return os.path.join(self.prefix, "drive_c", *parts)
+
+    def install(self, files, folder="Lullcast"):
+        """Copies files into C:\\<folder> and returns that folder's Unix path."""
+        target = self.drive_c(folder)
+        os.makedirs(target, exist_ok=True)
+        for f in files:
+            shutil.copy(f, target)
+        return target
+
+    def spawn(self, program, *args, stdin=None, stdout=None, stderr=None):
+        process = subprocess.Popen(["wine", program, *args], env=self.env, cwd=os.path.dirname(program) or None,
+                                   stdin=stdin, stdout=stdout, stderr=stderr, start_new_session=True)
+        self.processes.append(process)
+        return process
+
+    def run(self, program, *args, timeout=60):
+        process = self.spawn(program, *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        out, err = process.communicate(timeout=timeout)
+        return process.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
+
+    def wine(self, *args, timeout=120):
+        """Runs a Wine built-in such as reg, returning (exit code, output)."""
+        process = subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout)
+        return process.returncode, process.stdout.decode("utf-8", "replace")
+
+    def screenshot(self, path):
+        subprocess.run(["/usr/bin/import", "-display", self.display, "-window", "root", path],
+                       check=True, timeout=60)
+
+    def stop_process(self, process, timeout=10):
+        if process.poll() is not None:
+            return process.returncode
+        try:
+            os.killpg(process.pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+        try:
+            return process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            return process.wait()
+
+    def close(self):
+        for process in reversed(self.processes):
+            self.stop_process(process)
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=60)
+        if self.xvfb:
+            self.xvfb.close()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+
+def wait_for(predicate, timeout=10.0, interval=0.05):
+    """Polls until predicate() gives a true value, which it returns; None after the timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            return None
+        time.sleep(interval)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) == 3 and sys.argv[1] == "template":
+        make_template(sys.argv[2])
+    else:
+        sys.exit(__doc__)
