@@ -96,15 +96,14 @@ char CString::GetAt(int index) const
 
 CString& CString::operator+=(const CString& text)
 {
-    CString keep(text); // appending a string to itself
-    Append(keep.GetString(), keep.GetLength());
+    Append(text.GetString(), text.GetLength());
     return *this;
 }
 
 CString& CString::operator+=(const char* text)
 {
     if (text)
-        *this += CString(text);
+        Append(text, static_cast<int>(std::strlen(text)));
     return *this;
 }
 
@@ -118,6 +117,11 @@ void CString::Append(const char* text, int length)
 {
     if (!text || length <= 0)
         return;
+    if (m_data && text >= m_data->text && text <= m_data->text + m_data->capacity) {
+        const CString copy(text, length); // the text lies in our own buffer, which may move
+        Append(copy.GetString(), length);
+        return;
+    }
     const int oldLength = GetLength();
     MakeUnique(oldLength + length);
     std::memcpy(m_data->text + oldLength, text, static_cast<size_t>(length));
@@ -341,9 +345,10 @@ void CString::MakeUnique(int capacity)
 
 void CString::Release()
 {
-    if (m_data && --m_data->refs == 0)
-        std::free(m_data);
+    Data* data = m_data;
     m_data = nullptr;
+    if (data && --data->refs == 0)
+        std::free(data);
 }
 
 CString::Data* CString::Allocate(int capacity)

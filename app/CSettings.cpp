@@ -1,0 +1,60 @@
+#include "app/CSettings.h"
+
+namespace {
+
+const char kSection[] = "Settings";
+
+CString FeedEntry(int number)
+{
+    CString name;
+    name.Format("Feed%d", number);
+    return name;
+}
+
+} // namespace
+
+void CSettings::Load(CProfileStore& profile)
+{
+    m_interval = static_cast<int>(profile.GetProfileInt(kSection, "Interval", 1));
+    m_notify = static_cast<int>(profile.GetProfileInt(kSection, "Notify", 1));
+    m_channels = static_cast<int>(profile.GetProfileInt(kSection, "Channels", 0xFFFF));
+    m_preferredChannel = static_cast<int>(profile.GetProfileInt(kSection, "PreferredChannel", 0));
+    LoadFeeds(profile);
+}
+
+void CSettings::LoadFeeds(CProfileStore& profile)
+{
+    m_myFeeds.RemoveAll();
+    for (int number = 1;; ++number) {
+        CString feed = profile.GetProfileString(kSection, FeedEntry(number), "");
+        if (feed.IsEmpty())
+            break;
+        m_myFeeds.Add(feed);
+    }
+}
+
+void CSettings::SaveAfterSettingsDialog(CProfileStore& profile, int oldFeedCount) const
+{
+    profile.WriteProfileInt(kSection, "Interval", m_interval);
+    profile.WriteProfileInt(kSection, "Notify", m_notify);
+    profile.WriteProfileInt(kSection, "Channels", m_channels);
+    SaveFeeds(profile, oldFeedCount);
+}
+
+// An empty address is not written: reading stops at the first empty value, so it would hide
+// every feed after it from the next start.
+void CSettings::SaveFeeds(CProfileStore& profile, int oldFeedCount) const
+{
+    int written = 0;
+    for (int i = 0; i < m_myFeeds.GetSize(); ++i) {
+        if (!m_myFeeds[i].IsEmpty())
+            profile.WriteProfileString(kSection, FeedEntry(++written), m_myFeeds[i]);
+    }
+    for (int number = written + 1; number <= oldFeedCount; ++number)
+        profile.WriteProfileString(kSection, FeedEntry(number), nullptr);
+}
+
+void CSettings::SavePreferredChannel(CProfileStore& profile) const
+{
+    profile.WriteProfileInt(kSection, "PreferredChannel", m_preferredChannel);
+}

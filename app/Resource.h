@@ -1,0 +1,23 @@
+// Resource and command identifiers shared by the resource script and the code.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_POPUP 102
+#define IDI_MAINFRAME 128
+#define IDR_TRAY_MENU 129
+#define IDB_MENU_ICON 3
+
+#define IDC_ITEM_VIEW 1000
+#define IDC_SPONSOR 1001
+#define IDC_LINK_BAR 1002
+#define IDC_STATUS_LINE 1003
+#define IDC_MENU_ICON 1013
+
+#define IDM_ABOUTBOX 0x0010
+
+#define ID_TRAY_EXIT 32772
+#define ID_TRAY_VIEW 32774
+#define ID_TRAY_SETTINGS 32776
+
+#define WM_TRAY_NOTIFY (WM_APP + 10)

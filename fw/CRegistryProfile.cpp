@@ -1,0 +1,103 @@
+#include "fw/CRegistryProfile.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+bool ReadDword(HKEY key, const char* entry, DWORD& value)
+{
+    DWORD type = 0;
+    DWORD data = 0;
+    DWORD size = sizeof(data);
+    LONG result = RegQueryValueExA(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size);
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(data))
+        return false;
+    value = data;
+    return true;
+}
+
+// The value may change between asking for its size and reading it: then ask again.
+bool ReadString(HKEY key, const char* entry, CString& value)
+{
+    for (;;) {
+        DWORD type = 0;
+        DWORD size = 0;
+        if (RegQueryValueExA(key, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
+            return false;
+        if (size >= INT_MAX)
+            return false;
+        CString text;
+        // The buffer holds one byte more than the data, so a value stored without a terminator still ends.
+        char* buffer = text.GetBufferSetLength(static_cast<int>(size));
+        LONG result = RegQueryValueExA(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS || type != REG_SZ)
+            return false;
+        text.ReleaseBuffer();
+        value = text;
+        return true;
+    }
+}
+
+} // namespace
+
+CRegistryProfile::CRegistryProfile(const char* rootKeyPath) : m_rootKeyPath(rootKeyPath) {}
+
+HKEY CRegistryProfile::OpenSection(const char* section) const
+{
+    CString path = m_rootKeyPath + "\\" + section;
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+unsigned CRegistryProfile::GetProfileInt(const char* section, const char* entry, int defaultValue)
+{
+    DWORD value = static_cast<DWORD>(defaultValue);
+    if (HKEY key = OpenSection(section)) {
+        ReadDword(key, entry, value);
+        RegCloseKey(key);
+    }
+    return value;
+}
+
+CString CRegistryProfile::GetProfileString(const char* section, const char* entry, const char* defaultValue)
+{
+    CString value(defaultValue);
+    if (HKEY key = OpenSection(section)) {
+        ReadString(key, entry, value);
+        RegCloseKey(key);
+    }
+    return value;
+}
+
+bool CRegistryProfile::WriteProfileInt(const char* section, const char* entry, int value)
+{
+    HKEY key = OpenSection(section);
+    if (!key)
+        return false;
+    DWORD data = static_cast<DWORD>(value);
+    LONG result = RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+bool CRegistryProfile::WriteProfileString(const char* section, const char* entry, const char* value)
+{
+    HKEY key = OpenSection(section);
+    if (!key)
+        return false;
+    LONG result;
+    if (value) {
+        DWORD size = static_cast<DWORD>(std::strlen(value) + 1);
+        result = RegSetValueExA(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size);
+    } else {
+        result = RegDeleteValueA(key, entry);
+    }
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}

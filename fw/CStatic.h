@@ -1,0 +1,5 @@
+// A static control bound to a dialog item.
+#pragma once
+#include "fw/CWnd.h"
+
+class CStatic : public CWnd {};

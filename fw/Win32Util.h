@@ -1,0 +1,23 @@
+// Small helpers over Win32 that several classes share.
+#pragma once
+#include <windows.h>
+
+#include "fw/CString.h"
+
+// The folder of the given module's file, without a trailing backslash; empty when unknown.
+CString GetModuleFolder(HMODULE module);
+
+// Loads a DLL from the system folder only, never from the current folder.
+HMODULE LoadSystemLibrary(const char* fileName);
+
+// Loads a DLL from the given module's own folder, by full path.
+HMODULE LoadLibraryBeside(HMODULE module, const char* fileName);
+
+// Dots per inch of the screen, as the process sees it.
+int GetScreenDpi();
+
+// A length in pixels at 96 DPI, scaled to the given DPI.
+inline int ScaleForDpi(int pixels, int dpi)
+{
+    return MulDiv(pixels, dpi, 96);
+}

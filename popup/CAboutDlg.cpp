@@ -1,0 +1,5 @@
+#include "popup/CAboutDlg.h"
+
+#include "app/Resource.h"
+
+CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}

@@ -1,0 +1,384 @@
+#include "popup/CNimbrelDlg.h"
+
+#include <climits>
+#include <cstring>
+
+#include "app/Resource.h"
+#include "app/WatchMessages.h"
+#include "fw/CWinApp.h"
+#include "fw/Win32Util.h"
+#include "popup/CAboutDlg.h"
+#include "popup/LongOperationTitle.h"
+
+namespace {
+
+const UINT_PTR kRefreshTimer = 1;
+const UINT kFirstRefreshMs = 10000;
+const COLORREF kItemTextColour = RGB(160, 0, 0);
+const COLORREF kLinkColour = RGB(0, 0, 250);
+
+// Pixel figures of the layout at 96 DPI.
+const int kGripSize = 14;
+const int kRightMargin = 12;
+const int kLeftMargin = 10;
+const int kBottomGap = 1;
+const int kStatusSpacing = 14;
+const int kItemViewBottomGap = 12;
+const int kMenuIconReach = 18;
+
+int Width(const RECT& rect) { return rect.right - rect.left; }
+int Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+// Refresh interval in milliseconds; out-of-range settings are held to what a timer can do.
+UINT RefreshPeriodMs(int minutes)
+{
+    const int longestMinutes = USER_TIMER_MAXIMUM / 60000;
+    if (minutes < 1)
+        minutes = 1;
+    if (minutes > longestMinutes)
+        minutes = longestMinutes;
+    return static_cast<UINT>(minutes) * 60000u;
+}
+
+RECT ClientRectOf(HWND parent, HWND child)
+{
+    RECT rect = {};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+} // namespace
+
+CNimbrelDlg::CNimbrelDlg() : CDialog(IDD_POPUP)
+{
+    m_showOnStart = false; // the popup shows itself only beside a watched window or on View
+    m_icon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_MAINFRAME));
+}
+
+CNimbrelDlg::~CNimbrelDlg() = default;
+
+void CNimbrelDlg::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_LINK_BAR, m_linkBar);
+    DDX_Control(pDX, IDC_STATUS_LINE, m_statusLine);
+    DDX_Control(pDX, IDC_MENU_ICON, m_menuIcon);
+}
+
+BOOL CNimbrelDlg::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    m_dpi = GetScreenDpi();
+    SetWindowText(LULLCAST_MAIN_CAPTION);
+    AddAboutToSystemMenu();
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
+    m_itemView.SubclassDlgItem(IDC_ITEM_VIEW, this);
+    CreateFonts();
+    MoveOutOfSight();
+    ::SetFocus(GetDlgItem(IDC_SPONSOR));
+    m_timerId = ::SetTimer(m_hWnd, kRefreshTimer, kFirstRefreshMs, nullptr);
+    return FALSE;
+}
+
+void CNimbrelDlg::AddAboutToSystemMenu()
+{
+    HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
+    if (!systemMenu)
+        return;
+    char text[256] = "";
+    if (::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, text, sizeof text) <= 0 || !text[0])
+        return;
+    ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+void CNimbrelDlg::CreateFonts()
+{
+    HDC dc = ::GetDC(m_hWnd);
+    const int pixelsPerInch = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(m_hWnd, dc);
+
+    LOGFONTA font = {};
+    std::strcpy(font.lfFaceName, "Arial");
+    font.lfWeight = FW_NORMAL;
+    font.lfHeight = -::MulDiv(9, pixelsPerInch, 72);
+    m_textFont = ::CreateFontIndirectA(&font);
+    ::SendMessageA(GetDlgItem(IDC_ITEM_VIEW), WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont), FALSE);
+    font.lfHeight = -::MulDiv(8, pixelsPerInch, 72);
+    m_linkFont = ::CreateFontIndirectA(&font);
+    ::SendMessageA(GetDlgItem(IDC_LINK_BAR), WM_SETFONT, reinterpret_cast<WPARAM>(m_linkFont), FALSE);
+}
+
+// The template centres the popup; that place is remembered for View, and the window
+// waits out of sight until it is needed.
+void CNimbrelDlg::MoveOutOfSight()
+{
+    const RECT centred = GetWindowRect();
+    SetWindowPos(nullptr, -1000, -1000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ShowWindow(SW_HIDE);
+    m_savedRect = centred;
+    m_popupVisible = FALSE;
+}
+
+bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
+            return false;
+        OnSysCommand(wParam, lParam);
+        return true;
+    case WM_PAINT:
+        OnPaint();
+        return true;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(m_icon);
+        return true;
+    case WM_DRAWITEM:
+        if (wParam != IDC_SPONSOR)
+            return false;
+        OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    case WM_WATCH_CREATED:
+        OnWatchCreated(reinterpret_cast<HWND>(wParam));
+        return true;
+    case WM_WATCH_PLACE:
+        OnWatchPlace(reinterpret_cast<HWND>(wParam));
+        return true;
+    case WM_WATCH_DESTROYED:
+        OnWatchDestroyed(reinterpret_cast<HWND>(wParam));
+        return true;
+    case WM_TIMER:
+        OnTimer();
+        return true;
+    case WM_CLOSE:
+        HideAndRemember();
+        return true;
+    case WM_DESTROY:
+        OnDestroy();
+        return true;
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+        result = OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return true;
+    case WM_SETCURSOR:
+        if (!OnSetCursor())
+            return false;
+        result = TRUE;
+        return true;
+    case WM_NCHITTEST:
+        result = OnNcHitTest(lParam);
+        return true;
+    default:
+        return false;
+    }
+}
+
+int CNimbrelDlg::Px(int pixelsAt96Dpi) const
+{
+    return ScaleForDpi(pixelsAt96Dpi, m_dpi);
+}
+
+void CNimbrelDlg::OnSize(int cx, int cy)
+{
+    if (m_linkBar.m_hWnd) {
+        const RECT icon = m_menuIcon.GetWindowRect();
+        const RECT links = m_linkBar.GetWindowRect();
+        const int wi = Width(icon), hi = Height(icon);
+        const int wn = Width(links), hn = Height(links);
+        const UINT moveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+
+        m_menuIcon.SetWindowPos(nullptr, cx - wi - Px(kRightMargin), cy - hi, 0, 0, moveOnly);
+        m_linkBar.SetWindowPos(nullptr, cx - wi - wn - Px(kRightMargin), cy - hn - Px(kBottomGap), 0, 0, moveOnly);
+
+        const UINT redrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
+        ::RedrawWindow(m_statusLine, nullptr, nullptr, redrawNow);
+        m_statusLine.SetWindowPos(nullptr, Px(kLeftMargin), cy - hn - Px(kBottomGap),
+                                  cx - wn - wi - Px(kStatusSpacing), hn, SWP_NOZORDER | SWP_NOACTIVATE);
+        ::RedrawWindow(m_statusLine, nullptr, nullptr, redrawNow);
+
+        HWND itemView = GetDlgItem(IDC_ITEM_VIEW);
+        const int left = ClientRectOf(m_hWnd, itemView).left;
+        ::SetWindowPos(itemView, nullptr, 0, 0, cx - left - Px(kLeftMargin), cy - hn - Px(kItemViewBottomGap),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    m_savedRect = GetWindowRect();
+}
+
+void CNimbrelDlg::OnPaint()
+{
+    if (::IsIconic(m_hWnd)) {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(m_hWnd, &paint);
+        ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        const RECT client = GetClientRect();
+        const int x = (Width(client) - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (Height(client) - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+        ::DrawIcon(dc, x, y, m_icon);
+        ::EndPaint(m_hWnd, &paint);
+        return;
+    }
+    PAINTSTRUCT paint;
+    ::BeginPaint(m_hWnd, &paint);
+    ::EndPaint(m_hWnd, &paint);
+
+    HDC dc = ::GetDC(m_hWnd);
+    const RECT client = GetClientRect();
+    const int grip = Px(kGripSize);
+    RECT strip = {client.right - grip, client.top, client.right, client.bottom};
+    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
+    RECT corner = {client.right - grip, client.bottom - grip, client.right, client.bottom};
+    ::DrawFrameControl(dc, &corner, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
+    ::ReleaseDC(m_hWnd, dc);
+}
+
+// The user drags the popup by any free spot of its client area and sizes it at the grip.
+LRESULT CNimbrelDlg::OnNcHitTest(LPARAM lParam)
+{
+    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    const RECT window = GetWindowRect();
+    const int grip = Px(kGripSize);
+    if (point.x >= window.right - grip && point.x < window.right && point.y >= window.bottom - grip
+        && point.y < window.bottom)
+        return HTBOTTOMRIGHT;
+    const LRESULT hit = ::DefWindowProcA(m_hWnd, WM_NCHITTEST, 0, lParam);
+    return hit == HTCLIENT ? HTCAPTION : hit;
+}
+
+// The hand cursor shows over the link bar and the menu icon beside it.
+bool CNimbrelDlg::OnSetCursor()
+{
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    RECT links = m_linkBar.GetWindowRect();
+    links.right += Px(kMenuIconReach);
+    if (!::PtInRect(&links, cursor))
+        return false;
+    ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
+    return true;
+}
+
+LRESULT CNimbrelDlg::OnCtlColor(UINT message, HDC dc, HWND control)
+{
+    const LRESULT defaultBrush = ::DefWindowProcA(m_hWnd, message, reinterpret_cast<WPARAM>(dc),
+                                                  reinterpret_cast<LPARAM>(control));
+    if (control == GetDlgItem(IDC_ITEM_VIEW)) {
+        ::SetTextColor(dc, kItemTextColour);
+        return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    }
+    if (control == m_linkBar.m_hWnd) {
+        ::SetTextColor(dc, kLinkColour);
+        ::SetBkMode(dc, TRANSPARENT);
+    }
+    return defaultBrush;
+}
+
+void CNimbrelDlg::OnDrawItem(const DRAWITEMSTRUCT&)
+{
+    // The sponsor picture is drawn here once it is fetched.
+}
+
+void CNimbrelDlg::OnSysCommand(WPARAM, LPARAM)
+{
+    CAboutDlg about;
+    about.DoModal();
+}
+
+void CNimbrelDlg::OnCancel()
+{
+    HideAndRemember();
+}
+
+void CNimbrelDlg::HideAndRemember()
+{
+    m_savedRect = GetWindowRect();
+    ShowWindow(SW_HIDE);
+    m_popupVisible = FALSE;
+}
+
+void CNimbrelDlg::OnDestroy()
+{
+    ::KillTimer(m_hWnd, m_timerId);
+    ::DeleteObject(m_textFont);
+    ::DeleteObject(m_linkFont);
+    m_textFont = m_linkFont = nullptr;
+}
+
+void CNimbrelDlg::OnWatchCreated(HWND window)
+{
+    char title[1024] = "";
+    ::GetWindowTextA(window, title, sizeof title);
+    if (!IsLongOperationTitle(title))
+        return;
+    m_watchedWnd = window;
+    OnWatchPlace(window);
+    ShowWindow(SW_SHOW);
+    SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    m_popupVisible = TRUE;
+}
+
+// The popup's top edge lies on the watched window's bottom edge, flush left, exactly as
+// wide, keeping its own height.
+void CNimbrelDlg::OnWatchPlace(HWND window)
+{
+    if (window != m_watchedWnd)
+        return;
+    FetchSponsorImage();
+    RECT watched = {};
+    ::GetWindowRect(window, &watched);
+    SetWindowPos(HWND_TOPMOST, watched.left, watched.bottom, Width(watched), Height(m_savedRect), SWP_NOACTIVATE);
+    ShowWindow(SW_SHOW);
+    m_popupVisible = TRUE;
+    m_savedRect = GetWindowRect();
+}
+
+void CNimbrelDlg::OnWatchDestroyed(HWND window)
+{
+    if (window == m_watchedWnd)
+        HideAndRemember();
+}
+
+void CNimbrelDlg::OnTimer()
+{
+    RefreshFeed();
+}
+
+BOOL CNimbrelDlg::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    switch (wParam) {
+    case ID_TRAY_EXIT:
+        CDialog::OnCancel(); // ends the modal loop; the popup's own cancel only hides
+        return TRUE;
+    case ID_TRAY_VIEW:
+        OnView();
+        return TRUE;
+    default:
+        return CDialog::OnCommand(wParam, lParam);
+    }
+}
+
+// View shows the popup at its remembered place, no longer topmost.
+void CNimbrelDlg::OnView()
+{
+    FetchSponsorImage();
+    SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(nullptr, m_savedRect.left, m_savedRect.top, Width(m_savedRect), Height(m_savedRect), SWP_NOZORDER);
+    ShowWindow(SW_SHOW);
+    m_popupVisible = TRUE;
+}
+
+void CNimbrelDlg::RefreshFeed()
+{
+    m_timerId = ::SetTimer(m_hWnd, kRefreshTimer, RefreshPeriodMs(m_interval), nullptr);
+}
+
+void CNimbrelDlg::FetchSponsorImage() {}

@@ -1,0 +1,75 @@
+// The popup news window: the program's one top-level window, run modally for the life of
+// the process. It stays out of sight until a window announcing a long operation appears,
+// then docks below that window, as wide as it and topmost.
+#pragma once
+#include "fw/CDialog.h"
+#include "fw/CStatic.h"
+#include "fw/CString.h"
+#include "fw/CStringArray.h"
+#include "popup/CRSSEditCtrl.h"
+
+class CNimbrelDlg : public CDialog {
+public:
+    CNimbrelDlg();
+    ~CNimbrelDlg() override;
+
+protected:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    HICON m_icon = nullptr;
+    UINT_PTR m_timerId = 0;
+    HFONT m_textFont = nullptr;
+    HFONT m_linkFont = nullptr;
+    CString m_newestTitle, m_newestPubDate;
+    CString m_shownTitle, m_shownPubDate;
+    BOOL m_popupVisible = FALSE;
+    int m_interval = 1;
+    BOOL m_notify = TRUE;
+    int m_channels = 0xFFFF;
+    CStringArray m_feedUrls;
+    CStringArray m_myFeeds;
+    RECT m_savedRect = {};
+    HWND m_watchedWnd = nullptr;
+    CRSSEditCtrl m_itemView;
+    CStatic m_linkBar;
+    CStatic m_statusLine;
+    CStatic m_menuIcon;
+    int m_currentFeed = 0;
+    int m_preferredChannel = 0;
+    int m_dpi = 96;
+
+    // Set-up
+    void AddAboutToSystemMenu();
+    void CreateFonts();
+    void MoveOutOfSight();
+
+    // Appearance
+    void OnSize(int cx, int cy);
+    void OnPaint();
+    LRESULT OnNcHitTest(LPARAM lParam);
+    bool OnSetCursor();
+    LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
+    void OnDrawItem(const DRAWITEMSTRUCT& item);
+    void OnSysCommand(WPARAM command, LPARAM lParam);
+    void HideAndRemember();
+    void OnDestroy();
+    int Px(int pixelsAt96Dpi) const;
+
+    // Watch events and placement
+    void OnWatchCreated(HWND window);
+    void OnWatchPlace(HWND window);
+    void OnWatchDestroyed(HWND window);
+    void OnTimer();
+
+    // Commands
+    void OnView();
+
+    // Feeds and service
+    void RefreshFeed();
+    void FetchSponsorImage();
+};

@@ -1,0 +1,17 @@
+// The popup's item view: a read-only rich edit control that opens the shown item's link
+// when clicked.
+#pragma once
+#include "fw/CRichEditCtrl.h"
+#include "fw/CString.h"
+
+class CRSSEditCtrl : public CRichEditCtrl {
+public:
+    CString m_link;    // opened on a click; empty until an item is shown
+    CString m_feedUrl; // the feed the shown item came from
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void OnLButtonDown();
+};
