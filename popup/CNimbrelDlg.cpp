@@ -282,9 +282,11 @@ LRESULT CNimbrelDlg::OnCtlColor(UINT message, HDC dc, HWND control)
     return defaultBrush;
 }
 
-void CNimbrelDlg::OnDrawItem(const DRAWITEMSTRUCT&)
+void CNimbrelDlg::OnDrawItem(const DRAWITEMSTRUCT& item)
 {
-    // The sponsor picture is drawn here once it is fetched.
+    // Until a sponsor picture arrives the area shows the window's own face colour
+    // (the popup clips its children, so nothing else would paint it).
+    ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
 }
 
 void CNimbrelDlg::OnSysCommand(WPARAM, LPARAM)

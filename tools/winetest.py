@@ -17,6 +17,8 @@ import tempfile
 import time
 
 SCREEN = "1280x1024"
+# Raised whenever make_template changes what it sets up, so that old templates are made anew.
+TEMPLATE_VERSION = "3"
 
 
 def _base_env(prefix, display=None):
@@ -32,9 +34,15 @@ def _base_env(prefix, display=None):
     return env
 
 
+def _read(file):
+    file.seek(0)
+    return file.read().decode("utf-8", "replace")
+
+
 def make_template(prefix):
     """Boots a fresh prefix with fonts and a virtual desktop that every process uses."""
-    if os.path.exists(os.path.join(prefix, "ready")):
+    marker = os.path.join(prefix, "ready")
+    if os.path.exists(marker) and open(marker).read() == TEMPLATE_VERSION:
         return
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(prefix)
@@ -46,16 +54,19 @@ def make_template(prefix):
     for name in os.listdir("/usr/share/wine/fonts"):
         if name.endswith(".ttf"):
             shutil.copy(os.path.join("/usr/share/wine/fonts", name), fonts)
-    for key, name, value in [
-        (r"HKCU\Software\Wine\Explorer", "Desktop", "Default"),
-        (r"HKCU\Software\Wine\Explorer\Desktops", "Default", SCREEN),
-        (r"HKCU\Software\Wine\X11 Driver", "Managed", "N"),
-        (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "0"),
+    # The desktop "Default" with its shell: a taskbar with a notification area.
+    for key, name, kind, value in [
+        (r"HKCU\Software\Wine\Explorer", "Desktop", "REG_SZ", "Default"),
+        (r"HKCU\Software\Wine\Explorer\Desktops", "Default", "REG_SZ", SCREEN),
+        (r"HKCU\Software\Wine\Explorer\Desktops\Default", "EnableShell", "REG_DWORD", "1"),
+        (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N"),
+        (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
     ]:
-        subprocess.run(["wine", "reg", "add", key, "/v", name, "/d", value, "/f"], env=env,
+        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
     subprocess.run(["wineserver", "-w"], env=env, timeout=120)
-    open(os.path.join(prefix, "ready"), "w").close()
+    with open(marker, "w") as f:
+        f.write(TEMPLATE_VERSION)
 
 
 def copy_prefix(template, target):
@@ -133,14 +144,23 @@ class WineSession:
         return process
 
     def run(self, program, *args, timeout=60):
-        process = self.spawn(program, *args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        out, err = process.communicate(timeout=timeout)
-        return process.returncode, out.decode("utf-8", "replace"), err.decode("utf-8", "replace")
+        """Runs a program to its end; returns (exit code, stdout, stderr)."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            # Files, not pipes: Wine's desktop process may inherit the handles and outlive the program.
+            process = self.spawn(program, *args, stdout=out, stderr=err)
+            try:
+                process.wait(timeout=timeout)
+            except subprocess.TimeoutExpired:
+                self.stop_process(process)
+                raise
+            return process.returncode, _read(out), _read(err)
 
     def wine(self, *args, timeout=120):
         """Runs a Wine built-in such as reg, returning (exit code, output)."""
-        process = subprocess.run(["wine", *args], env=self.env, capture_output=True, timeout=timeout)
-        return process.returncode, process.stdout.decode("utf-8", "replace")
+        with tempfile.TemporaryFile() as out:
+            process = subprocess.Popen(["wine", *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL)
+            process.wait(timeout=timeout)
+            return process.returncode, _read(out)
 
     def screenshot(self, path):
         subprocess.run(["/usr/bin/import", "-display", self.display, "-window", "root", path],
