@@ -6,7 +6,7 @@
 
 class CSettings {
 public:
-    static const int kMyFeedsChannel = -1;
+    static constexpr int kMyFeedsChannel = -1;
 
     int m_interval = 1;           // refresh interval in minutes
     int m_notify = 1;             // non-zero: announce a new item in a balloon

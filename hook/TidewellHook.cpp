@@ -40,7 +40,7 @@ void OnEvent(int code, HWND window, LPARAM lParam)
     switch (code) {
     case HCBT_CREATEWND: {
         const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
-        if (create && !(create->style & WS_CHILD))
+        if (create && !(create->style & WS_CHILD) && create->hwndParent != HWND_MESSAGE)
             Report(WM_WATCH_CREATED, window);
         break;
     }

@@ -54,6 +54,39 @@ CNimbrelDlg::CNimbrelDlg() : CDialog(IDD_POPUP)
 {
     m_showOnStart = false; // the popup shows itself only beside a watched window or on View
     m_icon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_MAINFRAME));
+    LoadSettings();
+}
+
+void CNimbrelDlg::LoadSettings()
+{
+    CSettings settings;
+    settings.Load(*AfxGetApp());
+    m_interval = settings.m_interval;
+    m_notify = settings.m_notify;
+    m_channels = settings.m_channels;
+    m_preferredChannel = settings.m_preferredChannel;
+    m_myFeeds.Copy(settings.m_myFeeds);
+}
+
+CSettings CNimbrelDlg::CurrentSettings() const
+{
+    CSettings settings;
+    settings.m_interval = m_interval;
+    settings.m_notify = m_notify;
+    settings.m_channels = m_channels;
+    settings.m_preferredChannel = m_preferredChannel;
+    settings.m_myFeeds.Copy(m_myFeeds);
+    return settings;
+}
+
+void CNimbrelDlg::SaveSettings(int oldFeedCount)
+{
+    CurrentSettings().SaveAfterSettingsDialog(*AfxGetApp(), oldFeedCount);
+}
+
+void CNimbrelDlg::SavePreferredChannel()
+{
+    CurrentSettings().SavePreferredChannel(*AfxGetApp());
 }
 
 CNimbrelDlg::~CNimbrelDlg() = default;
@@ -77,7 +110,8 @@ BOOL CNimbrelDlg::OnInitDialog()
     m_itemView.SubclassDlgItem(IDC_ITEM_VIEW, this);
     CreateFonts();
     MoveOutOfSight();
-    ::SetFocus(GetDlgItem(IDC_SPONSOR));
+    m_tray.Install(AfxGetInstanceHandle(), m_hWnd, WM_TRAY_NOTIFY, LULLCAST_MAIN_CAPTION, m_icon, IDR_TRAY_MENU);
+    FocusSponsorArea();
     m_timerId = ::SetTimer(m_hWnd, kRefreshTimer, kFirstRefreshMs, nullptr);
     return FALSE;
 }
@@ -122,9 +156,23 @@ void CNimbrelDlg::MoveOutOfSight()
     m_popupVisible = FALSE;
 }
 
+// The focus rests on the sponsor area, not on the item view (where it would show a caret).
+// The hidden popup must not take the focus from other programs at start, so the focus is
+// given only while the popup is active, and again each time it becomes active.
+void CNimbrelDlg::FocusSponsorArea()
+{
+    if (::GetActiveWindow() == m_hWnd)
+        ::SetFocus(GetDlgItem(IDC_SPONSOR));
+}
+
 bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE)
+            return false;
+        FocusSponsorArea();
+        return true;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
             return false;
@@ -177,6 +225,9 @@ bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         return true;
     case WM_NCHITTEST:
         result = OnNcHitTest(lParam);
+        return true;
+    case WM_TRAY_NOTIFY:
+        result = m_tray.HandleIconMessage(wParam, lParam);
         return true;
     default:
         return false;

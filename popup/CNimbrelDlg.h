@@ -2,16 +2,23 @@
 // the process. It stays out of sight until a window announcing a long operation appears,
 // then docks below that window, as wide as it and topmost.
 #pragma once
+#include "app/CSettings.h"
 #include "fw/CDialog.h"
 #include "fw/CStatic.h"
 #include "fw/CString.h"
 #include "fw/CStringArray.h"
 #include "popup/CRSSEditCtrl.h"
+#include "tray/CSystemTray.h"
 
 class CNimbrelDlg : public CDialog {
 public:
     CNimbrelDlg();
     ~CNimbrelDlg() override;
+
+    // The two moments the settings are written: after the settings dialog (oldFeedCount is the
+    // length of m_myFeeds when it opened) and after the channel menu.
+    void SaveSettings(int oldFeedCount);
+    void SavePreferredChannel();
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -33,6 +40,7 @@ private:
     int m_channels = 0xFFFF;
     CStringArray m_feedUrls;
     CStringArray m_myFeeds;
+    CSystemTray m_tray;
     RECT m_savedRect = {};
     HWND m_watchedWnd = nullptr;
     CRSSEditCtrl m_itemView;
@@ -44,9 +52,12 @@ private:
     int m_dpi = 96;
 
     // Set-up
+    void LoadSettings();
+    CSettings CurrentSettings() const;
     void AddAboutToSystemMenu();
     void CreateFonts();
     void MoveOutOfSight();
+    void FocusSponsorArea();
 
     // Appearance
     void OnSize(int cx, int cy);

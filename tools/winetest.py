@@ -42,8 +42,10 @@ def _read(file):
 def make_template(prefix):
     """Boots a fresh prefix with fonts and a virtual desktop that every process uses."""
     marker = os.path.join(prefix, "ready")
-    if os.path.exists(marker) and open(marker).read() == TEMPLATE_VERSION:
-        return
+    if os.path.exists(marker):
+        with open(marker) as f:
+            if f.read() == TEMPLATE_VERSION:
+                return
     shutil.rmtree(prefix, ignore_errors=True)
     os.makedirs(prefix)
     env = _base_env(prefix)
