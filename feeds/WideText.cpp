@@ -1,0 +1,50 @@
+#include "feeds/WideText.h"
+
+#include <windows.h>
+
+namespace {
+
+// Every ANSI code page, UTF-8 included, writes the ASCII characters as themselves.
+bool IsAscii(const wchar_t* text, int length)
+{
+    for (int i = 0; i < length; ++i) {
+        if (text[i] >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+CString WideToAnsi(const wchar_t* text, int length)
+{
+    if (!text || length <= 0)
+        return CString();
+    if (IsAscii(text, length)) {
+        CString result;
+        char* buffer = result.GetBufferSetLength(length);
+        for (int i = 0; i < length; ++i)
+            buffer[i] = static_cast<char>(text[i]);
+        result.ReleaseBuffer(length);
+        return result;
+    }
+    const int size = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return CString();
+    CString result;
+    ::WideCharToMultiByte(CP_ACP, 0, text, length, result.GetBufferSetLength(size), size, nullptr, nullptr);
+    result.ReleaseBuffer(size);
+    return result;
+}
+
+std::wstring AnsiToWide(const CString& text)
+{
+    if (text.IsEmpty())
+        return std::wstring();
+    const int size = ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), nullptr, 0);
+    if (size <= 0)
+        return std::wstring();
+    std::wstring result(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), &result[0], size);
+    return result;
+}

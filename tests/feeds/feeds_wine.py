@@ -1,0 +1,340 @@
+"""CFeed::Load under Wine, against feeds served on 127.0.0.1 by tools/demo_service.py.
+
+feeds_probe.exe (built by the Windows build named in LULLCAST_BUILD) runs loads into one CFeed
+and prints the feed after each as a JSON line; these tests read those lines.
+"""
+import json
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import unittest
+
+import demo_service
+import winetest
+
+BUILD = os.environ.get("LULLCAST_BUILD", "")
+PROBE = os.path.join(BUILD, "tests", "feeds", "feeds_probe.exe")
+STALL_TIMEOUT_MS = 1500  # the probe's test-only switch shortens the 30 s of the program
+
+RSS2 = """<?xml version="1.0" encoding="utf-8"?>
+<rss version="2.0">
+  <channel>
+    <title>Новости гавани — 港の新聞</title>
+    <link>http://harbour.example/</link>
+    <description>Ships &amp; boats, &lt;b&gt;daily&lt;/b&gt;</description>
+    <language>ru</language>
+    <copyright>© 2003 Гавань</copyright>
+    <generator>Quill 1.0</generator>
+    <image>
+      <url>http://harbour.example/logo.png</url>
+      <title>Гавань</title>
+      <link>http://harbour.example/</link>
+      <width>88</width>
+      <height>31</height>
+    </image>
+    <item>
+      <title>Третий корабль</title>
+      <link>http://harbour.example/3?a=1&amp;b=2</link>
+      <description><![CDATA[<p>Корабль <a href="http://harbour.example/s/3">прибыл</a>.</p><br />日本語 {ok}]]></description>
+      <pubDate>Tue, 03 Jun 2003 09:39:21 GMT</pubDate>
+      <category>Порт</category>
+      <category>Погода</category>
+    </item>
+    <item>
+      <title>First &#x2014; &quot;calm&quot;</title>
+      <description>&lt;div class="x"&gt;&lt;img src="i.png" /&gt;Calm sea&lt;/div&gt; &amp; wind\\north</description>
+      <pubDate>Sun, 01 Jun 2003 09:39:21 GMT</pubDate>
+      <author>desk@harbour.example</author>
+    </item>
+    <item>
+      <title>第二</title>
+      <pubDate>Mon, 02 Jun 2003 09:39:21 GMT</pubDate>
+      <subject>港</subject>
+    </item>
+  </channel>
+</rss>
+"""
+
+RSS2_CP1251 = ("""<?xml version="1.0" encoding="windows-1251"?>
+<rss version="2.0"><channel><title>Погода в гавани</title>
+<item><title>Шторм</title><pubDate>Mon, 02 Jun 2003 09:39:21 GMT</pubDate></item>
+</channel></rss>
+""").encode("cp1251")
+
+RSS1 = """<?xml version="1.0"?>
+<rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#" xmlns="http://purl.org/rss/1.0/"
+         xmlns:dc="http://purl.org/dc/elements/1.1/">
+  <channel rdf:about="http://rdf.example/">
+    <title>RDF channel</title>
+    <link>http://rdf.example/</link>
+    <description>RDF description</description>
+    <dc:language>en</dc:language>
+  </channel>
+  <item rdf:about="http://rdf.example/1">
+    <title>RDF one</title><link>http://rdf.example/1</link><description>One</description>
+  </item>
+  <item rdf:about="http://rdf.example/2">
+    <title>RDF two</title><link>http://rdf.example/2</link><description>Two &lt;br /&gt;lines</description>
+  </item>
+</rdf:RDF>
+"""
+
+ATOM = """<?xml version="1.0" encoding="utf-8"?>
+<feed xmlns="http://www.w3.org/2005/Atom">
+  <title>Atom feed</title>
+  <link href="http://atom.example/"/>
+  <updated>2003-12-13T18:30:02Z</updated>
+</feed>
+"""
+
+MALFORMED = """<?xml version="1.0"?>
+<rss version="2.0"><channel><title>Broken feed</title><item><title>x</item></channel></rss>
+"""
+
+SECOND = """<?xml version="1.0"?>
+<rss version="2.0"><channel><title>Second feed</title><link>http://second.example/</link>
+<item><title>Only item</title><pubDate>Wed, 04 Jun 2003 00:00:00 GMT</pubDate></item></channel></rss>
+"""
+
+EXTERNAL_ENTITY = """<?xml version="1.0"?>
+<!DOCTYPE rss [<!ENTITY secret SYSTEM "file:///C:/Lullcast/secret.txt">]>
+<rss version="2.0"><channel><title>Entity feed</title>
+<item><title>before &secret; after</title><link>http://evil.example/?&secret;</link></item></channel></rss>
+"""
+
+SPACES = """<?xml version="1.0"?>
+<rss version="2.0"><channel>
+  <title>
+    Padded  channel	title
+  </title>
+  <item>
+    <title>  two  spaces  inside  </title>
+    <description><![CDATA[  <b>kept</b> edges  ]]></description>
+    <link>http://spaces.example/<![CDATA[cdata]]>/end</link>
+    <category>a<b>b</b>c</category>
+    <author>&#x3000;wide&#x00A0;</author>
+  </item>
+</channel></rss>
+"""
+
+OLD_DOCTYPE = """<?xml version="1.0"?>
+<!DOCTYPE rss PUBLIC "-//Netscape Communications//DTD RSS 0.91//EN" "http://127.0.0.1:%d/rss-0.91.dtd">
+<rss version="0.91"><channel><title>Old style feed</title>
+<item><title>Old item</title></item></channel></rss>
+"""
+
+
+def unused_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+@unittest.skipUnless(os.path.isfile(PROBE), "no feeds_probe.exe in LULLCAST_BUILD")
+class FeedLoadTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.service = demo_service.DemoService(stall_seconds=30).start()
+        for path, body in [("/rss2.xml", RSS2), ("/rss2-cp1251.xml", RSS2_CP1251), ("/rss1.xml", RSS1),
+                           ("/atom.xml", ATOM), ("/malformed.xml", MALFORMED), ("/second.xml", SECOND),
+                           ("/entity.xml", EXTERNAL_ENTITY), ("/spaces.xml", SPACES), ("/old.xml", OLD_DOCTYPE % unused_port())]:
+            cls.service.put(path, body)
+        cls.session = winetest.WineSession()
+        cls.folder = cls.session.install([PROBE])
+        with open(os.path.join(cls.folder, "secret.txt"), "w") as f:
+            f.write("TOP-SECRET")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.session.close()
+        cls.service.stop()
+
+    def probe(self, *commands, folder=None, timeout=90):
+        """Runs the probe with the commands; gives its JSON lines, URLs ("/x") made absolute."""
+        folder = folder or self.folder
+        args = [self.service.url(c) if c.startswith("/") else c for c in commands]
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            process = self.session.spawn(os.path.join(folder, "feeds_probe.exe"), *args, stdout=out, stderr=err)
+            code = process.wait(timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            text = out.read().decode("utf-8")  # strict: the code page's text must be UTF-8
+            self.assertEqual(code, 0, err.read().decode("utf-8", "replace"))
+        return [json.loads(line) for line in text.splitlines()]
+
+    def load(self, *paths, stall_timeout=None):
+        commands = ["--stall-timeout-ms", str(stall_timeout)] if stall_timeout else []
+        for path in paths:
+            commands += ["load", path]
+        return self.probe(*commands)
+
+    def titles(self, result):
+        return [item["title"] for item in result["items"]]
+
+    def test_the_manifest_gives_the_utf8_code_page(self):
+        self.assertEqual(self.probe("acp"), [{"command": "acp", "acp": 65001}])
+
+    def test_rss2_feed_with_cdata_entities_and_other_scripts(self):
+        [feed] = self.load("/rss2.xml")
+        self.assertEqual(feed["error"], "")
+        self.assertFalse(feed["doc"])
+        self.assertEqual(feed["depth"], 0)
+        source = feed["source"]
+        self.assertEqual(source["title"], "Новости гавани — 港の新聞")
+        self.assertEqual(source["link"], "http://harbour.example/")
+        self.assertEqual(source["description"], "Ships & boats, <b>daily</b>")
+        self.assertEqual(source["language"], "ru")
+        self.assertEqual(source["copyright"], "© 2003 Гавань")
+        self.assertEqual(source["generator"], "Quill 1.0")
+        self.assertEqual((source["imageUrl"], source["imageTitle"], source["imageWidth"], source["imageHeight"]),
+                         ("http://harbour.example/logo.png", "Гавань", "88", "31"))
+        self.assertEqual(self.titles(feed), ['First — "calm"', "第二", "Третий корабль"])
+        first, second, third = feed["items"]
+        self.assertEqual(first["description"], "Calm sea & wind\\\\north")
+        self.assertEqual(first["author"], "desk@harbour.example")
+        self.assertEqual(second["subject"], "港")
+        self.assertEqual(third["description"], "Корабль прибыл.\\par 日本語 \\{ok\\}")
+        self.assertEqual(third["link"], "http://harbour.example/3?a=1&b=2")
+        self.assertEqual(third["category"], "Погода")
+        self.assertEqual(third["pubDate"], "Tue, 03 Jun 2003 09:39:21 GMT")
+
+        # The feed file beside the program holds what the server sent.
+        with open(os.path.join(self.folder, "Tidewell.xml"), encoding="utf-8") as f:
+            self.assertEqual(f.read(), RSS2)
+
+    def test_a_feed_in_another_encoding_arrives_in_the_code_page(self):
+        [feed] = self.load("/rss2-cp1251.xml")
+        self.assertEqual(feed["source"]["title"], "Погода в гавани")
+        self.assertEqual(self.titles(feed), ["Шторм"])
+
+    def test_text_is_trimmed_of_blanks_at_its_edges_only(self):
+        [feed] = self.load("/spaces.xml")
+        self.assertEqual(feed["source"]["title"], "Padded  channel\ttitle")
+        [item] = feed["items"]
+        self.assertEqual(item["title"], "two  spaces  inside")
+        self.assertEqual(item["description"], "  kept edges  ")  # CDATA is taken as it is
+        self.assertEqual(item["link"], "http://spaces.example/cdata/end")
+        self.assertEqual(item["category"], "abc")
+        self.assertEqual(item["author"], "\u3000wide\u00a0")  # not XML blanks
+
+    def test_rss1_items_overwrite_the_channel_fields(self):
+        [feed] = self.load("/rss1.xml")
+        self.assertEqual(feed["error"], "")
+        self.assertEqual(self.titles(feed), ["RDF one", "RDF two"])
+        self.assertEqual(feed["items"][1]["description"], "Two \\par lines")
+        self.assertEqual(feed["source"]["title"], "RDF two")
+        self.assertEqual(feed["source"]["link"], "http://rdf.example/2")
+        self.assertEqual(feed["source"]["description"], "Two <br />lines")
+        self.assertEqual(feed["source"]["language"], "")
+
+    def test_atom_feed_gives_no_items_and_keeps_the_title(self):
+        _, atom = self.load("/second.xml", "/atom.xml")
+        self.assertEqual(atom["error"], "")
+        self.assertEqual(self.titles(atom), ["Only item"])  # the items of the first load stay
+        self.assertEqual(atom["source"]["title"], "Second feed")
+
+    def test_malformed_xml_keeps_the_parser_until_the_next_load(self):
+        good, bad, again = self.load("/second.xml", "/malformed.xml", "/rss1.xml")
+        self.assertEqual(bad["error"], "Failed to load XML Document")
+        self.assertTrue(bad["doc"])
+        self.assertEqual(bad["source"], good["source"])
+        self.assertEqual(bad["items"], good["items"])
+        self.assertFalse(again["doc"])
+        self.assertEqual(again["error"], "Failed to load XML Document")  # a success leaves it
+        self.assertEqual(again["source"]["title"], "RDF two")
+
+    def test_html_not_found_page_is_a_failed_download(self):
+        good, missing = self.load("/second.xml", "/missing.xml")
+        self.assertEqual(missing["error"], "Failed to download " + self.service.url("/missing.xml"))
+        self.assertEqual(missing["source"]["title"], "Second feed")  # not the page's <title>
+        self.assertEqual(missing["items"], good["items"])
+
+    def test_without_the_parser_every_load_fails(self):
+        overrides = self.session.env["WINEDLLOVERRIDES"]
+        self.session.env["WINEDLLOVERRIDES"] = overrides + ";msxml3="  # no parser in this process
+        try:
+            no_parser = self.probe("load", "/second.xml", "load", "/rss1.xml")
+        finally:
+            self.session.env["WINEDLLOVERRIDES"] = overrides
+        for result in no_parser:
+            self.assertEqual(result["error"], "Failed to load XML parser")
+            self.assertFalse(result["doc"])
+            self.assertEqual(result["depth"], 0)
+            self.assertEqual(result["items"], [])
+            self.assertEqual(result["source"]["title"], "")
+
+    def test_refused_connection_is_a_failed_download(self):
+        url = "http://127.0.0.1:%d/feed.xml" % unused_port()
+        result = self.probe("load", "/rss1.xml", "clear", "load", url)
+        good, cleared, refused = result
+        self.assertEqual(cleared, {"command": "clear"})
+        self.assertEqual(refused["error"], "Failed to download " + url)
+        self.assertEqual(refused["items"], [])
+        self.assertEqual(refused["source"], good["source"])
+        self.assertEqual(refused["source"]["title"], "RDF two")
+
+    def test_stalled_servers_are_abandoned_after_the_time_out(self):
+        for path in ["/stall/feed.xml", "/stall-body/rss2.xml"]:
+            with self.subTest(path=path):
+                stalled, after = self.load(path, "/second.xml", stall_timeout=STALL_TIMEOUT_MS)
+                self.assertEqual(stalled["error"], "Failed to download " + self.service.url(path))
+                self.assertGreaterEqual(stalled["ms"], STALL_TIMEOUT_MS)
+                self.assertLess(stalled["ms"], STALL_TIMEOUT_MS + 8000)
+                self.assertEqual(stalled["items"], [])
+                self.assertEqual(self.titles(after), ["Only item"])
+
+    def test_a_slow_server_that_keeps_sending_is_not_abandoned(self):
+        # Six pieces half a second apart: three seconds in all, but never 1.5 s without progress.
+        [slow] = self.load("/slow/rss1.xml", stall_timeout=STALL_TIMEOUT_MS)
+        self.assertEqual(slow["error"], "")
+        self.assertEqual(self.titles(slow), ["RDF one", "RDF two"])
+        self.assertGreater(slow["ms"], 2000)
+
+    def test_channel_fields_survive_other_feeds_and_failed_loads(self):
+        url = "http://127.0.0.1:%d/feed.xml" % unused_port()
+        first, second, failed = self.load("/rss2.xml", "/second.xml", url)
+        self.assertEqual(second["source"]["copyright"], "© 2003 Гавань")
+        self.assertEqual(second["source"]["title"], "Second feed")
+        self.assertEqual(failed["source"], second["source"])
+        self.assertEqual(len(failed["items"]), 4)
+
+    def test_a_refresh_sees_what_the_server_has_now(self):
+        self.service.put("/changing.xml", SECOND.replace("Second feed", "Version one"))
+        [before] = self.load("/changing.xml")
+        self.service.put("/changing.xml", SECOND.replace("Second feed", "Version two"))
+        [after] = self.load("/changing.xml")
+        self.assertEqual(before["source"]["title"], "Version one")
+        self.assertEqual(after["source"]["title"], "Version two")
+
+    def test_the_feed_cannot_pull_in_local_files_or_external_definitions(self):
+        entity, old = self.load("/entity.xml", "/old.xml")
+        self.assertNotIn("TOP-SECRET", json.dumps(entity, ensure_ascii=False))
+        self.assertEqual(old["error"], "")
+        self.assertEqual(old["source"]["title"], "Old style feed")
+        self.assertEqual(self.titles(old)[-1], "Old item")
+
+    def test_the_feed_file_goes_to_the_temporary_folder_when_the_program_folder_is_not_writable(self):
+        folder = self.session.install([PROBE], folder="ReadOnlyApp")
+        os.makedirs(os.path.join(folder, "Tidewell.xml"))  # in the way of the feed file
+        paths, feed = self.probe("paths", "load", "/second.xml", folder=folder)
+        self.assertEqual(paths["moduleDirectory"], "C:\\ReadOnlyApp")
+        feed_file = paths["feedFile"]
+        self.assertTrue(feed_file.endswith("\\Tidewell.xml"), feed_file)
+        self.assertFalse(feed_file.startswith("C:\\ReadOnlyApp"), feed_file)
+        self.assertEqual(feed["error"], "")
+        self.assertEqual(feed["source"]["title"], "Second feed")
+        drive, _, rest = feed_file.partition(":\\")
+        self.assertEqual(drive.upper(), "C")
+        with open(self.session.drive_c(*rest.split("\\")), encoding="utf-8") as f:
+            self.assertEqual(f.read(), SECOND)
+
+    def test_the_feed_file_is_beside_the_program(self):
+        [paths] = self.probe("paths")
+        self.assertEqual(paths, {"command": "paths", "moduleDirectory": "C:\\Lullcast",
+                                 "feedFile": "C:\\Lullcast\\Tidewell.xml"})
+
+
+if __name__ == "__main__":
+    unittest.main()
