@@ -21,9 +21,7 @@ bool CommandLineHas(const char* commandLine, const char* switchText)
 
 void StartNewCopy()
 {
-    char path[MAX_PATH] = "";
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    ::ShellExecuteA(nullptr, nullptr, path, nullptr, nullptr, SW_SHOW);
+    ::ShellExecuteA(nullptr, nullptr, GetModulePath(nullptr), nullptr, nullptr, SW_SHOW);
 }
 
 } // namespace

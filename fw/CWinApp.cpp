@@ -3,6 +3,7 @@
 #include <ole2.h>
 
 #include "fw/CRegistryProfile.h"
+#include "fw/Win32Util.h"
 
 namespace {
 
@@ -10,11 +11,7 @@ CWinApp* g_app = nullptr;
 
 CString ExecutableBaseName()
 {
-    char path[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return CString();
-    CString name(path);
+    CString name = GetModulePath(nullptr);
     name = name.Mid(name.ReverseFind('\\') + 1);
     const int dot = name.ReverseFind('.');
     return dot < 0 ? name : name.Left(dot);

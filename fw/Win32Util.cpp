@@ -1,14 +1,26 @@
 #include "fw/Win32Util.h"
 
+CString GetModulePath(HMODULE module)
+{
+    const DWORD longestPath = 32768;
+    for (DWORD size = MAX_PATH; size <= longestPath; size *= 2) {
+        CString path;
+        const DWORD length = ::GetModuleFileNameA(module, path.GetBufferSetLength(static_cast<int>(size)), size);
+        if (length == 0)
+            return CString();
+        if (length < size) {
+            path.ReleaseBuffer(static_cast<int>(length));
+            return path;
+        }
+    }
+    return CString();
+}
+
 CString GetModuleFolder(HMODULE module)
 {
-    char path[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(module, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return CString();
-    CString folder(path);
-    const int slash = folder.ReverseFind('\\');
-    return slash < 0 ? CString() : folder.Left(slash);
+    const CString path = GetModulePath(module);
+    const int slash = path.ReverseFind('\\');
+    return slash < 0 ? CString() : path.Left(slash);
 }
 
 HMODULE LoadSystemLibrary(const char* fileName)

@@ -4,6 +4,10 @@
 
 #include "fw/CString.h"
 
+// The full path of the given module's file (the executable's for NULL); empty when unknown.
+// With UTF-8 as the code page a path of fewer than MAX_PATH characters can take more bytes.
+CString GetModulePath(HMODULE module);
+
 // The folder of the given module's file, without a trailing backslash; empty when unknown.
 CString GetModuleFolder(HMODULE module);
 
