@@ -1,0 +1,127 @@
+#include "tests/driver/CWindowProbe.h"
+
+#include <set>
+
+namespace {
+// A window that is busy (the popup waits on the network inside some handlers) must not hang the driver.
+const UINT kSendTimeoutMs = 5000;
+
+struct TitleSearch {
+    const std::string* title;
+    int windows;
+    std::set<DWORD> processes;
+};
+
+BOOL CALLBACK countMatching(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<TitleSearch*>(context);
+    char text[1024] = "";
+    GetWindowTextA(window, text, sizeof text);
+    if (*search->title == text) {
+        ++search->windows;
+        search->processes.insert(CWindowProbe::processOf(window));
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK collectChild(HWND window, LPARAM context)
+{
+    auto* list = reinterpret_cast<std::vector<HWND>*>(context);
+    list->push_back(window);
+    return TRUE;
+}
+}
+
+HWND CWindowProbe::findTopLevel(const std::string& title)
+{
+    return FindWindowA(nullptr, title.c_str());
+}
+
+CWindowProbe::Counts CWindowProbe::countTopLevel(const std::string& title)
+{
+    TitleSearch search{&title, 0, {}};
+    EnumWindows(&countMatching, reinterpret_cast<LPARAM>(&search));
+    return Counts{search.windows, static_cast<int>(search.processes.size())};
+}
+
+bool CWindowProbe::isTopmost(HWND window)
+{
+    return (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+}
+
+DWORD CWindowProbe::processOf(HWND window)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+bool CWindowProbe::readText(HWND window, std::string& text)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+        return false;
+    std::vector<char> buffer(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+        return false;
+    text.assign(buffer.data(), copied < buffer.size() ? copied : buffer.size() - 1);
+    return true;
+}
+
+bool CWindowProbe::controlText(HWND dialog, int id, std::string& text)
+{
+    HWND control = GetDlgItem(dialog, id);
+    return control && readText(control, text);
+}
+
+std::vector<CWindowProbe::Child> CWindowProbe::children(HWND parent)
+{
+    std::vector<HWND> windows;
+    EnumChildWindows(parent, &collectChild, reinterpret_cast<LPARAM>(&windows));
+    std::vector<Child> result;
+    for (HWND window : windows) {
+        Child child{window, GetDlgCtrlID(window), "", ""};
+        char className[256] = "";
+        GetClassNameA(window, className, sizeof className);
+        child.className = className;
+        readText(window, child.text);
+        result.push_back(child);
+    }
+    return result;
+}
+
+LRESULT CWindowProbe::hitTest(HWND window, int x, int y)
+{
+    DWORD_PTR code = HTNOWHERE;
+    SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, kSendTimeoutMs, &code);
+    return static_cast<LRESULT>(code);
+}
+
+bool CWindowProbe::findHitPoint(HWND window, LRESULT code, POINT& point)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return false;
+    // Scan from the top right corner, where the caption buttons are, then take the middle of the
+    // area found so that a click there does not land on its border.
+    for (int y = rect.top; y < rect.bottom; y += 2) {
+        for (int x = rect.right - 1; x >= rect.left; x -= 2) {
+            if (hitTest(window, x, y) != code)
+                continue;
+            int left = x, right = x, bottom = y;
+            while (left - 1 >= rect.left && hitTest(window, left - 1, y) == code)
+                --left;
+            while (right + 1 < rect.right && hitTest(window, right + 1, y) == code)
+                ++right;
+            int column = (left + right) / 2;
+            while (bottom + 1 < rect.bottom && hitTest(window, column, bottom + 1) == code)
+                ++bottom;
+            point.x = column;
+            point.y = (y + bottom) / 2;
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,382 @@
+"""Lullcast under Wine, seen from the desktop: the pieces the end-to-end tests are made of.
+
+A LullcastDesktop is one Wine session (private display, prefix and virtual desktop) with Lullcast
+installed in C:\\Lullcast and the test driver lcdriver.exe in C:\\Tools. The driver plays the other
+programs on the desktop: it opens and closes the windows whose titles Lullcast watches, and reports
+what the popup does. Mouse and keyboard input is real X input from xdotool on the session's display,
+which Wine's virtual desktop covers one to one (screen and Windows coordinates are the same).
+
+The build under test is named by the environment: LULLCAST_BUILD (the Windows build folder holding
+Lullcast.exe, Lullcast.dll, lcdriver.exe and the other test programs) and LULLCAST_ARCH.
+"""
+import collections
+import os
+import select
+import subprocess
+import time
+
+import winetest
+
+POPUP_CAPTION = "Lullcast - Idlewaven"
+ABOUT_CAPTION = "About Nimbrel"
+PROGRAM = "Lullcast.exe"
+HOOK_LIBRARY = "Lullcast.dll"
+
+WM_COMMAND = 0x0111
+WM_SYSCOMMAND = 0x0112
+IDM_ABOUTBOX = 0x0010
+ID_TRAY_VIEW = 32774
+HTCAPTION = 2
+HTBOTTOMRIGHT = 17
+HTCLOSE = 20
+
+SCREEN_WIDTH, SCREEN_HEIGHT = (int(n) for n in winetest.SCREEN.split("x"))
+
+# How long the tests wait for something that should happen, and how long they watch for something
+# that should not.
+WAIT = 15.0
+GRACE = 1.5
+
+
+def build_dir():
+    return os.environ["LULLCAST_BUILD"]
+
+
+def arch():
+    return os.environ.get("LULLCAST_ARCH", "x86_64")
+
+
+def build_file(name):
+    path = os.path.join(build_dir(), name)
+    if not os.path.exists(path):
+        raise AssertionError("%s is not built: %s is missing" % (name, path))
+    return path
+
+
+class Rect(collections.namedtuple("Rect", "left top right bottom")):
+    @property
+    def width(self):
+        return self.right - self.left
+
+    @property
+    def height(self):
+        return self.bottom - self.top
+
+    def intersects_screen(self):
+        return self.left < SCREEN_WIDTH and self.right > 0 and self.top < SCREEN_HEIGHT and self.bottom > 0
+
+    def centre(self):
+        return (self.left + self.right) // 2, (self.top + self.bottom) // 2
+
+
+class WindowInfo(collections.namedtuple("WindowInfo", "handle visible topmost iconic rect process")):
+    def out_of_sight(self):
+        return not self.visible or not self.rect.intersects_screen()
+
+    def __str__(self):
+        return "window %d: %s%s%s at %s, process %d" % (
+            self.handle, "visible" if self.visible else "hidden", ", topmost" if self.topmost else "",
+            ", minimised" if self.iconic else "", tuple(self.rect), self.process)
+
+
+Child = collections.namedtuple("Child", "handle id class_name text")
+
+
+class DriverError(Exception):
+    pass
+
+
+class Driver:
+    """lcdriver.exe, spoken to one line at a time."""
+
+    def __init__(self, session, program):
+        self.process = session.spawn(program, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self._pending = b""
+        ready = self._read_line(60).split()
+        if ready[:2] != ["ok", "ready"]:
+            raise DriverError("driver did not start: %r" % ready)
+        self.bits = int(ready[2])
+
+    def _read_line(self, timeout):
+        deadline = time.monotonic() + timeout
+        fd = self.process.stdout.fileno()
+        while b"\n" not in self._pending:
+            left = deadline - time.monotonic()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise DriverError("no answer from the driver within %.0f s" % timeout)
+            chunk = os.read(fd, 4096)
+            if not chunk:
+                raise DriverError("the driver ended (exit code %s)" % self.process.poll())
+            self._pending += chunk
+        line, self._pending = self._pending.split(b"\n", 1)
+        return line.decode("latin-1").rstrip("\r")
+
+    def command(self, line, timeout=60):
+        """Sends one command and returns the text after "ok"; raises DriverError on "error"."""
+        self.process.stdin.write((line + "\n").encode("latin-1"))
+        self.process.stdin.flush()
+        answer = self._read_line(timeout)
+        if answer == "ok":
+            return ""
+        if answer.startswith("ok "):
+            return answer[3:]
+        raise DriverError("%s -> %s" % (line, answer))
+
+    def close(self):
+        if self.process.poll() is None:
+            try:
+                self.command("quit", timeout=10)
+            except (DriverError, OSError):
+                pass
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        self.process.stdin.close()
+        self.process.stdout.close()
+
+    # The driver's own windows
+    def create(self, title, rect):
+        return int(self.command("create %d %d %d %d %s" % (rect[0], rect[1], rect[2], rect[3], title)))
+
+    def destroy(self, window):
+        self.command("destroy %d" % window)
+
+    def destroy_all(self):
+        return int(self.command("destroyall"))
+
+    def minimize(self, window):
+        self.command("minimize %d" % window)
+
+    def restore(self, window):
+        self.command("restore %d" % window)
+
+    # Any window
+    def info(self, window):
+        """The window's state; None once it is gone."""
+        return self._parse_info(self.command("info %d" % window))
+
+    def popup(self):
+        """The popup's state, found by its caption as any program would; None while there is none."""
+        return self._parse_info(self.command("popup"))
+
+    @staticmethod
+    def _parse_info(answer):
+        if answer in ("none", "gone"):
+            return None
+        window, visible, topmost, iconic, left, top, right, bottom, process = (int(f) for f in answer.split())
+        return WindowInfo(window, bool(visible), bool(topmost), bool(iconic), Rect(left, top, right, bottom),
+                          process)
+
+    def client(self, window):
+        """The client area in screen coordinates."""
+        return Rect(*(int(n) for n in self.command("client %d" % window).split()))
+
+    def style(self, window):
+        """(style, extended style)."""
+        style, ex_style = self.command("style %d" % window).split()
+        return int(style), int(ex_style)
+
+    def find(self, title):
+        return int(self.command("find " + title))
+
+    def count(self, title):
+        """(windows, processes): the top-level windows with exactly this title, and their owners."""
+        windows, processes = self.command("count " + title).split()
+        return int(windows), int(processes)
+
+    def text(self, dialog, control_id):
+        return unescape(self.command("text %d %d" % (dialog, control_id)))
+
+    def children(self, window):
+        """[Child(handle, id, class name, text)] of a window's children."""
+        answer = self.command("children %d" % window)
+        result = []
+        for entry in answer.split("\t") if answer else []:
+            handle, control_id, class_name, text = (entry.split(" ", 3) + [""])[:4]
+            result.append(Child(int(handle), int(control_id), unescape(class_name), unescape(text)))
+        return result
+
+    def post(self, window, message, wparam=0, lparam=0):
+        return self.command("post %d %d %d %d" % (window, message, wparam, lparam)) == "1"
+
+    def send(self, window, message, wparam=0, lparam=0):
+        return int(self.command("send %d %d %d %d" % (window, message, wparam, lparam)))
+
+    def foreground(self, window):
+        return int(self.command("foreground %d" % window))
+
+    def hit_test(self, window, x, y):
+        return int(self.command("hittest %d %d %d" % (window, x, y)))
+
+    def hit_point(self, window, code):
+        x, y = self.command("hitpoint %d %d" % (window, code)).split()
+        return int(x), int(y)
+
+    def work_area(self):
+        return Rect(*(int(n) for n in self.command("workarea").split()))
+
+
+def unescape(text):
+    out = []
+    chars = iter(text)
+    for c in chars:
+        if c == "\\":
+            c = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(next(chars, ""), "")
+        out.append(c)
+    return "".join(out)
+
+
+class LullcastDesktop:
+    """A Wine session with Lullcast installed and the driver running on its desktop."""
+
+    def __init__(self, with_hook_library=True):
+        self.wine = winetest.WineSession()
+        try:
+            files = [build_file(PROGRAM)]
+            if with_hook_library:
+                files.append(build_file(HOOK_LIBRARY))
+            self.folder = self.wine.install(files)
+            tools = self.wine.install([build_file("lcdriver.exe")], folder="Tools")
+            self.driver = Driver(self.wine, os.path.join(tools, "lcdriver.exe"))
+            self.running = None
+            self.popup_size = None
+        except BaseException:
+            self.wine.close()
+            raise
+
+    def close(self):
+        self.driver.close()
+        self.wine.close()
+
+    @property
+    def program(self):
+        return os.path.join(self.folder, PROGRAM)
+
+    def start(self, *args, cwd=None):
+        """Starts Lullcast.exe with the arguments, in cwd (default: its own folder); returns the process."""
+        process = subprocess.Popen(["wine", self.program, *args], env=self.wine.env, cwd=cwd or self.folder,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.wine.processes.append(process)
+        return process
+
+    def run(self, *args, timeout=60, cwd=None):
+        """Runs Lullcast.exe to its end (a second start); returns its exit code."""
+        process = self.start(*args, cwd=cwd)
+        try:
+            return process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError("Lullcast.exe %s did not end within %d s" % (" ".join(args), timeout))
+
+    def start_running_copy(self, cwd=None):
+        """Starts the running copy and waits until its popup is set up; returns the popup's state."""
+        self.running = self.start(cwd=cwd)
+        popup = self.wait_for_popup()
+        self.popup_size = (popup.rect.width, popup.rect.height)
+        return popup
+
+    def wait_for_popup(self, timeout=60):
+        popup = winetest.wait_for(self.driver.popup, timeout=timeout)
+        if popup is None:
+            raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)"
+                                 % (POPUP_CAPTION, timeout, self.running.poll() if self.running else None))
+        return popup
+
+    # Real input on the session's display
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *[str(a) for a in args]], env=self.wine.env, check=True, timeout=30,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def click(self, x, y):
+        self.xdotool("mousemove", x, y, "click", 1)
+
+    def drag(self, start, end, steps=10):
+        """Presses the left button at start, moves to end in steps and lets go, as a user drags."""
+        self.xdotool("mousemove", start[0], start[1], "mousedown", 1)
+        for i in range(1, steps + 1):
+            time.sleep(0.02)
+            self.xdotool("mousemove", start[0] + (end[0] - start[0]) * i // steps,
+                         start[1] + (end[1] - start[1]) * i // steps)
+        self.xdotool("mouseup", 1)
+
+    def key(self, name, over=None):
+        """Presses a key; the mouse goes first over the point `over` so the display's focus follows it."""
+        if over is not None:
+            self.xdotool("mousemove", over[0], over[1])
+        self.xdotool("key", name)
+
+    # What the popup is doing
+    def docked_rect(self, window_rect):
+        """Where the popup belongs below a watched window: flush left, as wide, its own height."""
+        return Rect(window_rect.left, window_rect.bottom, window_rect.right,
+                    window_rect.bottom + self.popup_size[1])
+
+    def docked_below(self, window):
+        """(whether the popup stands below the window, topmost and visible; what was seen)."""
+        target = self.driver.info(window)
+        popup = self.driver.popup()
+        ok = (target is not None and popup is not None and popup.visible and popup.topmost
+              and popup.rect == self.docked_rect(target.rect))
+        return ok, "popup: %s; window: %s; expected popup rect %s" % (
+            popup, target, tuple(self.docked_rect(target.rect)) if target else "?")
+
+    def wait_docked(self, window, timeout=WAIT):
+        """Waits until the popup stands below the window; returns (ok, what was last seen)."""
+        return wait_check(lambda: self.docked_below(window), timeout)
+
+    def stays_docked(self, window, duration=GRACE):
+        """Watches the popup for a while; returns (ok, the first state in which it was not docked)."""
+        return holds(lambda: self.docked_below(window), duration)
+
+    def popup_hidden(self):
+        popup = self.driver.popup()
+        return popup is not None and not popup.visible, "popup: %s" % (popup,)
+
+    def popup_out_of_sight(self):
+        popup = self.driver.popup()
+        return popup is None or popup.out_of_sight(), "popup: %s" % (popup,)
+
+    def popup_on_screen(self):
+        popup = self.driver.popup()
+        return popup is not None and not popup.out_of_sight(), "popup: %s" % (popup,)
+
+    def wait_popup_on_screen(self, timeout=WAIT):
+        return wait_check(self.popup_on_screen, timeout)
+
+    def wait_popup_hidden(self, timeout=WAIT):
+        """Waits until the popup is hidden; returns (ok, what was last seen)."""
+        return wait_check(self.popup_hidden, timeout)
+
+    def popup_stays_out_of_sight(self, duration=GRACE):
+        """Watches the popup for a while; returns (ok, the first state in which it was on screen)."""
+        return holds(self.popup_out_of_sight, duration)
+
+    def reset(self):
+        """Closes every window of the driver and waits for the popup to go out of sight."""
+        self.driver.destroy_all()
+        ok, seen = wait_check(self.popup_out_of_sight, WAIT)
+        if not ok:
+            raise AssertionError("the popup stayed on screen after the driver closed its windows: " + seen)
+
+
+def wait_check(check, timeout):
+    """Polls check() -> (ok, description) until ok or the timeout; returns the last result."""
+    last = [None]
+
+    def ok():
+        last[0] = check()
+        return last[0][0]
+
+    winetest.wait_for(ok, timeout=timeout)
+    return last[0]
+
+
+def holds(check, duration):
+    """Polls check() -> (ok, description) for a while; returns the first failing result, else (True, "")."""
+    deadline = time.monotonic() + duration
+    while time.monotonic() < deadline:
+        result = check()
+        if not result[0]:
+            return result
+        time.sleep(0.05)
+    return True, ""

@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Runs the built Lullcast under Wine with a demo window titled like a copy in progress, so that
+the popup docks under it, and writes a screenshot to docs/screenshot.png.
+
+On $DISPLAY when it is set (Lullcast then runs until you press Ctrl+C), otherwise on a private
+Xvfb display that is closed again after the screenshot.
+
+    python3 tools/run.py BUILD_FOLDER
+"""
+import os
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+
+import winetest  # noqa: E402
+from lullcast_e2e import Driver  # noqa: E402
+
+DEMO_TITLE = "Copying 12 items - 42% complete"
+DEMO_RECT = (360, 300, 560, 200)  # left, top, width, height
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    build = os.path.abspath(sys.argv[1])
+    screenshot = os.path.join(HERE, "..", "docs", "screenshot.png")
+    display = os.environ.get("DISPLAY") or None
+    with winetest.WineSession(display=display) as session:
+        folder = session.install([os.path.join(build, "Lullcast.exe"), os.path.join(build, "Lullcast.dll")])
+        tools = session.install([os.path.join(build, "lcdriver.exe")], folder="Tools")
+        lullcast = session.spawn(os.path.join(folder, "Lullcast.exe"))
+        driver = Driver(session, os.path.join(tools, "lcdriver.exe"))
+        try:
+            if not winetest.wait_for(driver.popup, timeout=60):
+                sys.exit("Lullcast did not start")
+            window = driver.create(DEMO_TITLE, DEMO_RECT)
+            docked = winetest.wait_for(lambda: _docked(driver, window), timeout=30)
+            print("popup docked below the demo window:" if docked else "the popup did not dock:", docked)
+            time.sleep(1)  # let the desktop finish painting
+            os.makedirs(os.path.dirname(screenshot), exist_ok=True)
+            session.screenshot(screenshot)
+            print("screenshot:", os.path.normpath(screenshot))
+            if display:
+                print("Lullcast runs on %s; press Ctrl+C to end it." % display)
+                lullcast.wait()
+        except KeyboardInterrupt:
+            pass
+        finally:
+            session.run(os.path.join(folder, "Lullcast.exe"), "/Uninstall")
+            driver.close()
+        if not docked:
+            sys.exit(1)
+
+
+def _docked(driver, window):
+    popup, watched = driver.popup(), driver.info(window)
+    if not popup or not watched or not popup.visible:
+        return None
+    if (popup.rect.left, popup.rect.top, popup.rect.width) != (watched.rect.left, watched.rect.bottom,
+                                                               watched.rect.width):
+        return None
+    return popup
+
+
+if __name__ == "__main__":
+    main()
