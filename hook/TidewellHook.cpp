@@ -23,6 +23,33 @@ HWND FindPopup()
     return popup;
 }
 
+// Windows of this process that were created but not yet activated. A window's first
+// activation is reported as its creation (the creation event comes before the window has its
+// title, so the popup may have read an empty one); later activations are not, or a window the
+// user hid the popup from would take it back whenever it became active again. Lock-free: the
+// hook runs on any thread of the process and must never wait.
+const int kAwaitingSlots = 64;
+HWND volatile g_awaitingActivation[kAwaitingSlots];
+LONG volatile g_nextSlot = 0;
+
+void AwaitFirstActivation(HWND window)
+{
+    const LONG slot = static_cast<LONG>(static_cast<ULONG>(::InterlockedIncrement(&g_nextSlot)) % kAwaitingSlots);
+    ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_awaitingActivation[slot]), window);
+}
+
+// True once for a window that AwaitFirstActivation took, and never again.
+bool TakeFirstActivation(HWND window)
+{
+    for (int slot = 0; slot < kAwaitingSlots; ++slot) {
+        if (g_awaitingActivation[slot] == window
+            && ::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_awaitingActivation[slot]),
+                                                   nullptr, window) == window)
+            return true;
+    }
+    return false;
+}
+
 bool IsTopLevel(HWND window)
 {
     return window && !(::GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD);
@@ -40,14 +67,14 @@ void OnEvent(int code, HWND window, LPARAM lParam)
     switch (code) {
     case HCBT_CREATEWND: {
         const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
-        if (create && !(create->style & WS_CHILD) && create->hwndParent != HWND_MESSAGE)
+        if (create && !(create->style & WS_CHILD) && create->hwndParent != HWND_MESSAGE) {
+            AwaitFirstActivation(window);
             Report(WM_WATCH_CREATED, window);
+        }
         break;
     }
-    // The creation event comes before the window has its title, so the popup may read an
-    // empty one; activation comes after, and is reported as a creation too.
     case HCBT_ACTIVATE:
-        if (IsTopLevel(window))
+        if (window && TakeFirstActivation(window))
             Report(WM_WATCH_CREATED, window);
         break;
     case HCBT_MOVESIZE:
@@ -56,8 +83,10 @@ void OnEvent(int code, HWND window, LPARAM lParam)
             Report(WM_WATCH_PLACE, window);
         break;
     case HCBT_DESTROYWND:
-        if (IsTopLevel(window))
+        if (IsTopLevel(window)) {
+            TakeFirstActivation(window); // its handle may come again for another window
             Report(WM_WATCH_DESTROYED, window);
+        }
         break;
     default:
         break;

@@ -13,6 +13,10 @@
 namespace {
 
 const UINT_PTR kRefreshTimer = 1;
+// A minimise or restore is reported before it happens; the placement is checked again once
+// the watched window has settled.
+const UINT_PTR kSettleTimer = 2;
+const UINT kSettleMs = 250;
 const UINT kFirstRefreshMs = 10000;
 const COLORREF kItemTextColour = RGB(160, 0, 0);
 const COLORREF kLinkColour = RGB(0, 0, 250);
@@ -156,9 +160,9 @@ void CNimbrelDlg::MoveOutOfSight()
     m_popupVisible = FALSE;
 }
 
-// The focus rests on the sponsor area, not on the item view (where it would show a caret).
-// The hidden popup must not take the focus from other programs at start, so the focus is
-// given only while the popup is active, and again each time it becomes active.
+// The focus starts on the sponsor area. The hidden popup must not take the focus from other
+// programs at start, so it is given only if the popup is already active; otherwise the dialog
+// manager places it when the popup is first activated.
 void CNimbrelDlg::FocusSponsorArea()
 {
     if (::GetActiveWindow() == m_hWnd)
@@ -168,11 +172,6 @@ void CNimbrelDlg::FocusSponsorArea()
 bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE)
-            return false;
-        FocusSponsorArea();
-        return true;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
             return false;
@@ -200,7 +199,10 @@ bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         OnWatchDestroyed(reinterpret_cast<HWND>(wParam));
         return true;
     case WM_TIMER:
-        OnTimer();
+        if (wParam == kSettleTimer)
+            OnSettleTimer();
+        else
+            OnTimer();
         return true;
     case WM_CLOSE:
         HideAndRemember();
@@ -361,6 +363,7 @@ void CNimbrelDlg::HideAndRemember()
 void CNimbrelDlg::OnDestroy()
 {
     ::KillTimer(m_hWnd, m_timerId);
+    ::KillTimer(m_hWnd, kSettleTimer);
     ::DeleteObject(m_textFont);
     ::DeleteObject(m_linkFont);
     m_textFont = m_linkFont = nullptr;
@@ -392,6 +395,21 @@ void CNimbrelDlg::OnWatchPlace(HWND window)
     ShowWindow(SW_SHOW);
     m_popupVisible = TRUE;
     m_savedRect = GetWindowRect();
+    ::SetTimer(m_hWnd, kSettleTimer, kSettleMs, nullptr);
+}
+
+// Places the popup again if the watched window ended up elsewhere than where it was when the
+// last placement read it.
+void CNimbrelDlg::OnSettleTimer()
+{
+    ::KillTimer(m_hWnd, kSettleTimer);
+    if (!m_popupVisible || !::IsWindow(m_watchedWnd))
+        return;
+    RECT watched = {};
+    ::GetWindowRect(m_watchedWnd, &watched);
+    const RECT popup = GetWindowRect();
+    if (popup.left != watched.left || popup.top != watched.bottom || Width(popup) != Width(watched))
+        OnWatchPlace(m_watchedWnd);
 }
 
 void CNimbrelDlg::OnWatchDestroyed(HWND window)

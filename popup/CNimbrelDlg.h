@@ -76,6 +76,7 @@ private:
     void OnWatchPlace(HWND window);
     void OnWatchDestroyed(HWND window);
     void OnTimer();
+    void OnSettleTimer();
 
     // Commands
     void OnView();

@@ -13,5 +13,6 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
     void OnLButtonDown();
 };
