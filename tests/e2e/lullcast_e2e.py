@@ -230,9 +230,12 @@ def unescape(text):
 class LullcastDesktop:
     """A Wine session with Lullcast installed and the driver running on its desktop."""
 
-    def __init__(self, with_hook_library=True):
+    def __init__(self, with_hook_library=True, registry=()):
+        """registry: (key, name, type, value) entries written before any program starts."""
         self.wine = winetest.WineSession()
         try:
+            for key, name, kind, value in registry:
+                self.wine.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
             files = [build_file(PROGRAM)]
             if with_hook_library:
                 files.append(build_file(HOOK_LIBRARY))
