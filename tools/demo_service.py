@@ -59,28 +59,18 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             service._stall()
             return
         if path.startswith("/stall-body/"):
-            found = service._find("/" + path[len("/stall-body/"):])
-            if found is None:
-                return self._send(404, NOT_FOUND_PAGE, "text/html", send_body)
-            body, content_type = found
-            self.send_response(200)
-            self.send_header("Content-Type", content_type)
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
+            body = self._start_file(path[len("/stall-body"):], send_body)
+            if body is None:
+                return
             if send_body:
                 self.wfile.write(body[: max(1, len(body) // 3)])
                 self.wfile.flush()
             service._stall()
             return
         if path.startswith("/slow/"):
-            found = service._find("/" + path[len("/slow/"):])
-            if found is None:
-                return self._send(404, NOT_FOUND_PAGE, "text/html", send_body)
-            body, content_type = found
-            self.send_response(200)
-            self.send_header("Content-Type", content_type)
-            self.send_header("Content-Length", str(len(body)))
-            self.end_headers()
+            body = self._start_file(path[len("/slow"):], send_body)
+            if body is None:
+                return
             if send_body:
                 piece = max(1, len(body) // service.slow_pieces)
                 for start in range(0, len(body), piece):
@@ -95,6 +85,20 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             return self._send(404, NOT_FOUND_PAGE, "text/html", send_body)
         body, content_type = found
         self._send(200, body, content_type, send_body)
+
+    def _start_file(self, path, send_body):
+        """Sends the headers of a served file and returns its body; sends the 404 page and
+        returns None when there is no such file."""
+        found = self.server.service._find(path)
+        if found is None:
+            self._send(404, NOT_FOUND_PAGE, "text/html", send_body)
+            return None
+        body, content_type = found
+        self.send_response(200)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        return body
 
     def _send(self, status, body, content_type, send_body):
         self.send_response(status)

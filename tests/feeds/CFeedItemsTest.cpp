@@ -3,6 +3,7 @@
 #include "feeds/ParsePubDate.h"
 
 #include "CTestDocument.h"
+#include "FeedTitles.h"
 
 #include <gtest/gtest.h>
 
@@ -37,15 +38,6 @@ void ParseOneItem(CFeed& feed, const std::string& title, const std::string& pubD
     feed.ParseItem(*document.Node(item));
 }
 
-std::vector<std::string> Titles(const CFeed& feed)
-{
-    std::vector<std::string> titles;
-    for (int i = 0; i < feed.m_items.GetSize(); ++i)
-        titles.push_back(feed.m_items[i].m_strTitle.GetString());
-    return titles;
-}
-
-using Titles_t = std::vector<std::string>;
 
 TEST(FeedItemOrder, PutsItemsInAscendingDateOrder)
 {

@@ -2,6 +2,7 @@
 #include "feeds/CFeed.h"
 
 #include "CTestDocument.h"
+#include "FeedTitles.h"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +23,6 @@ void Walk(CFeed& feed, const char* xml)
     Walk(feed, CTestDocument::FromXml(xml));
 }
 
-std::vector<std::string> Titles(const CFeed& feed)
-{
-    std::vector<std::string> titles;
-    for (int i = 0; i < feed.m_items.GetSize(); ++i)
-        titles.push_back(feed.m_items[i].m_strTitle.GetString());
-    return titles;
-}
-
-using Titles_t = std::vector<std::string>;
 
 const char kRss20[] = R"(<?xml version="1.0" encoding="utf-8"?>
 <!-- a feed -->
