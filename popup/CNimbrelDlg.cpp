@@ -371,11 +371,17 @@ void CNimbrelDlg::OnDestroy()
 
 void CNimbrelDlg::OnWatchCreated(HWND window)
 {
+    // The hook library reports a window a second time at its first activation (its title may
+    // not have been set when the creation was reported). A window the popup already accompanies
+    // is nothing new: if the user hid the popup meanwhile, it stays hidden.
+    if (window == m_watchedWnd && m_watchedAlive)
+        return;
     char title[1024] = "";
     ::GetWindowTextA(window, title, sizeof title);
     if (!IsLongOperationTitle(title))
         return;
     m_watchedWnd = window;
+    m_watchedAlive = true;
     OnWatchPlace(window);
     ShowWindow(SW_SHOW);
     SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -414,8 +420,10 @@ void CNimbrelDlg::OnSettleTimer()
 
 void CNimbrelDlg::OnWatchDestroyed(HWND window)
 {
-    if (window == m_watchedWnd)
-        HideAndRemember();
+    if (window != m_watchedWnd)
+        return;
+    m_watchedAlive = false; // the handle stays, but may come again for a new window
+    HideAndRemember();
 }
 
 void CNimbrelDlg::OnTimer()

@@ -43,6 +43,7 @@ private:
     CSystemTray m_tray;
     RECT m_savedRect = {};
     HWND m_watchedWnd = nullptr;
+    bool m_watchedAlive = false;
     CRSSEditCtrl m_itemView;
     CStatic m_linkBar;
     CStatic m_statusLine;
