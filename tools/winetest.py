@@ -197,6 +197,23 @@ class WineSession:
         self.close()
 
 
+def build_dir():
+    """The Windows build under test, as the test registration names it."""
+    return os.environ["LULLCAST_BUILD"]
+
+
+def arch():
+    return os.environ.get("LULLCAST_ARCH", "x86_64")
+
+
+def build_file(*parts):
+    """A file of the build under test; fails the test when it was not built."""
+    path = os.path.join(build_dir(), *parts)
+    if not os.path.exists(path):
+        raise AssertionError("not built: %s is missing" % path)
+    return path
+
+
 def wait_for(predicate, timeout=10.0, interval=0.05):
     """Polls until predicate() gives a true value, which it returns; None after the timeout."""
     deadline = time.monotonic() + timeout

@@ -38,19 +38,9 @@ WAIT = 15.0
 GRACE = 1.5
 
 
-def build_dir():
-    return os.environ["LULLCAST_BUILD"]
-
-
-def arch():
-    return os.environ.get("LULLCAST_ARCH", "x86_64")
-
-
-def build_file(name):
-    path = os.path.join(build_dir(), name)
-    if not os.path.exists(path):
-        raise AssertionError("%s is not built: %s is missing" % (name, path))
-    return path
+build_dir = winetest.build_dir
+arch = winetest.arch
+build_file = winetest.build_file
 
 
 class Rect(collections.namedtuple("Rect", "left top right bottom")):

@@ -11,18 +11,12 @@ import time
 import unittest
 
 import winetest
+from winetest import build_file
 
 ROOT = r"HKCU\Software\Kestrova"
 KEY = ROOT + r"\Lullcast\Lullcast\Settings"
 POPUP_CAPTION = "Lullcast - Idlewaven"
 FIRST_RUN = {"Interval": "1", "Notify": "1", "Channels": "65535", "PreferredChannel": "0", "FeedCount": "0"}
-
-
-def build_file(*parts):
-    path = os.path.join(os.environ["LULLCAST_BUILD"], *parts)
-    if not os.path.exists(path):
-        raise AssertionError("not built: %s" % path)
-    return path
 
 
 def parse_query(output):

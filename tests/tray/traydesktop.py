@@ -19,15 +19,8 @@ ID_TRAY_VIEW = 32774
 MAGENTA = (255, 0, 255)
 
 
-def arch():
-    return os.environ.get("LULLCAST_ARCH", "x86_64")
-
-
-def build_file(*parts):
-    path = os.path.join(os.environ["LULLCAST_BUILD"], *parts)
-    if not os.path.exists(path):
-        raise AssertionError("not built: %s" % path)
-    return path
+arch = winetest.arch
+build_file = winetest.build_file
 
 
 class Lines:
