@@ -58,6 +58,9 @@ class Rect(collections.namedtuple("Rect", "left top right bottom")):
     def centre(self):
         return (self.left + self.right) // 2, (self.top + self.bottom) // 2
 
+    def moved(self, dx, dy):
+        return Rect(self.left + dx, self.top + dy, self.right + dx, self.bottom + dy)
+
 
 class WindowInfo(collections.namedtuple("WindowInfo", "handle visible topmost iconic rect process")):
     def out_of_sight(self):
@@ -290,6 +293,11 @@ class LullcastDesktop:
             time.sleep(0.02)
             self.xdotool("mousemove", start[0] + (end[0] - start[0]) * i // steps,
                          start[1] + (end[1] - start[1]) * i // steps)
+        # Under load Wine can take the release before the last motion; dwell at the end point
+        # and move there once more so the move loop has seen it before the button goes up.
+        time.sleep(0.3)
+        self.xdotool("mousemove", end[0], end[1])
+        time.sleep(0.1)
         self.xdotool("mouseup", 1)
 
     def key(self, name, over=None):
@@ -299,6 +307,12 @@ class LullcastDesktop:
         self.xdotool("key", name)
 
     # What the popup is doing
+    def rect_when_settled(self, window, expected, timeout=3):
+        """The window's rectangle once it equals `expected`, or as it is after the timeout: a drag's
+        last motion can reach the window a moment after the button is up."""
+        settled = winetest.wait_for(lambda: self.driver.info(window).rect == expected, timeout=timeout)
+        return expected if settled else self.driver.info(window).rect
+
     def docked_rect(self, window_rect):
         """Where the popup belongs below a watched window: flush left, as wide, its own height."""
         return Rect(window_rect.left, window_rect.bottom, window_rect.right,

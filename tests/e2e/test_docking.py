@@ -83,7 +83,7 @@ class DockingTest(unittest.TestCase):
                 before = self.driver.info(window).rect
                 grab = (before.left + 150, self.driver.hit_point(window, e2e.HTCAPTION)[1])
                 self.desktop.drag(grab, (grab[0] + move[0], grab[1] + move[1]))
-                after = self.driver.info(window).rect
+                after = self.desktop.rect_when_settled(window, before.moved(*move))
                 self.assertEqual((after.left - before.left, after.top - before.top), move,
                                  "the drag did not move the window as asked")
                 self.assertDocked(window, "after the move:")

@@ -96,14 +96,16 @@ class PopupWindowTest(unittest.TestCase):
         self.assertNotEqual(self.driver.hit_test(self.popup, rect.right - 15, rect.bottom - 15), e2e.HTBOTTOMRIGHT)
 
         self.desktop.drag(free_spot, (free_spot[0] - 120, free_spot[1] + 90))
-        moved = self.driver.info(self.popup).rect
-        self.assertEqual(moved, e2e.Rect(rect.left - 120, rect.top + 90, rect.right - 120, rect.bottom + 90),
+        wanted = e2e.Rect(rect.left - 120, rect.top + 90, rect.right - 120, rect.bottom + 90)
+        moved = self.desktop.rect_when_settled(self.popup, wanted)
+        self.assertEqual(moved, wanted,
                          "dragging the free client area did not move the popup")
 
         grip = (moved.right - 4, moved.bottom - 4)
         self.desktop.drag(grip, (grip[0] + 100, grip[1] + 60))
-        sized = self.driver.info(self.popup).rect
-        self.assertEqual(sized, e2e.Rect(moved.left, moved.top, moved.right + 100, moved.bottom + 60),
+        wanted = e2e.Rect(moved.left, moved.top, moved.right + 100, moved.bottom + 60)
+        sized = self.desktop.rect_when_settled(self.popup, wanted)
+        self.assertEqual(sized, wanted,
                          "dragging the grip did not size the popup")
 
     def test_escape_hides_the_popup_below_a_watched_window(self):
