@@ -9,6 +9,7 @@ Used as a library by the end-to-end tests, and from the command line:
     python3 tools/winetest.py template DIR    make the template prefix (once per test run)
 """
 import os
+import select
 import shutil
 import signal
 import subprocess
@@ -212,6 +213,35 @@ def build_file(*parts):
     if not os.path.exists(path):
         raise AssertionError("not built: %s is missing" % path)
     return path
+
+
+class OutputLines:
+    """A spawned process's standard output, read one line at a time with a time limit."""
+
+    def __init__(self, process, encoding="utf-8"):
+        self.process = process
+        self.encoding = encoding
+        self.ended = False
+        self.seen = []
+        self._pending = b""
+
+    def next(self, timeout):
+        """The next line, or None when none came within the timeout or the output ended."""
+        deadline = time.monotonic() + timeout
+        fd = self.process.stdout.fileno()
+        while b"\n" not in self._pending:
+            left = deadline - time.monotonic()
+            if self.ended or left <= 0 or not select.select([fd], [], [], left)[0]:
+                return None
+            chunk = os.read(fd, 4096)
+            if not chunk:
+                self.ended = True
+                return None
+            self._pending += chunk
+        line, self._pending = self._pending.split(b"\n", 1)
+        line = line.decode(self.encoding, "replace").rstrip("\r")
+        self.seen.append(line)
+        return line
 
 
 def wait_for(predicate, timeout=10.0, interval=0.05):

@@ -11,7 +11,6 @@ Lullcast.exe, Lullcast.dll, lcdriver.exe and the other test programs) and LULLCA
 """
 import collections
 import os
-import select
 import subprocess
 import time
 
@@ -84,25 +83,19 @@ class Driver:
 
     def __init__(self, session, program):
         self.process = session.spawn(program, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self._pending = b""
+        self._output = winetest.OutputLines(self.process, encoding="latin-1")
         ready = self._read_line(60).split()
         if ready[:2] != ["ok", "ready"]:
             raise DriverError("driver did not start: %r" % ready)
         self.bits = int(ready[2])
 
     def _read_line(self, timeout):
-        deadline = time.monotonic() + timeout
-        fd = self.process.stdout.fileno()
-        while b"\n" not in self._pending:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                raise DriverError("no answer from the driver within %.0f s" % timeout)
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                raise DriverError("the driver ended (exit code %s)" % self.process.poll())
-            self._pending += chunk
-        line, self._pending = self._pending.split(b"\n", 1)
-        return line.decode("latin-1").rstrip("\r")
+        line = self._output.next(timeout)
+        if line is not None:
+            return line
+        if self._output.ended:
+            raise DriverError("the driver ended (exit code %s)" % self.process.poll())
+        raise DriverError("no answer from the driver within %.0f s" % timeout)
 
     def command(self, line, timeout=60):
         """Sends one command and returns the text after "ok"; raises DriverError on "error"."""

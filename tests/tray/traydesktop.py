@@ -5,7 +5,6 @@ the display one to one, so screen and Windows coordinates are the same).
 LULLCAST_BUILD names the Windows build folder under test, LULLCAST_ARCH its architecture.
 """
 import os
-import select
 import subprocess
 import time
 
@@ -23,29 +22,8 @@ arch = winetest.arch
 build_file = winetest.build_file
 
 
-class Lines:
-    """A process's standard output, read one line at a time with a time limit."""
-
-    def __init__(self, process):
-        self.process = process
-        self._pending = b""
-        self.seen = []
-
-    def next(self, timeout):
-        deadline = time.monotonic() + timeout
-        fd = self.process.stdout.fileno()
-        while b"\n" not in self._pending:
-            left = deadline - time.monotonic()
-            if left <= 0 or not select.select([fd], [], [], left)[0]:
-                return None
-            chunk = os.read(fd, 4096)
-            if not chunk:
-                return None
-            self._pending += chunk
-        line, self._pending = self._pending.split(b"\n", 1)
-        line = line.decode("utf-8", "replace").rstrip("\r")
-        self.seen.append(line)
-        return line
+class Lines(winetest.OutputLines):
+    """TrayHost's reports, awaited by what they start with."""
 
     def wait_for(self, prefix, timeout=15.0):
         """The first line from now on that starts with prefix, or None."""
