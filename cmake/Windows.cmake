@@ -11,3 +11,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
     set(LULLCAST_BITS 32)
 endif()
+
+# The version of the release, for the resource scripts (res/Version.rc).
+configure_file(${CMAKE_SOURCE_DIR}/res/Version.h.in ${CMAKE_BINARY_DIR}/generated/Version.h @ONLY)
+include_directories(${CMAKE_BINARY_DIR}/generated)

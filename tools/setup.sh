@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12 (run as root). Safe to run again.
 set -euo pipefail
-packages=(cmake ninja-build g++ mingw-w64 wine wine64 wine32:i386 xvfb xauth xdotool fonts-wine
+packages=(cmake ninja-build g++ mingw-w64 wine wine64 wine32:i386 xvfb xauth xdotool fonts-wine nsis
           imagemagick googletest libgtest-dev clang libclang-rt-14-dev python3 procps)
 missing=()
 for p in "${packages[@]}"; do

@@ -6,6 +6,7 @@ popup in states of their own.
 import unittest
 
 import lullcast_e2e as e2e
+import winetest
 
 WS_EX_TOPMOST = 0x00000008
 WS_EX_TOOLWINDOW = 0x00000080
@@ -139,7 +140,7 @@ class PopupWindowTest(unittest.TestCase):
         self.assertTrue(about, "no About box appeared")
         self.assertEqual(self.driver.info(about).process, self.driver.info(self.popup).process)
         texts = [child.text for child in self.driver.children(about)]
-        self.assertIn("Nimbrel Version 1.0", texts)
+        self.assertIn("Nimbrel Version " + winetest.build_version(), texts)
         self.assertIn("OK", texts)
 
         self.driver.foreground(about)
