@@ -8,6 +8,7 @@
 #include "fw/CWinApp.h"
 #include "fw/Win32Util.h"
 #include "popup/CAboutDlg.h"
+#include "popup/ChannelMenu.h"
 #include "popup/LongOperationTitle.h"
 
 namespace {
@@ -440,6 +441,12 @@ BOOL CNimbrelDlg::OnCommand(WPARAM wParam, LPARAM lParam)
     case ID_TRAY_VIEW:
         OnView();
         return TRUE;
+    case ID_TRAY_SETTINGS:
+        OnSettings();
+        return TRUE;
+    case MAKEWPARAM(IDC_MENU_ICON, STN_CLICKED):
+        OnMenuIconClicked();
+        return TRUE;
     default:
         return CDialog::OnCommand(wParam, lParam);
     }
@@ -453,6 +460,70 @@ void CNimbrelDlg::OnView()
     SetWindowPos(nullptr, m_savedRect.left, m_savedRect.top, Width(m_savedRect), Height(m_savedRect), SWP_NOZORDER);
     ShowWindow(SW_SHOW);
     m_popupVisible = TRUE;
+}
+
+// The settings dialog edits copies of the settings; they come back, and are written, only
+// when it ends with OK. The refresh timer and the display are left alone: the new interval
+// counts from the next refresh on.
+void CNimbrelDlg::OnSettings()
+{
+    if (m_settingsDlg) {
+        if (m_settingsDlg->m_hWnd)
+            ::SetForegroundWindow(m_settingsDlg->m_hWnd);
+        return;
+    }
+    CDlgSettings dialog;
+    dialog.m_interval = static_cast<unsigned>(m_interval);
+    dialog.m_notify = m_notify;
+    dialog.m_feeds.Copy(m_myFeeds);
+    dialog.m_channels = static_cast<unsigned>(m_channels);
+    const int oldFeedCount = m_myFeeds.GetSize();
+
+    m_settingsDlg = &dialog;
+    const INT_PTR result = dialog.DoModal();
+    m_settingsDlg = nullptr;
+    if (result != IDOK)
+        return;
+
+    m_interval = static_cast<int>(dialog.m_interval);
+    m_notify = dialog.m_notify;
+    m_channels = static_cast<int>(dialog.m_channels);
+    m_myFeeds.RemoveAll();
+    m_myFeeds.Copy(dialog.m_feeds);
+    SaveSettings(oldFeedCount);
+}
+
+// The channel menu drops from the menu icon's bottom-left corner. The chosen channel is
+// written whatever the choice, even none.
+void CNimbrelDlg::OnMenuIconClicked()
+{
+    HMENU menu = ::CreatePopupMenu();
+    if (!menu)
+        return;
+    for (const ChannelMenuEntry& entry : ChannelMenuEntries(m_channels, m_preferredChannel)) {
+        if (!entry.text)
+            ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            ::AppendMenuA(menu, MF_STRING | (entry.checked ? MF_CHECKED : MF_UNCHECKED), entry.id, entry.text);
+    }
+    const RECT icon = m_menuIcon.GetWindowRect();
+    const UINT result = static_cast<UINT>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN,
+                                                           icon.left, icon.bottom, 0, m_hWnd, nullptr));
+    const ChannelMenuChoice choice = ChooseFromChannelMenu(result, m_preferredChannel);
+    switch (choice.action) {
+    case ChannelMenuChoice::OpenSettings:
+        ::PostMessageA(m_hWnd, WM_COMMAND, ID_TRAY_SETTINGS, 0);
+        break;
+    case ChannelMenuChoice::SwitchChannel:
+        m_preferredChannel = choice.channel;
+        m_currentFeed = 0;
+        RefreshFeed();
+        break;
+    case ChannelMenuChoice::Nothing:
+        break;
+    }
+    SavePreferredChannel();
+    ::DestroyMenu(menu);
 }
 
 void CNimbrelDlg::RefreshFeed()

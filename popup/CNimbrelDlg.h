@@ -8,6 +8,7 @@
 #include "fw/CString.h"
 #include "fw/CStringArray.h"
 #include "popup/CRSSEditCtrl.h"
+#include "settings/CDlgSettings.h"
 #include "tray/CSystemTray.h"
 
 class CNimbrelDlg : public CDialog {
@@ -81,6 +82,10 @@ private:
 
     // Commands
     void OnView();
+    void OnSettings();
+    void OnMenuIconClicked();
+    // The settings dialog while it is open: a second Settings command brings it to the front.
+    CDlgSettings* m_settingsDlg = nullptr;
 
     // Feeds and service
     void RefreshFeed();
