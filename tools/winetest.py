@@ -9,6 +9,7 @@ Used as a library by the end-to-end tests, and from the command line:
     python3 tools/winetest.py template DIR    make the template prefix (once per test run)
 """
 import os
+import re
 import select
 import shutil
 import signal
@@ -242,6 +243,16 @@ class OutputLines:
         line = line.decode(self.encoding, "replace").rstrip("\r")
         self.seen.append(line)
         return line
+
+
+def parse_reg_query(output):
+    """`reg query` output as {value name: (type, data)}."""
+    values = {}
+    for line in output.splitlines():
+        match = re.match(r"^\s+(\S+)\s+(REG_\w+)\s*(.*?)\s*$", line)
+        if match:
+            values[match.group(1)] = (match.group(2), match.group(3))
+    return values
 
 
 def wait_for(predicate, timeout=10.0, interval=0.05):

@@ -1,5 +1,6 @@
 #include "tests/driver/CDriver.h"
 
+#include "tests/driver/CDragSource.h"
 #include "tests/driver/CWindowProbe.h"
 
 namespace {
@@ -27,6 +28,11 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"foreground", &CDriver::foreground},
     {"hittest", &CDriver::hitTest},
     {"hitpoint", &CDriver::hitPoint},
+    {"settext", &CDriver::setText},
+    {"focus", &CDriver::focus},
+    {"listitems", &CDriver::listItems},
+    {"menu", &CDriver::menu},
+    {"dragtext", &CDriver::dragText},
     {"workarea", &CDriver::workArea},
     {"quit", &CDriver::quit},
 };
@@ -39,6 +45,7 @@ int CDriver::run()
 {
     if (!m_windows.registerClass(m_instance) || !m_reader.start())
         return 1;
+    OleInitialize(nullptr); // for the drags it starts
     reply("ok ready " + std::to_string(sizeof(void*) * 8));
     while (!m_quit) {
         HANDLE wake = m_reader.event();
@@ -53,6 +60,7 @@ int CDriver::run()
             break;
     }
     m_windows.destroyAll();
+    OleUninitialize();
     return 0;
 }
 
@@ -233,6 +241,105 @@ std::string CDriver::hitPoint(Args& args)
     return "ok " + std::to_string(point.x) + " " + std::to_string(point.y);
 }
 
+// settext HWND TEXT -> 1 or 0: sets a window's text (escaped as the answers are) with WM_SETTEXT
+std::string CDriver::setText(Args& args)
+{
+    HWND window = readWindow(args);
+    const std::string text = unescape(restOfLine(args));
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &result))
+        return "error SendMessageTimeout " + std::to_string(GetLastError());
+    return result ? "ok 1" : "ok 0";
+}
+
+// focus HWND -> the HWND that has the keyboard focus in the thread owning the window, or 0
+std::string CDriver::focus(Args& args)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(readWindow(args), nullptr), &info))
+        return "ok 0";
+    return "ok " + number(info.hwndFocus);
+}
+
+// listitems HWND -> the items of a list box, each escaped, tab-separated. The items are read as
+// UTF-16 (Wine hands another process's narrow LB_GETTEXT over in UTF-16) and given in the ANSI code page.
+std::string CDriver::listItems(Args& args)
+{
+    HWND list = readWindow(args);
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count))
+        return "error SendMessageTimeout " + std::to_string(GetLastError());
+    std::string result = "ok ";
+    for (int i = 0; i < static_cast<int>(static_cast<LRESULT>(count)); ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length);
+        std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]), SMTO_ABORTIFHUNG,
+                            kSendTimeoutMs, &copied);
+        wide.resize(static_cast<LRESULT>(copied) > 0 ? static_cast<size_t>(copied) : 0);
+        std::string text;
+        if (!wide.empty()) {
+            const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                                 nullptr, nullptr);
+            text.resize(static_cast<size_t>(size));
+            WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr,
+                                nullptr);
+        }
+        result += (i ? "\t" : "") + escape(text);
+    }
+    return result;
+}
+
+// menu -> LEFT TOP RIGHT BOTTOM of the open popup menu, then per item "ID STATE TEXT" tab-separated
+// (STATE: c checked, - not; a separator reads "0 - -"); "ok none" while no menu is open
+std::string CDriver::menu(Args&)
+{
+    HWND window = FindWindowA("#32768", nullptr);
+    if (!window || !IsWindowVisible(window))
+        return "ok none";
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::string result = "ok " + rectText(rect);
+    DWORD_PTR handle = 0;
+    SendMessageTimeoutA(window, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &handle);
+    HMENU menu = reinterpret_cast<HMENU>(handle);
+    const int count = menu ? GetMenuItemCount(menu) : -1;
+    for (int i = 0; i < count; ++i) {
+        char text[256] = "";
+        MENUITEMINFOA item = {};
+        item.cbSize = sizeof item;
+        item.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+        item.dwTypeData = text;
+        item.cch = sizeof text;
+        if (!GetMenuItemInfoA(menu, i, TRUE, &item))
+            return result + "\tunreadable";
+        const bool separator = (item.fType & MFT_SEPARATOR) != 0;
+        result += "\t" + std::to_string(item.wID) + " " + ((item.fState & MFS_CHECKED) ? "c" : "-") + " " +
+                  (separator ? std::string("-") : escape(text));
+    }
+    return result;
+}
+
+// dragtext z|bare TEXT -> "ok dragging" at once, then RESULT EFFECT when the drag ends: drags the
+// text (escaped; with or without a terminating NUL in its block) while the left button is held,
+// as a browser does with a link; the caller moves the mouse and lets go
+std::string CDriver::dragText(Args& args)
+{
+    std::string mode;
+    if (!(args >> mode) || (mode != "z" && mode != "bare"))
+        return "error usage: dragtext z|bare TEXT";
+    CDragSource source(unescape(restOfLine(args)), mode == "z");
+    reply("ok dragging");
+    DWORD effect = 0;
+    const HRESULT result = source.drag(effect);
+    char answer[64];
+    wsprintfA(answer, "ok %08lx %lu", static_cast<unsigned long>(result), static_cast<unsigned long>(effect));
+    return answer;
+}
+
 // workarea -> LEFT TOP RIGHT BOTTOM
 std::string CDriver::workArea(Args&)
 {
@@ -293,6 +400,24 @@ std::string CDriver::escape(const std::string& text)
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string CDriver::unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        switch (text[++i]) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        default: out += text[i];
         }
     }
     return out;

@@ -17,6 +17,8 @@ import time
 import winetest
 
 POPUP_CAPTION = "Lullcast - Idlewaven"
+SETTINGS_CAPTION = "Lullcast Settings"
+SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
 ABOUT_CAPTION = "About Nimbrel"
 PROGRAM = "Lullcast.exe"
 HOOK_LIBRARY = "Lullcast.dll"
@@ -25,6 +27,7 @@ WM_COMMAND = 0x0111
 WM_SYSCOMMAND = 0x0112
 IDM_ABOUTBOX = 0x0010
 ID_TRAY_VIEW = 32774
+ID_TRAY_SETTINGS = 32776
 HTCAPTION = 2
 HTBOTTOMRIGHT = 17
 HTCLOSE = 20
@@ -199,8 +202,53 @@ class Driver:
         x, y = self.command("hitpoint %d %d" % (window, code)).split()
         return int(x), int(y)
 
+    def set_text(self, window, text):
+        return self.command("settext %d %s" % (window, escape(text))) == "1"
+
+    def focus(self, window):
+        """The window with the keyboard focus in the thread that owns `window`; 0 when none."""
+        return int(self.command("focus %d" % window))
+
+    def list_items(self, list_box):
+        answer = self.command("listitems %d" % list_box)
+        return [unescape(item) for item in answer.split("\t")] if answer else []
+
+    def menu(self):
+        """(rect, [(id, checked, text or None for a separator)]) of the open popup menu; None when none
+        is open. The items are None when the menu cannot be read from another process."""
+        answer = self.command("menu")
+        if answer == "none":
+            return None
+        fields = answer.split("\t")
+        rect = Rect(*(int(n) for n in fields[0].split()))
+        if "unreadable" in fields[1:]:
+            return rect, None
+        items = []
+        for field in fields[1:]:
+            item_id, state, text = field.split(" ", 2)
+            items.append((int(item_id), state == "c", None if text == "-" and item_id == "0" else unescape(text)))
+        return rect, items
+
+    def begin_drag_text(self, text, terminated=True):
+        """Starts a drag of the text in the driver, as a browser does with a link, while the left button
+        is held; finish_drag gives (DoDragDrop's result, the drop effect) once the button is let go."""
+        answer = self.command("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
+        if answer != "dragging":
+            raise DriverError("dragtext -> %s" % answer)
+
+    def finish_drag(self, timeout=30):
+        answer = self._read_line(timeout)
+        if not answer.startswith("ok "):
+            raise DriverError("dragtext -> %s" % answer)
+        result, effect = answer[3:].split()
+        return int(result, 16), int(effect)
+
     def work_area(self):
         return Rect(*(int(n) for n in self.command("workarea").split()))
+
+
+def escape(text):
+    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
 
 
 def unescape(text):
@@ -271,6 +319,11 @@ class LullcastDesktop:
                                  % (POPUP_CAPTION, timeout, self.running.poll() if self.running else None))
         return popup
 
+    def settings(self):
+        """The values stored under the program's settings key: {name: (type, data)}."""
+        code, output = self.wine.wine("reg", "query", SETTINGS_KEY)
+        return winetest.parse_reg_query(output) if code == 0 else {}
+
     # Real input on the session's display
     def xdotool(self, *args):
         subprocess.run(["xdotool", *[str(a) for a in args]], env=self.wine.env, check=True, timeout=30,
@@ -279,9 +332,13 @@ class LullcastDesktop:
     def click(self, x, y):
         self.xdotool("mousemove", x, y, "click", 1)
 
-    def drag(self, start, end, steps=10):
-        """Presses the left button at start, moves to end in steps and lets go, as a user drags."""
+    def drag(self, start, end, steps=10, while_held=None):
+        """Presses the left button at start, moves to end in steps and lets go, as a user drags;
+        while_held() runs once the button is down (it may start an OLE drag)."""
         self.xdotool("mousemove", start[0], start[1], "mousedown", 1)
+        if while_held:
+            time.sleep(0.1)
+            while_held()
         for i in range(1, steps + 1):
             time.sleep(0.02)
             self.xdotool("mousemove", start[0] + (end[0] - start[0]) * i // steps,
@@ -292,6 +349,12 @@ class LullcastDesktop:
         self.xdotool("mousemove", end[0], end[1])
         time.sleep(0.1)
         self.xdotool("mouseup", 1)
+
+    def drag_text(self, start, end, text, terminated=True):
+        """Drags text from the driver's window at start to end with real input, the way a link is
+        dragged out of a browser; returns (DoDragDrop's result, the drop effect)."""
+        self.drag(start, end, while_held=lambda: self.driver.begin_drag_text(text, terminated))
+        return self.driver.finish_drag()
 
     def key(self, name, over=None):
         """Presses a key; the mouse goes first over the point `over` so the display's focus follows it."""
