@@ -445,6 +445,7 @@ BOOL CNimbrelDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         OnSettings();
         return TRUE;
     case MAKEWPARAM(IDC_MENU_ICON, STN_CLICKED):
+    case MAKEWPARAM(IDC_MENU_ICON, STN_DBLCLK): // a click soon after the last one is a click too
         OnMenuIconClicked();
         return TRUE;
     default:

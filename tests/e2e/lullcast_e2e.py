@@ -214,20 +214,9 @@ class Driver:
         return [unescape(item) for item in answer.split("\t")] if answer else []
 
     def menu(self):
-        """(rect, [(id, checked, text or None for a separator)]) of the open popup menu; None when none
-        is open. The items are None when the menu cannot be read from another process."""
+        """The rectangle of the open popup menu; None while none is open."""
         answer = self.command("menu")
-        if answer == "none":
-            return None
-        fields = answer.split("\t")
-        rect = Rect(*(int(n) for n in fields[0].split()))
-        if "unreadable" in fields[1:]:
-            return rect, None
-        items = []
-        for field in fields[1:]:
-            item_id, state, text = field.split(" ", 2)
-            items.append((int(item_id), state == "c", None if text == "-" and item_id == "0" else unescape(text)))
-        return rect, items
+        return None if answer == "none" else Rect(*(int(n) for n in answer.split()))
 
     def begin_drag_text(self, text, terminated=True):
         """Starts a drag of the text in the driver, as a browser does with a link, while the left button
