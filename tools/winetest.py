@@ -5,8 +5,19 @@ template per test run, and a virtual Windows desktop (taskbar and notification a
 included), so that every process of the test shares one desktop and sees the others'
 windows and hooks. Processes the session starts are ended by their own ids when it closes.
 
+Not every machine runs 32-bit programs: on some the kernel refuses any 32-bit executable, and
+Debian's wine, wineboot and wineserver wrappers then fail even for 64-bit programs, since they
+start the 32-bit loader whenever it is installed. Making the template finds out, by trying the
+32-bit loader, and records the answer in the template; from then on every Wine call of the run
+goes through the 64-bit loader by its full path where 32-bit programs cannot run, and the tests
+of the i686 build are reported as skipped. LULLCAST_WINE64_ONLY=1 forces that path.
+
 Used as a library by the end-to-end tests, and from the command line:
     python3 tools/winetest.py template DIR    make the template prefix (once per test run)
+    python3 tools/winetest.py probe           find out whether 32-bit programs run (exit 1 if not,
+                                              printing why)
+    python3 tools/winetest.py unittest MODULE run a test module of the build under test,
+                                              or skip it (exit 77) where its build cannot run
 """
 import os
 import re
@@ -22,6 +33,63 @@ SCREEN = "1280x1024"
 # Raised whenever make_template changes what it sets up, so that old templates are made anew.
 TEMPLATE_VERSION = "3"
 
+WINE32_LOADER = "/usr/lib/wine/wine"
+WINE64_LOADER = "/usr/lib/wine/wine64"
+WINESERVER64 = "/usr/lib/wine/wineserver64"
+FORCE_64_ONLY = "LULLCAST_WINE64_ONLY"
+SKIPPED = 77  # the exit code by which ctest knows a skipped test
+_RECORD = "wine32"  # the template's record of whether this machine runs 32-bit programs
+
+
+def _try_32bit():
+    """Whether the 32-bit Wine loader runs here: (True, "") or (False, why not)."""
+    try:
+        result = subprocess.run([WINE32_LOADER, "--version"], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE, timeout=60)
+    except OSError as error:
+        return False, "%s cannot be started: %s" % (WINE32_LOADER, error.strerror)
+    except subprocess.TimeoutExpired:
+        return False, "%s --version did not answer within 60 s" % WINE32_LOADER
+    if result.returncode != 0:
+        return False, "%s --version exited with %d" % (WINE32_LOADER, result.returncode)
+    return True, ""
+
+
+def _record_32bit(template):
+    runs, why = _try_32bit()
+    with open(os.path.join(template, _RECORD), "w") as f:
+        f.write("yes" if runs else "no: " + why)
+
+
+_wine32_missing = None  # read once per process from the template's record
+
+
+def wine32_missing(template=None):
+    """Why this run does not run 32-bit programs, or "" when it does."""
+    global _wine32_missing
+    if os.environ.get(FORCE_64_ONLY, "") not in ("", "0"):
+        return "%s is set: Wine runs only through its 64-bit loader" % FORCE_64_ONLY
+    if _wine32_missing is None:
+        template = template or template_dir()
+        record = os.path.join(template, _RECORD)
+        if not os.path.exists(record):
+            os.makedirs(template, exist_ok=True)
+            _record_32bit(template)
+        with open(record) as f:
+            answer = f.read()
+        _wine32_missing = "" if answer == "yes" else \
+            "this machine cannot run 32-bit programs (%s)" % answer[len("no: "):]
+    return _wine32_missing
+
+
+def wine_command(*args):
+    """The command line that runs a Windows program or Wine built-in."""
+    return [WINE64_LOADER, *args] if wine32_missing() else ["wine", *args]
+
+
+def wineserver_command(*args):
+    return [WINESERVER64, *args] if wine32_missing() else ["wineserver", *args]
+
 
 def _base_env(prefix, display=None):
     env = dict(os.environ)
@@ -29,6 +97,8 @@ def _base_env(prefix, display=None):
     env["WINEDEBUG"] = "-all"
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe="
     env.pop("WINEARCH", None)
+    if wine32_missing():
+        env["WINELOADER"] = WINE64_LOADER
     if display is not None:
         env["DISPLAY"] = display
     else:
@@ -41,17 +111,30 @@ def _read(file):
     return file.read().decode("utf-8", "replace")
 
 
-def make_template(prefix):
+def probe(template):
+    """Finds out, by trying, whether this machine runs 32-bit programs, and records it for the run."""
+    global _wine32_missing
+    os.makedirs(template, exist_ok=True)
+    _record_32bit(template)
+    _wine32_missing = None
+    return wine32_missing(template)
+
+
+def make_template(prefix, probe_first=False):
     """Boots a fresh prefix with fonts and a virtual desktop that every process uses."""
     marker = os.path.join(prefix, "ready")
+    if probe_first or not os.path.exists(os.path.join(prefix, _RECORD)):
+        probe(prefix)
     if os.path.exists(marker):
         with open(marker) as f:
             if f.read() == TEMPLATE_VERSION:
                 return
-    shutil.rmtree(prefix, ignore_errors=True)
-    os.makedirs(prefix)
+    for name in os.listdir(prefix):
+        if name != _RECORD:
+            path = os.path.join(prefix, name)
+            shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.unlink(path)
     env = _base_env(prefix)
-    subprocess.run(["wineboot", "-i"], env=env, check=True,
+    subprocess.run(wine_command("wineboot", "-i"), env=env, check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
     fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
     os.makedirs(fonts, exist_ok=True)
@@ -66,9 +149,9 @@ def make_template(prefix):
         (r"HKCU\Software\Wine\X11 Driver", "Managed", "REG_SZ", "N"),
         (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
     ]:
-        subprocess.run(["wine", "reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"], env=env,
+        subprocess.run(wine_command("reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"), env=env,
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-    subprocess.run(["wineserver", "-w"], env=env, timeout=120)
+    subprocess.run(wineserver_command("-w"), env=env, timeout=120)
     with open(marker, "w") as f:
         f.write(TEMPLATE_VERSION)
 
@@ -127,7 +210,7 @@ class WineSession:
         self.display = display or self.xvfb.display
         self.env = _base_env(self.prefix, self.display)
         self.processes = []
-        subprocess.Popen(["wineserver", "-p"], env=self.env).wait()
+        subprocess.Popen(wineserver_command("-p"), env=self.env).wait()
 
     # Windows paths of the prefix
     def drive_c(self, *parts):
@@ -142,7 +225,7 @@ class WineSession:
         return target
 
     def spawn(self, program, *args, stdin=None, stdout=None, stderr=None):
-        process = subprocess.Popen(["wine", program, *args], env=self.env, cwd=os.path.dirname(program) or None,
+        process = subprocess.Popen(wine_command(program, *args), env=self.env, cwd=os.path.dirname(program) or None,
                                    stdin=stdin, stdout=stdout, stderr=stderr, start_new_session=True)
         self.processes.append(process)
         return process
@@ -162,7 +245,7 @@ class WineSession:
     def wine(self, *args, timeout=120):
         """Runs a Wine built-in such as reg, returning (exit code, output)."""
         with tempfile.TemporaryFile() as out:
-            process = subprocess.Popen(["wine", *args], env=self.env, stdout=out, stderr=subprocess.DEVNULL)
+            process = subprocess.Popen(wine_command(*args), env=self.env, stdout=out, stderr=subprocess.DEVNULL)
             process.wait(timeout=timeout)
             return process.returncode, _read(out)
 
@@ -186,7 +269,7 @@ class WineSession:
     def close(self):
         for process in reversed(self.processes):
             self.stop_process(process)
-        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+        subprocess.run(wineserver_command("-k"), env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=60)
         if self.xvfb:
             self.xvfb.close()
@@ -267,8 +350,23 @@ def wait_for(predicate, timeout=10.0, interval=0.05):
         time.sleep(interval)
 
 
+def run_test_module(module):
+    """Runs a test module of the build under test; a module of a build that cannot run here is skipped."""
+    why = wine32_missing() if arch() == "i686" else ""
+    if why:
+        print("SKIPPED: the i686 build is not tested: " + why, flush=True)
+        return SKIPPED
+    return subprocess.call([sys.executable, "-m", "unittest", "-v", module])
+
+
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "template":
-        make_template(sys.argv[2])
+        make_template(sys.argv[2], probe_first=True)
+    elif len(sys.argv) == 2 and sys.argv[1] == "probe":
+        missing = probe(template_dir())
+        print(missing)
+        sys.exit(1 if missing else 0)
+    elif len(sys.argv) == 3 and sys.argv[1] == "unittest":
+        sys.exit(run_test_module(sys.argv[2]))
     else:
         sys.exit(__doc__)

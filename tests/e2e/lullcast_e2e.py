@@ -281,7 +281,7 @@ class LullcastDesktop:
 
     def start(self, *args, cwd=None):
         """Starts Lullcast.exe with the arguments, in cwd (default: its own folder); returns the process."""
-        process = subprocess.Popen(["wine", self.program, *args], env=self.wine.env, cwd=cwd or self.folder,
+        process = subprocess.Popen(winetest.wine_command(self.program, *args), env=self.wine.env, cwd=cwd or self.folder,
                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         self.wine.processes.append(process)
         return process
