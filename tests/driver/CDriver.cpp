@@ -45,7 +45,6 @@ int CDriver::run()
 {
     if (!m_windows.registerClass(m_instance) || !m_reader.start())
         return 1;
-    OleInitialize(nullptr); // for the drags it starts
     reply("ok ready " + std::to_string(sizeof(void*) * 8));
     while (!m_quit) {
         HANDLE wake = m_reader.event();
@@ -60,7 +59,6 @@ int CDriver::run()
             break;
     }
     m_windows.destroyAll();
-    OleUninitialize();
     return 0;
 }
 
@@ -312,10 +310,18 @@ std::string CDriver::dragText(Args& args)
     std::string mode;
     if (!(args >> mode) || (mode != "z" && mode != "bare"))
         return "error usage: dragtext z|bare TEXT";
-    CDragSource source(unescape(restOfLine(args)), mode == "z");
-    reply("ok dragging");
+    // OLE only for the length of the drag: with OLE kept initialised, the popup no longer came to
+    // the driver's windows.
+    if (FAILED(OleInitialize(nullptr)))
+        return "error OleInitialize";
     DWORD effect = 0;
-    const HRESULT result = source.drag(effect);
+    HRESULT result;
+    {
+        CDragSource source(unescape(restOfLine(args)), mode == "z");
+        reply("ok dragging");
+        result = source.drag(effect);
+    }
+    OleUninitialize();
     char answer[64];
     wsprintfA(answer, "ok %08lx %lu", static_cast<unsigned long>(result), static_cast<unsigned long>(effect));
     return answer;
