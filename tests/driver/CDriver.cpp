@@ -27,6 +27,9 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"foreground", &CDriver::foreground},
     {"hittest", &CDriver::hitTest},
     {"hitpoint", &CDriver::hitPoint},
+    {"wtext", &CDriver::wideText},
+    {"colours", &CDriver::colours},
+    {"tooltips", &CDriver::tooltips},
     {"workarea", &CDriver::workArea},
     {"quit", &CDriver::quit},
 };
@@ -231,6 +234,38 @@ std::string CDriver::hitPoint(Args& args)
     if (!CWindowProbe::findHitPoint(window, code, point))
         return "error no point with that hit-test code";
     return "ok " + std::to_string(point.x) + " " + std::to_string(point.y);
+}
+
+// wtext HWND ID -> the text of the dialog's control ID (of the window itself for ID 0) as UTF-8,
+// escaped: read as UTF-16, so that any text survives whatever the code pages of the two programs
+std::string CDriver::wideText(Args& args)
+{
+    HWND window = readWindow(args);
+    int id = 0;
+    args >> id;
+    if (id)
+        window = GetDlgItem(window, id);
+    std::string text;
+    return window && CWindowProbe::readWideText(window, text) ? "ok " + escape(text) : "error no such window";
+}
+
+// colours HWND -> how many different colours the window shows on the screen (at most 1000)
+std::string CDriver::colours(Args& args)
+{
+    return "ok " + std::to_string(CWindowProbe::countColours(readWindow(args), 1000));
+}
+
+// tooltips -> the texts of the visible tooltip windows on the desktop (the shell's balloons
+// among them), as UTF-8, escaped and tab-separated
+std::string CDriver::tooltips(Args&)
+{
+    std::string result = "ok ";
+    bool first = true;
+    for (const std::string& text : CWindowProbe::visibleTooltipTexts()) {
+        result += (first ? "" : "\t") + escape(text);
+        first = false;
+    }
+    return result;
 }
 
 // workarea -> LEFT TOP RIGHT BOTTOM

@@ -25,6 +25,10 @@ WM_COMMAND = 0x0111
 WM_SYSCOMMAND = 0x0112
 IDM_ABOUTBOX = 0x0010
 ID_TRAY_VIEW = 32774
+WM_TIMER = 0x0113
+WM_WATCH_PLACE = 0x0402
+# The popup's controls
+ITEM_VIEW, SPONSOR, LINK_BAR, STATUS_LINE = 1000, 1001, 1002, 1003
 HTCAPTION = 2
 HTBOTTOMRIGHT = 17
 HTCLOSE = 20
@@ -199,8 +203,25 @@ class Driver:
         x, y = self.command("hitpoint %d %d" % (window, code)).split()
         return int(x), int(y)
 
+    def wide_text(self, window, control_id=0):
+        """A window's (or a dialog control's) text, read in UTF-16 so that any script survives."""
+        return _utf8(unescape(self.command("wtext %d %d" % (window, control_id))))
+
+    def colours(self, window):
+        """How many different colours the window shows on the screen."""
+        return int(self.command("colours %d" % window))
+
+    def tooltips(self):
+        """The texts of the visible tooltip windows, the shell's balloons among them."""
+        answer = self.command("tooltips")
+        return [_utf8(unescape(t)) for t in answer.split("\t")] if answer else []
+
     def work_area(self):
         return Rect(*(int(n) for n in self.command("workarea").split()))
+
+
+def _utf8(text):
+    return text.encode("latin-1").decode("utf-8", "replace")
 
 
 def unescape(text):
@@ -216,9 +237,12 @@ def unescape(text):
 class LullcastDesktop:
     """A Wine session with Lullcast installed and the driver running on its desktop."""
 
-    def __init__(self, with_hook_library=True, registry=()):
-        """registry: (key, name, type, value) entries written before any program starts."""
+    def __init__(self, with_hook_library=True, registry=(), service=None):
+        """registry: (key, name, type, value) entries written before any program starts; service:
+        the base address of the service web server Lullcast is to use."""
         self.wine = winetest.WineSession()
+        if service:
+            self.wine.env["LULLCAST_SERVICE_URL"] = service
         try:
             for key, name, kind, value in registry:
                 self.wine.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
@@ -270,6 +294,25 @@ class LullcastDesktop:
             raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)"
                                  % (POPUP_CAPTION, timeout, self.running.poll() if self.running else None))
         return popup
+
+    def open_links_with_recorder(self):
+        """Makes linkrecorder.exe the program that opens http and https links."""
+        tools = self.wine.install([build_file("linkrecorder.exe")], folder="Tools")
+        self._links = os.path.join(tools, "links.txt")
+        for scheme in ("http", "https"):
+            self.wine.wine("reg", "add", r"HKLM\Software\Classes\%s\shell\open\command" % scheme, "/ve", "/d",
+                           r'"C:\Tools\linkrecorder.exe" "%1"', "/f")
+
+    def opened_links(self):
+        """[[argument, ...]] of every start of the link recorder so far."""
+        if not os.path.exists(self._links):
+            return []
+        with open(self._links, encoding="utf-8") as f:
+            return [line.rstrip("\n").split("\t")[1:] for line in f if line.strip()]
+
+    def control(self, window, control_id):
+        """The handle of a control of the popup."""
+        return next(c.handle for c in self.driver.children(window) if c.id == control_id)
 
     # Real input on the session's display
     def xdotool(self, *args):
