@@ -588,7 +588,8 @@ void CNimbrelDlg::ReportView()
 }
 
 // A fresh sponsor picture before every showing. A failed request keeps the previous picture;
-// a body that does not decode leaves the area empty.
+// a body that does not decode leaves the area empty. A popup already on screen shows the new
+// picture at once.
 void CNimbrelDlg::FetchSponsorImage()
 {
     std::string body;
@@ -606,5 +607,7 @@ void CNimbrelDlg::FetchSponsorImage()
         m_sponsorImage.Destroy();
         m_sponsorImage.Load(stream, kLargestSponsorSide);
         stream->Release();
+        if (m_hWnd)
+            ::InvalidateRect(GetDlgItem(IDC_SPONSOR), nullptr, FALSE);
     }
 }

@@ -23,8 +23,8 @@ offers the behaviours of real servers:
     /slow/<file>             sends the file in small pieces, with a pause before each
     fault(path, mode)        makes one path (or "*", every path) misbehave: "refuse" (the
                              connection is reset without an answer), "stall", "404" (an HTML page),
-                             "garbage" (random bytes instead of a picture), "big-picture" (a JPEG of
-                             more than 64 KB), "huge-feed" (a feed of 10 MB)
+                             "garbage" (random bytes instead of a picture), "big-picture" (a picture
+                             of more than 64 KB), "huge-feed" (a feed of 10 MB)
     anything else            404 with a small HTML page
 
 Used as a library by the tests:
@@ -48,9 +48,7 @@ import random
 import socket
 import sqlite3
 import struct
-import subprocess
 import sys
-import tempfile
 import threading
 import time
 import urllib.parse
@@ -255,14 +253,11 @@ class DemoService:
         return random.Random(7).randbytes(5000)
 
     def big_picture(self):
-        """A real JPEG of more than 64 KB (noise compresses badly): 400 x 300 pixels."""
+        """A picture of more than 64 KB whose first 64 KB hold the whole image: the sponsor JPEG
+        followed by 100 KB of data after its end, as some editors leave behind."""
         if "picture" not in self._big:
-            with tempfile.TemporaryDirectory() as folder:
-                path = os.path.join(folder, "big.jpg")
-                subprocess.run(["/usr/bin/convert", "-size", "400x300", "xc:", "+noise", "Random",
-                                "-quality", "100", path], check=True, timeout=60)
-                with open(path, "rb") as f:
-                    self._big["picture"] = f.read()
+            with open(os.path.join(self.catalog or CATALOG, "60x39.jpg"), "rb") as f:
+                self._big["picture"] = f.read() + bytes(range(256)) * 400
         return self._big["picture"]
 
     def huge_feed(self, size=10 * 1024 * 1024):

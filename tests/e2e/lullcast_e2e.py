@@ -11,8 +11,11 @@ Lullcast.exe, Lullcast.dll, lcdriver.exe and the other test programs) and LULLCA
 """
 import collections
 import os
+import re
 import subprocess
 import time
+
+import demo_service
 
 import winetest
 
@@ -29,6 +32,9 @@ WM_TIMER = 0x0113
 WM_WATCH_PLACE = 0x0402
 # The popup's controls
 ITEM_VIEW, SPONSOR, LINK_BAR, STATUS_LINE = 1000, 1001, 1002, 1003
+# Points of the link bar, from its left edge: the last pixel of "Previous", the first of "Next"
+# and the first of "Feed", at 96 DPI.
+PREVIOUS_X, NEXT_X, FEED_X = 51, 52, 83
 HTCAPTION = 2
 HTBOTTOMRIGHT = 17
 HTCLOSE = 20
@@ -400,6 +406,80 @@ class LullcastDesktop:
         ok, seen = wait_check(self.popup_out_of_sight, WAIT)
         if not ok:
             raise AssertionError("the popup stayed on screen after the driver closed its windows: " + seen)
+
+
+class NewsSession:
+    """The reference service, Lullcast pointed at it, and what a test reads of the popup."""
+
+    def __init__(self, **service_options):
+        self.service = demo_service.DemoService(catalog=demo_service.CATALOG, **service_options).start()
+        try:
+            self.desktop = LullcastDesktop(service=self.service.address)
+        except BaseException:
+            self.service.stop()
+            raise
+        self.driver = self.desktop.driver
+        self.started = time.monotonic()
+        self.popup = self.desktop.start_running_copy().handle
+
+    def close(self):
+        self.desktop.close()
+        self.service.stop()
+
+    def catalog_feed(self, name):
+        with open(os.path.join(demo_service.CATALOG, "feeds", name), encoding="utf-8") as f:
+            return f.read().replace("{{service}}", self.service.address)
+
+    def feed_url(self, name):
+        return self.service.url("/feeds/" + name)
+
+    def item_lines(self):
+        return [line for line in re.split(r"[\r\n]+", self.driver.wide_text(self.popup, ITEM_VIEW)) if line]
+
+    def shown_title(self):
+        lines = self.item_lines()
+        return lines[0] if lines else ""
+
+    def status(self):
+        return self.driver.wide_text(self.popup, STATUS_LINE)
+
+    def views(self):
+        return [r["feed"] for r in self.service.reports() if r["action"] == "view"]
+
+    def clicks(self):
+        return [(r["feed"], r["url"]) for r in self.service.reports() if r["action"] == "browse"]
+
+    def refresh(self, feed="news-1.xml"):
+        """Fires the refresh timer and waits until the popup has loaded the feed and is idle again."""
+        before = self.service.count("/feeds/" + feed)
+        self.driver.post(self.popup, WM_TIMER, 1, 0)
+        if not winetest.wait_for(lambda: self.service.count("/feeds/" + feed) > before, timeout=30):
+            raise AssertionError("the refresh did not load %s" % feed)
+        self.idle()
+
+    def idle(self):
+        """Waits until the popup has handled everything posted to it so far."""
+        self.driver.post(self.popup, 0, 0, 0)  # WM_NULL, after whatever is queued
+        self.driver.wide_text(self.popup)
+        time.sleep(0.3)
+
+    def click_link_bar(self, x):
+        bar = self.driver.info(self.desktop.control(self.popup, LINK_BAR)).rect
+        # Two clicks close together would make a double click, which the link bar ignores.
+        time.sleep(0.6)
+        self.desktop.click(bar.left + x, (bar.top + bar.bottom) // 2)
+        self.idle()
+
+    def click_item(self):
+        view = self.driver.info(self.desktop.control(self.popup, ITEM_VIEW)).rect
+        self.desktop.click(*view.centre())
+
+    def wait_title(self, title, timeout=WAIT):
+        winetest.wait_for(lambda: self.shown_title() == title, timeout=timeout)
+        return self.shown_title()
+
+    def sponsor_colours(self):
+        return self.driver.colours(self.desktop.control(self.popup, SPONSOR))
 
 
 def wait_check(check, timeout):

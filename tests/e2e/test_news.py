@@ -5,22 +5,18 @@ One Lullcast runs for the whole class and the tests build on each other in the o
 names, as a user's session would: first refresh, docking, stepping through the items, then
 clicking them. The link bar and the item view are clicked with real mouse input.
 """
-import os
 import re
 import time
 import unittest
 from xml.sax.saxutils import escape
 
-import demo_service
 import lullcast_e2e as e2e
 import winetest
 
 NEWEST = "Market square reopens after repairs"
 NEWEST_TEXT = "The cobblestones are back and the Saturday market returns this week."
 OLDER = ["Storm warning for the coast tonight", "New lighthouse keeper appointed", "Ferry timetable changes from Monday"]
-# Points of the link bar, from its left edge: the last pixel of "Previous", the first of "Next"
-# and the first of "Feed", at 96 DPI.
-PREVIOUS_X, NEXT_X, FEED_X = 51, 52, 83
+PREVIOUS_X, NEXT_X, FEED_X = e2e.PREVIOUS_X, e2e.NEXT_X, e2e.FEED_X
 
 
 def feed_item(title, link, description, date):
@@ -28,84 +24,10 @@ def feed_item(title, link, description, date):
             % (escape(title), escape(link), escape(description), date))
 
 
-class NewsSession:
-    """The reference service, Lullcast pointed at it, and what a test reads of the popup."""
-
-    def __init__(self, **service_options):
-        self.service = demo_service.DemoService(catalog=demo_service.CATALOG, **service_options).start()
-        try:
-            self.desktop = e2e.LullcastDesktop(service=self.service.address)
-        except BaseException:
-            self.service.stop()
-            raise
-        self.driver = self.desktop.driver
-        self.started = time.monotonic()
-        self.popup = self.desktop.start_running_copy().handle
-
-    def close(self):
-        self.desktop.close()
-        self.service.stop()
-
-    def catalog_feed(self, name):
-        with open(os.path.join(demo_service.CATALOG, "feeds", name), encoding="utf-8") as f:
-            return f.read().replace("{{service}}", self.service.address)
-
-    def feed_url(self, name):
-        return self.service.url("/feeds/" + name)
-
-    def item_lines(self):
-        return [line for line in re.split(r"[\r\n]+", self.driver.wide_text(self.popup, e2e.ITEM_VIEW)) if line]
-
-    def shown_title(self):
-        lines = self.item_lines()
-        return lines[0] if lines else ""
-
-    def status(self):
-        return self.driver.wide_text(self.popup, e2e.STATUS_LINE)
-
-    def views(self):
-        return [r["feed"] for r in self.service.reports() if r["action"] == "view"]
-
-    def clicks(self):
-        return [(r["feed"], r["url"]) for r in self.service.reports() if r["action"] == "browse"]
-
-    def refresh(self, feed="news-1.xml"):
-        """Fires the refresh timer and waits until the popup has loaded the feed and is idle again."""
-        before = self.service.count("/feeds/" + feed)
-        self.driver.post(self.popup, e2e.WM_TIMER, 1, 0)
-        if not winetest.wait_for(lambda: self.service.count("/feeds/" + feed) > before, timeout=30):
-            raise AssertionError("the refresh did not load %s" % feed)
-        self.idle()
-
-    def idle(self):
-        """Waits until the popup has handled everything posted to it so far."""
-        self.driver.post(self.popup, 0, 0, 0)  # WM_NULL, after whatever is queued
-        self.driver.wide_text(self.popup)
-        time.sleep(0.3)
-
-    def click_link_bar(self, x):
-        bar = self.driver.info(self.desktop.control(self.popup, e2e.LINK_BAR)).rect
-        # Two clicks close together would make a double click, which the link bar ignores.
-        time.sleep(0.6)
-        self.desktop.click(bar.left + x, (bar.top + bar.bottom) // 2)
-        self.idle()
-
-    def click_item(self):
-        view = self.driver.info(self.desktop.control(self.popup, e2e.ITEM_VIEW)).rect
-        self.desktop.click(*view.centre())
-
-    def wait_title(self, title, timeout=e2e.WAIT):
-        winetest.wait_for(lambda: self.shown_title() == title, timeout=timeout)
-        return self.shown_title()
-
-    def sponsor_colours(self):
-        return self.driver.colours(self.desktop.control(self.popup, e2e.SPONSOR))
-
-
 class NewsTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.news = NewsSession()
+        cls.news = e2e.NewsSession()
         cls.news.desktop.open_links_with_recorder()
         cls.driver = cls.news.driver
 
