@@ -38,6 +38,7 @@ PREVIOUS_X, NEXT_X, FEED_X = 51, 52, 83
 HTCAPTION = 2
 HTBOTTOMRIGHT = 17
 HTCLOSE = 20
+SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
 
 SCREEN_WIDTH, SCREEN_HEIGHT = (int(n) for n in winetest.SCREEN.split("x"))
 
@@ -411,10 +412,10 @@ class LullcastDesktop:
 class NewsSession:
     """The reference service, Lullcast pointed at it, and what a test reads of the popup."""
 
-    def __init__(self, **service_options):
+    def __init__(self, registry=(), **service_options):
         self.service = demo_service.DemoService(catalog=demo_service.CATALOG, **service_options).start()
         try:
-            self.desktop = LullcastDesktop(service=self.service.address)
+            self.desktop = LullcastDesktop(service=self.service.address, registry=registry)
         except BaseException:
             self.service.stop()
             raise

@@ -189,5 +189,26 @@ class NewsTest(unittest.TestCase):
         self.assertEqual(winetest.wait_for(lambda: news.views()[views:], timeout=e2e.WAIT),
                          [news.feed_url("news-1.xml")])
 
+class OneFeedChannelTest(unittest.TestCase):
+    """The Sports channel has one feed: the word Feed reloads it."""
+
+    def test_feed_reloads_the_only_feed(self):
+        news = e2e.NewsSession(registry=[(e2e.SETTINGS_KEY, "PreferredChannel", "REG_DWORD", 1)])
+        self.addCleanup(news.close)
+        self.assertIsNotNone(winetest.wait_for(news.shown_title, timeout=40), "no item after the first refresh")
+        self.assertEqual(news.item_lines(), ["Le club de rugby recrute", "Entraînements ouverts le mercredi soir."])
+        self.assertEqual(news.status(), "Le Sport du Port")
+        window = news.driver.create("Printing", (150, 120, 500, 160))
+        self.assertTrue(news.desktop.wait_docked(window)[0])
+        news.click_link_bar(NEXT_X)
+        self.assertEqual(news.shown_title(), "Régate d'hiver : victoire surprise")
+        loads = news.service.count("/feeds/sports-1.xml")
+        news.click_link_bar(FEED_X)
+        self.assertEqual(news.service.count("/feeds/sports-1.xml"), loads + 1)
+        # The reloaded feed's newest item is the remembered newest: the older item stays.
+        self.assertEqual(news.shown_title(), "Régate d'hiver : victoire surprise")
+        self.assertEqual(news.views(), [news.feed_url("sports-1.xml")] * 2)
+
+
 if __name__ == "__main__":
     unittest.main()
