@@ -50,6 +50,10 @@ private:
     // The desktop
     std::string workArea(Args& args);
     std::string tooltips(Args& args);
+    // Measurements for the benchmarks
+    std::string dock(Args& args);
+    std::string get(Args& args);
+    std::string resources(Args& args);
     std::string quit(Args& args);
 
     static std::string windowInfo(HWND window);
