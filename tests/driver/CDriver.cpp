@@ -3,6 +3,9 @@
 #include "tests/driver/CDragSource.h"
 #include "tests/driver/CWindowProbe.h"
 
+#include <psapi.h>
+#include <wininet.h>
+
 namespace {
 const char kPopupCaption[] = "Lullcast - Idlewaven";
 const UINT kSendTimeoutMs = 5000;
@@ -33,6 +36,12 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"listitems", &CDriver::listItems},
     {"menu", &CDriver::menu},
     {"dragtext", &CDriver::dragText},
+    {"wtext", &CDriver::wideText},
+    {"colours", &CDriver::colours},
+    {"tooltips", &CDriver::tooltips},
+    {"dock", &CDriver::dock},
+    {"get", &CDriver::get},
+    {"resources", &CDriver::resources},
     {"workarea", &CDriver::workArea},
     {"quit", &CDriver::quit},
 };
@@ -291,6 +300,38 @@ std::string CDriver::listItems(Args& args)
     return result;
 }
 
+// wtext HWND ID -> the text of the dialog's control ID (of the window itself for ID 0) as UTF-8,
+// escaped: read as UTF-16, so that any text survives whatever the code pages of the two programs
+std::string CDriver::wideText(Args& args)
+{
+    HWND window = readWindow(args);
+    int id = 0;
+    args >> id;
+    if (id)
+        window = GetDlgItem(window, id);
+    std::string text;
+    return window && CWindowProbe::readWideText(window, text) ? "ok " + escape(text) : "error no such window";
+}
+
+// colours HWND -> how many different colours the window shows on the screen (at most 1000)
+std::string CDriver::colours(Args& args)
+{
+    return "ok " + std::to_string(CWindowProbe::countColours(readWindow(args), 1000));
+}
+
+// tooltips -> the texts of the visible tooltip windows on the desktop (the shell's balloons
+// among them), as UTF-8, escaped and tab-separated
+std::string CDriver::tooltips(Args&)
+{
+    std::string result = "ok ";
+    bool first = true;
+    for (const std::string& text : CWindowProbe::visibleTooltipTexts()) {
+        result += (first ? "" : "\t") + escape(text);
+        first = false;
+    }
+    return result;
+}
+
 // menu -> LEFT TOP RIGHT BOTTOM of the open popup menu, or "none". (Its items cannot be read from
 // another process under Wine: the menu handle is the owner's.)
 std::string CDriver::menu(Args&)
@@ -325,6 +366,87 @@ std::string CDriver::dragText(Args& args)
     char answer[64];
     wsprintfA(answer, "ok %08lx %lu", static_cast<unsigned long>(result), static_cast<unsigned long>(effect));
     return answer;
+}
+
+namespace {
+double millisecondsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+} // namespace
+
+// dock TIMEOUT-MS X Y WIDTH HEIGHT TITLE -> HWND MS: creates a window and measures how long it takes
+// until Lullcast's popup is visible right below it, as wide; MS is -1 after the timeout
+std::string CDriver::dock(Args& args)
+{
+    int timeout = 0, x = 0, y = 0, width = 0, height = 0;
+    if (!(args >> timeout >> x >> y >> width >> height))
+        return "error usage: dock TIMEOUT-MS X Y WIDTH HEIGHT TITLE";
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    HWND window = m_windows.create(restOfLine(args), x, y, width, height);
+    if (!window)
+        return "error CreateWindowEx " + std::to_string(GetLastError());
+    HWND popup = CWindowProbe::findTopLevel(kPopupCaption);
+    double elapsed = -1;
+    while (millisecondsSince(start) < timeout) {
+        pumpMessages();
+        RECT watched, placed;
+        if (popup && IsWindowVisible(popup) && GetWindowRect(window, &watched) && GetWindowRect(popup, &placed) &&
+            placed.left == watched.left && placed.top == watched.bottom &&
+            placed.right - placed.left == watched.right - watched.left) {
+            elapsed = millisecondsSince(start);
+            break;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return "ok " + number(window) + " " + std::to_string(elapsed);
+}
+
+// get URL -> BYTES MS: a plain WinINet GET of the URL and its whole body
+std::string CDriver::get(Args& args)
+{
+    const std::string url = restOfLine(args);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    HINTERNET session = InternetOpenA("lcdriver", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET file = session ? InternetOpenUrlA(session, url.c_str(), nullptr, 0, INTERNET_FLAG_TRANSFER_BINARY, 1)
+                             : nullptr;
+    size_t total = 0;
+    char buffer[8192];
+    DWORD read = 0;
+    while (file && InternetReadFile(file, buffer, sizeof buffer, &read) && read)
+        total += read;
+    const double elapsed = millisecondsSince(start);
+    if (file)
+        InternetCloseHandle(file);
+    if (session)
+        InternetCloseHandle(session);
+    return file ? "ok " + std::to_string(total) + " " + std::to_string(elapsed) : "error GET failed";
+}
+
+// resources PID -> USER-OBJECTS GDI-OBJECTS PRIVATE-BYTES HANDLES of that process
+std::string CDriver::resources(Args& args)
+{
+    unsigned long id = 0;
+    args >> id;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    if (!process)
+        return "error OpenProcess " + std::to_string(GetLastError());
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    DWORD handles = 0;
+    GetProcessHandleCount(process, &handles);
+    const std::string result = "ok " + std::to_string(GetGuiResources(process, GR_USEROBJECTS)) + " " +
+                               std::to_string(GetGuiResources(process, GR_GDIOBJECTS)) + " " +
+                               std::to_string(static_cast<unsigned long long>(memory.PrivateUsage)) + " " +
+                               std::to_string(handles);
+    CloseHandle(process);
+    return result;
 }
 
 // workarea -> LEFT TOP RIGHT BOTTOM

@@ -50,8 +50,15 @@ private:
     std::string listItems(Args& args);
     std::string menu(Args& args);
     std::string dragText(Args& args);
+    std::string wideText(Args& args);
+    std::string colours(Args& args);
     // The desktop
     std::string workArea(Args& args);
+    std::string tooltips(Args& args);
+    // Measurements for the benchmarks
+    std::string dock(Args& args);
+    std::string get(Args& args);
+    std::string resources(Args& args);
     std::string quit(Args& args);
 
     static std::string windowInfo(HWND window);
