@@ -1,6 +1,7 @@
 """The settings dialog as a user works it: opened from the popup's Settings command, edited with real
 clicks and keys, links dropped on its feed list from another program, then left with Cancel or OK,
-and what the registry holds afterwards.
+and what the registry and the popup's feed list (the reference service sees its preset list asked
+for again) hold afterwards.
 
 One desktop for the whole class: the steps follow one another as a user's would (the numbers in the
 test names give their order), so that the many checks cost one Wine session.
@@ -19,6 +20,7 @@ EM_GETSEL = 0x00B0
 LB_GETCURSEL = 0x0188
 LB_GETITEMHEIGHT = 0x01A1
 WS_DISABLED = 0x08000000
+PRESET = "/preset_feeds.xml"
 APP_TITLE = "Lullcast"  # the message boxes' title: the application's name
 RANGE_MESSAGE = "Please enter an integer between 1 and 120."
 NUMBER_MESSAGE = "Please enter a positive integer."
@@ -37,10 +39,9 @@ SEEDED = [("Interval", "REG_DWORD", "5"), ("Notify", "REG_DWORD", "5"), ("Feed1"
 class SettingsDialogTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.desktop = e2e.LullcastDesktop(registry=[(e2e.SETTINGS_KEY,) + value for value in SEEDED])
-        cls.addClassCleanup(cls.desktop.close)
-        cls.driver = cls.desktop.driver
-        cls.popup = cls.desktop.start_running_copy().handle
+        cls.news = e2e.NewsSession(registry=[(e2e.SETTINGS_KEY,) + value for value in SEEDED])
+        cls.addClassCleanup(cls.news.close)
+        cls.desktop, cls.driver, cls.popup = cls.news.desktop, cls.news.driver, cls.news.popup
         # The program the links are dragged from, as from a browser.
         cls.source = cls.driver.create("Links", (20, 20, 260, 120))
         cls.dialog = None
@@ -51,8 +52,10 @@ class SettingsDialogTest(unittest.TestCase):
         dialog = e2e.winetest.wait_for(lambda: self.driver.find(e2e.SETTINGS_CAPTION), timeout=e2e.WAIT)
         self.assertTrue(dialog, "the Settings command opened no settings dialog")
         type(self).dialog = dialog
+        # The window is found as soon as it exists: wait until it is set up and shown.
+        ready = lambda: self.driver.info(dialog).visible and self.driver.text(dialog, INTERVAL) != ""
+        self.assertTrue(e2e.winetest.wait_for(ready, timeout=e2e.WAIT), "the dialog was not set up")
         type(self).controls = {child.id: child.handle for child in self.driver.children(dialog)}
-        time.sleep(0.3)
         return dialog
 
     def rect(self, control_id):
@@ -134,6 +137,7 @@ class SettingsDialogTest(unittest.TestCase):
     # The steps
     def test_1_opening_state_edits_a_second_command_and_cancel(self):
         seeded = self.desktop.settings()
+        presets = self.news.service.count(PRESET)
         dialog = self.open_settings()
         self.assertEqual(self.interval(), "5")
         self.assertFalse(self.checked(NOTIFY), "a stored notify value of 5 shows as clear")
@@ -168,6 +172,8 @@ class SettingsDialogTest(unittest.TestCase):
         self.click(IDCANCEL)
         self.assertClosed()
         self.assertEqual(self.desktop.settings(), seeded, "Cancel wrote to the registry")
+        self.news.idle()
+        self.assertEqual(self.news.service.count(PRESET), presets, "Cancel rebuilt the feed list")
 
     def test_2_links_dropped_on_the_list(self):
         self.open_settings()
@@ -237,8 +243,11 @@ class SettingsDialogTest(unittest.TestCase):
         self.driver.set_text(self.controls[INTERVAL], "abc")
         self.assertRefused(NUMBER_MESSAGE)
         self.driver.set_text(self.controls[INTERVAL], "  7abc")
+        presets = self.news.service.count(PRESET)
         self.click(IDOK)
         self.assertClosed()
+        self.news.idle()
+        self.assertEqual(self.news.service.count(PRESET), presets + 1, "OK rebuilds the chosen channel's feed list")
 
         stored = self.desktop.settings()
         self.assertEqual(stored["Interval"], ("REG_DWORD", "0x7"))
