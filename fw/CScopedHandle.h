@@ -38,6 +38,9 @@ struct CloseKernelHandle {
 struct DeleteGdiObject {
     void operator()(HGDIOBJ object) const { ::DeleteObject(object); }
 };
+struct DestroyMenuHandle {
+    void operator()(HMENU menu) const { ::DestroyMenu(menu); }
+};
 struct FreeGlobalMemory {
     void operator()(HGLOBAL memory) const { ::GlobalFree(memory); }
 };
@@ -45,3 +48,4 @@ struct FreeGlobalMemory {
 using CKernelHandle = CScopedHandle<HANDLE, CloseKernelHandle>;
 using CGdiObject = CScopedHandle<HGDIOBJ, DeleteGdiObject>;
 using CGlobalMemory = CScopedHandle<HGLOBAL, FreeGlobalMemory>;
+using CMenuHandle = CScopedHandle<HMENU, DestroyMenuHandle>;

@@ -6,6 +6,7 @@
 
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
+#include "fw/CScopedHandle.h"
 #include "fw/CWinApp.h"
 #include "fw/Win32Util.h"
 #include "popup/CAboutDlg.h"
@@ -518,21 +519,21 @@ void CNimbrelDlg::OnSettings()
 }
 
 // The channel menu drops from the menu icon's bottom-left corner. The chosen channel is
-// written whatever the choice, even none.
+// written whatever the choice, even none, before the menu goes.
 void CNimbrelDlg::OnMenuIconClicked()
 {
-    HMENU menu = ::CreatePopupMenu();
+    CMenuHandle menu(::CreatePopupMenu());
     if (!menu)
         return;
     for (const ChannelMenuEntry& entry : ChannelMenuEntries(m_channels, m_preferredChannel)) {
         if (!entry.text)
-            ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(menu.Get(), MF_SEPARATOR, 0, nullptr);
         else
-            ::AppendMenuA(menu, MF_STRING | (entry.checked ? MF_CHECKED : MF_UNCHECKED), entry.id, entry.text);
+            ::AppendMenuA(menu.Get(), MF_STRING | (entry.checked ? MF_CHECKED : MF_UNCHECKED), entry.id, entry.text);
     }
     const RECT icon = m_menuIcon.GetWindowRect();
-    const UINT result = static_cast<UINT>(::TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN,
-                                                           icon.left, icon.bottom, 0, m_hWnd, nullptr));
+    const UINT result = static_cast<UINT>(::TrackPopupMenu(
+        menu.Get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, icon.left, icon.bottom, 0, m_hWnd, nullptr));
     const ChannelMenuChoice choice = ChooseFromChannelMenu(result, m_preferredChannel);
     switch (choice.action) {
     case ChannelMenuChoice::OpenSettings:
@@ -549,7 +550,6 @@ void CNimbrelDlg::OnMenuIconClicked()
         break;
     }
     SavePreferredChannel();
-    ::DestroyMenu(menu);
 }
 
 void CNimbrelDlg::LoadFeedList()
