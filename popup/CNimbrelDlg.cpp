@@ -453,6 +453,10 @@ BOOL CNimbrelDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
     case ID_TRAY_EXIT:
+        // An open settings dialog goes as with Cancel, or the program would linger until the
+        // user closed it (an uninstaller's "/Uninstall" among others would wait in vain).
+        if (m_settingsDlg)
+            m_settingsDlg->EndDialog(IDCANCEL);
         CDialog::OnCancel(); // ends the modal loop; the popup's own cancel only hides
         return TRUE;
     case ID_TRAY_VIEW:
