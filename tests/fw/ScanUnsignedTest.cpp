@@ -16,72 +16,43 @@ long long Scan(const std::string& text)
 
 } // namespace
 
-TEST(ScanUnsigned, ReadsTheNumberAtTheStartAfterBlanksAndIgnoresTheRest)
+TEST(ScanUnsigned, ReadsTheLeadingNumberAsPercentUDoes)
 {
-    EXPECT_EQ(Scan("7"), 7);
     EXPECT_EQ(Scan("  7abc"), 7);
     EXPECT_EQ(Scan("\t\r\n 120"), 120);
-    EXPECT_EQ(Scan("0"), 0);
     EXPECT_EQ(Scan("+15"), 15);
     EXPECT_EQ(Scan("0007 8"), 7);
-}
-
-TEST(ScanUnsigned, TextWithoutLeadingDigitsHoldsNoNumber)
-{
-    EXPECT_EQ(Scan(""), -1);
-    EXPECT_EQ(Scan("   "), -1);
-    EXPECT_EQ(Scan("abc7"), -1);
-    EXPECT_EQ(Scan("-"), -1);
-    EXPECT_EQ(Scan("- 5"), -1);
-    EXPECT_EQ(Scan("+-5"), -1);
+    for (const char* none : {"", "   ", "abc7", "-", "- 5", "+-5"})
+        EXPECT_EQ(Scan(none), -1) << none;
     unsigned value = 0;
     EXPECT_FALSE(ScanUnsigned(nullptr, value));
-}
-
-TEST(ScanUnsigned, AMinusWrapsToAHugeNumberNeverBackToASmallOne)
-{
-    EXPECT_EQ(Scan("-1"), 4294967295LL);
-    EXPECT_EQ(Scan("-120"), 4294967176LL);
-    EXPECT_EQ(Scan("-0"), 0);
-    // A wrap taken literally would bring these round to 6 and 1.
-    EXPECT_GE(Scan("-4294967290"), 0x80000000LL);
-    EXPECT_GE(Scan("-99999999999999999999999"), 0x80000000LL);
-}
-
-TEST(ScanUnsigned, ANumberTooLargeReadsAsTheLargestAndDoesNotWrapIntoRange)
-{
-    EXPECT_EQ(Scan("4294967295"), 4294967295LL);
-    EXPECT_EQ(Scan("4294967296"), 4294967295LL);
-    EXPECT_EQ(Scan("4294967301"), 4294967295LL); // would wrap to 5
-    EXPECT_EQ(Scan(std::string(60, '9')), 4294967295LL);
-}
-
-TEST(ScanUnsigned, OnlyTheFirst63CharactersCount)
-{
+    // Only the first 63 characters count.
     EXPECT_EQ(Scan(std::string(62, ' ') + "5"), 5);
     EXPECT_EQ(Scan(std::string(63, ' ') + "5"), -1);
     EXPECT_EQ(Scan(std::string(60, ' ') + "12345"), 123);
 }
 
-TEST(RunBounded, AnAttemptThatKeepsStartingOverEndsAsAFailure)
+// Neither a minus nor too many digits may wrap round to a number that passes for 1 to 120.
+TEST(ScanUnsigned, MinusAndOverflowGiveHugeNumbersNeverSmallOnes)
 {
-    int calls = 0;
-    EXPECT_FALSE(RunBounded(4, [&] {
-        ++calls;
-        return AttemptResult::StartOver;
-    }));
-    EXPECT_EQ(calls, 4);
+    EXPECT_EQ(Scan("-1"), 4294967295LL);
+    EXPECT_EQ(Scan("-120"), 4294967176LL);
+    EXPECT_EQ(Scan("-0"), 0);
+    EXPECT_GE(Scan("-4294967290"), 0x80000000LL);
+    EXPECT_GE(Scan("-99999999999999999999999"), 0x80000000LL);
+    EXPECT_EQ(Scan("4294967301"), 4294967295LL);
+    EXPECT_EQ(Scan(std::string(60, '9')), 4294967295LL);
 }
 
-TEST(RunBounded, StartingOverAFewTimesStillSucceedsAndAFailureStopsAtOnce)
+TEST(RunBounded, EndsAnAttemptThatKeepsStartingOverAndStopsAtAFailure)
 {
     int calls = 0;
+    EXPECT_FALSE(RunBounded(4, [&] { return ++calls, AttemptResult::StartOver; }));
+    EXPECT_EQ(calls, 4);
+    calls = 0;
     EXPECT_TRUE(RunBounded(4, [&] { return ++calls < 3 ? AttemptResult::StartOver : AttemptResult::Done; }));
     EXPECT_EQ(calls, 3);
     calls = 0;
-    EXPECT_FALSE(RunBounded(4, [&] {
-        ++calls;
-        return AttemptResult::Failed;
-    }));
+    EXPECT_FALSE(RunBounded(4, [&] { return ++calls, AttemptResult::Failed; }));
     EXPECT_EQ(calls, 1);
 }
