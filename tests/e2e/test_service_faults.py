@@ -86,7 +86,8 @@ class ServiceFaultTest(unittest.TestCase):
     def test_3_pictures_that_do_not_decode_leave_the_area_empty(self):
         self.dock()
         self.assertGreater(self.sponsor_shown(), 20, "the real picture shows")
-        for fault in ("garbage", "404"):
+        # Garbage, an error page, and a picture too wide to be decoded at all.
+        for fault in ("garbage", "404", "wide-picture"):
             with self.subTest(fault=fault):
                 self.service.fault(SPONSOR, fault)
                 self.dock()
