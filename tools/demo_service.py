@@ -24,7 +24,7 @@ offers the behaviours of real servers:
     fault(path, mode)        makes one path (or "*", every path) misbehave: "refuse" (the
                              connection is reset without an answer), "stall", "404" (an HTML page),
                              "garbage" (random bytes instead of a picture), "big-picture" (a picture
-                             of more than 64 KB), "huge-feed" (a feed of 10 MB)
+                             of more than 64 KB), "wide-picture" (a PNG of 2001 x 39 pixels), "huge-feed" (a feed of 10 MB)
     anything else            404 with a small HTML page
 
 Used as a library by the tests:
@@ -52,13 +52,14 @@ import sys
 import threading
 import time
 import urllib.parse
+import zlib
 
 LOOPBACK = "127.0.0.1"
 CATALOG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "service")
 CHANNELS = [("news", "News"), ("sports", "Sports"), ("entertainment", "Entertainment"),
             ("technology", "Technology"), ("business", "Business & Finance"), ("health", "Health"),
             ("travel", "Travel"), ("politics", "Politics")]
-FAULTS = ("refuse", "stall", "404", "garbage", "big-picture", "huge-feed")
+FAULTS = ("refuse", "stall", "404", "garbage", "big-picture", "wide-picture", "huge-feed")
 
 NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
                   b"<body><h1>Not Found</h1><p>The requested URL was not found on this server.</p></body></html>")
@@ -114,6 +115,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             return self._send(200, service.garbage(), "image/jpeg", send_body)
         if fault == "big-picture":
             return self._send(200, service.big_picture(), "image/jpeg", send_body)
+        if fault == "wide-picture":
+            return self._send(200, service.wide_picture(), "image/png", send_body)
         if fault == "huge-feed":
             return self._send(200, service.huge_feed(), "text/xml", send_body)
         if path == "/clicks.php":
@@ -260,6 +263,12 @@ class DemoService:
                 self._big["picture"] = f.read() + bytes(range(256)) * 400
         return self._big["picture"]
 
+    def wide_picture(self):
+        """A small file that claims a picture too big to decode: a PNG of 2001 x 39 pixels."""
+        if "wide" not in self._big:
+            self._big["wide"] = _png(2001, 39, (200, 30, 30), (30, 30, 200))
+        return self._big["wide"]
+
     def huge_feed(self, size=10 * 1024 * 1024):
         """A well-formed RSS feed of about 10 MB."""
         if "feed" not in self._big:
@@ -398,6 +407,15 @@ class DemoService:
             return None
         with open(full, "rb") as f:
             return f.read(), _content_type(full)
+
+
+def _png(width, height, top, bottom):
+    """A PNG whose upper half has one colour and whose lower half another."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes(top if y < height // 2 else bottom) * width for y in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
 
 def _content_type(path):

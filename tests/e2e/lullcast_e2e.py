@@ -463,8 +463,11 @@ class LullcastDesktop:
 class NewsSession:
     """The reference service, Lullcast pointed at it, and what a test reads of the popup."""
 
-    def __init__(self, registry=(), **service_options):
+    def __init__(self, registry=(), faults=(), **service_options):
+        """faults: (path, mode) pairs of the service, in force from the start."""
         self.service = demo_service.DemoService(catalog=demo_service.CATALOG, **service_options).start()
+        for path, mode in faults:
+            self.service.fault(path, mode)
         try:
             self.desktop = LullcastDesktop(service=self.service.address, registry=registry)
         except BaseException:

@@ -163,6 +163,11 @@ class NewsTest(unittest.TestCase):
         self.assertEqual(news.item_lines(), ["No feeds have been found in this channel",
                                              "Go to 127.0.0.1 to learn how to add feeds"])
         self.assertEqual(news.status(), "Harbour Evening Post", "a failed load keeps the channel title")
+        # With no items, both words only beep.
+        views = len(news.views())
+        for x in (PREVIOUS_X, NEXT_X):
+            news.click_link_bar(x)
+            self.assertEqual((news.shown_title(), len(news.views())), ("No feeds have been found in this channel", views))
         news.click_item()
         ok, seen = news.desktop.wait_popup_hidden()
         self.assertTrue(ok, "the popup did not hide on the click: " + seen)

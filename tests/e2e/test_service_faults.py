@@ -86,7 +86,8 @@ class ServiceFaultTest(unittest.TestCase):
     def test_3_pictures_that_do_not_decode_leave_the_area_empty(self):
         self.dock()
         self.assertGreater(self.sponsor_shown(), 20, "the real picture shows")
-        for fault in ("garbage", "404"):
+        # Garbage, an error page, and a picture too wide to be decoded at all.
+        for fault in ("garbage", "404", "wide-picture"):
             with self.subTest(fault=fault):
                 self.service.fault(SPONSOR, fault)
                 self.dock()
@@ -141,6 +142,32 @@ class ServiceFaultTest(unittest.TestCase):
         self.assertTrue(ok, "the popup came for a null window: " + seen)
         self.assertEqual(self.service.count(SPONSOR), requests)
 
+    def test_8_a_report_without_an_answer_holds_the_popup_for_a_while_only(self):
+        self.service.fault("/clicks.php", "stall")
+        self.dock()
+        reports = self.service.count("/clicks.php")
+        self.news.click_link_bar(e2e.FEED_X)  # the next feed, then its view report, which gets no answer
+        self.assertTrue(winetest.wait_for(lambda: self.service.count("/clicks.php") > reports, timeout=e2e.WAIT))
+        started = time.monotonic()
+        took = self.dock("Printing")
+        self.assertLess(time.monotonic() - started, 15, "the popup was held %.0f s" % took)
+        self.service.release_stalls()
+        self.service.fault("/clicks.php", None)
+
+
+class StalledPresetListTest(unittest.TestCase):
+    """A preset list that never comes holds the start only for a while."""
+
+    def test_start_goes_on_without_the_preset_list(self):
+        news = e2e.NewsSession(faults=[("/preset_feeds.xml", "stall")], stall_seconds=60)
+        self.addCleanup(news.close)
+        took = time.monotonic() - news.started
+        self.assertLess(took, 15 + 10, "the popup appeared %.0f s after start" % took)
+        self.assertEqual(news.service.count("/preset_feeds.xml"), 1)
+        # Without the preset list the channel has no feeds: the first refresh shows the no-feeds page.
+        self.assertTrue(winetest.wait_for(lambda: news.shown_title().startswith("No feeds"), timeout=40))
+        window = news.driver.create("Copying...", (150, 120, 500, 160))
+        self.assertTrue(news.desktop.wait_docked(window)[0])
 
 if __name__ == "__main__":
     unittest.main()
