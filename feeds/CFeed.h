@@ -31,6 +31,9 @@ public:
     // document order, and reads "image" elements through ParseImage. It reads "item" elements
     // the way ParseItem does, but as part of the walk, so that each node is read only once, and
     // adds their items to m_items when the walk is done, in the order ParseItem would give.
+    // A channel field that several elements supply takes the text of the last of them, read
+    // once when the walk is done. An Atom document (its root a "feed" element) is read as Atom:
+    // its entries are the items and the feed's own fields fill the channel fields.
     void ParseNode(const CFeedNode& node);
     void ParseImage(const CFeedNode& image);
     void ParseItem(const CFeedNode& item);
@@ -46,9 +49,11 @@ private:
         CFeedItem item;
         CPubDate date;
     };
+    struct WalkState;
 
-    void Walk(const CFeedNode& root, std::vector<ReadItem>& items);
-    int ParseElement(const CFeedNode& node, int parentItem, std::vector<ReadItem>& items);
+    void Walk(const CFeedNode& root, WalkState& state);
+    int ParseElement(const CFeedNode& node, int parentItem, WalkState& state);
+    void ParseAtomFeed(const CFeedNode& feed, std::vector<ReadItem>& items);
     void InsertItem(CFeedItem&& item);
     void AddItems(std::vector<ReadItem>& items);
     void SyncItemDates();
