@@ -2,13 +2,17 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
 #include "fw/CWinApp.h"
 #include "fw/Win32Util.h"
 #include "popup/CAboutDlg.h"
+#include "popup/ItemNavigation.h"
+#include "popup/ItemText.h"
 #include "popup/LongOperationTitle.h"
+#include "popup/PresetFeedList.h"
 
 namespace {
 
@@ -18,6 +22,9 @@ const UINT_PTR kRefreshTimer = 1;
 const UINT_PTR kSettleTimer = 2;
 const UINT kSettleMs = 250;
 const UINT kFirstRefreshMs = 10000;
+const UINT kBalloonSeconds = 10;
+// A sponsor picture that claims more pixels than this either way is not decoded.
+const int kLargestSponsorSide = 2000;
 const COLORREF kItemTextColour = RGB(160, 0, 0);
 const COLORREF kLinkColour = RGB(0, 0, 250);
 
@@ -58,7 +65,9 @@ CNimbrelDlg::CNimbrelDlg() : CDialog(IDD_POPUP)
 {
     m_showOnStart = false; // the popup shows itself only beside a watched window or on View
     m_icon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_MAINFRAME));
+    m_itemView.m_service = &m_service;
     LoadSettings();
+    LoadFeedList();
 }
 
 void CNimbrelDlg::LoadSettings()
@@ -93,7 +102,11 @@ void CNimbrelDlg::SavePreferredChannel()
     CurrentSettings().SavePreferredChannel(*AfxGetApp());
 }
 
-CNimbrelDlg::~CNimbrelDlg() = default;
+CNimbrelDlg::~CNimbrelDlg()
+{
+    m_sponsorImage.Destroy();
+    CImage::ReleaseDecoder();
+}
 
 void CNimbrelDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -337,9 +350,10 @@ LRESULT CNimbrelDlg::OnCtlColor(UINT message, HDC dc, HWND control)
 
 void CNimbrelDlg::OnDrawItem(const DRAWITEMSTRUCT& item)
 {
-    // Until a sponsor picture arrives the area shows the window's own face colour
-    // (the popup clips its children, so nothing else would paint it).
+    // Without a sponsor picture the area shows the window's own face colour (the popup clips
+    // its children, so nothing else would paint it); a picture with alpha is blended over it.
     ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
+    m_sponsorImage.Draw(item.hDC, item.rcItem);
 }
 
 void CNimbrelDlg::OnSysCommand(WPARAM, LPARAM)
@@ -392,11 +406,12 @@ void CNimbrelDlg::OnWatchCreated(HWND window)
 // wide, keeping its own height.
 void CNimbrelDlg::OnWatchPlace(HWND window)
 {
-    if (window != m_watchedWnd)
+    if (!window || window != m_watchedWnd || !m_watchedAlive || !::IsWindow(window))
         return;
     FetchSponsorImage();
     RECT watched = {};
     ::GetWindowRect(window, &watched);
+    m_placedBeside = watched;
     SetWindowPos(HWND_TOPMOST, watched.left, watched.bottom, Width(watched), Height(m_savedRect), SWP_NOACTIVATE);
     ShowWindow(SW_SHOW);
     m_popupVisible = TRUE;
@@ -405,16 +420,17 @@ void CNimbrelDlg::OnWatchPlace(HWND window)
 }
 
 // Places the popup again if the watched window ended up elsewhere than where it was when the
-// last placement read it.
+// last placement read it. What the popup itself achieved is not compared: below a window
+// narrower than the popup can be, its width never matches, and it must not be placed again
+// and again.
 void CNimbrelDlg::OnSettleTimer()
 {
     ::KillTimer(m_hWnd, kSettleTimer);
-    if (!m_popupVisible || !::IsWindow(m_watchedWnd))
+    if (!m_popupVisible || !m_watchedAlive || !::IsWindow(m_watchedWnd))
         return;
     RECT watched = {};
     ::GetWindowRect(m_watchedWnd, &watched);
-    const RECT popup = GetWindowRect();
-    if (popup.left != watched.left || popup.top != watched.bottom || Width(popup) != Width(watched))
+    if (!::EqualRect(&watched, &m_placedBeside))
         OnWatchPlace(m_watchedWnd);
 }
 
@@ -441,6 +457,10 @@ BOOL CNimbrelDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         OnView();
         return TRUE;
     default:
+        if (LOWORD(wParam) == IDC_LINK_BAR && HIWORD(wParam) == STN_CLICKED) {
+            OnLinkBarClicked();
+            return TRUE;
+        }
         return CDialog::OnCommand(wParam, lParam);
     }
 }
@@ -453,11 +473,138 @@ void CNimbrelDlg::OnView()
     SetWindowPos(nullptr, m_savedRect.left, m_savedRect.top, Width(m_savedRect), Height(m_savedRect), SWP_NOZORDER);
     ShowWindow(SW_SHOW);
     m_popupVisible = TRUE;
+    RefreshFeed();
+    ReportView();
 }
 
+void CNimbrelDlg::LoadFeedList()
+{
+    m_feedUrls.RemoveAll();
+    if (m_preferredChannel == CSettings::kMyFeedsChannel) {
+        m_feedUrls.Copy(m_myFeeds);
+        return;
+    }
+    std::string body;
+    m_service.FetchPresetList(body); // a failed request leaves what arrived before it
+    ReadPresetSection(body.data(), body.size(), m_preferredChannel, m_feedUrls);
+}
+
+// Reloads the current feed and puts its newest item on display when it is new, announcing it
+// in a balloon while the popup is hidden. The refresh timer counts from here.
 void CNimbrelDlg::RefreshFeed()
 {
+    m_feed.m_items.RemoveAll();
+    if (m_currentFeed < 0 || m_currentFeed >= m_feedUrls.GetSize())
+        m_currentFeed = 0;
+    if (m_currentFeed < m_feedUrls.GetSize())
+        m_feed.Load(m_feedUrls[m_currentFeed]);
+    m_statusLine.SetWindowText(m_feed.m_source.m_strTitle);
+
+    const int count = m_feed.m_items.GetSize();
+    if (count == 0) {
+        m_itemView.SetWindowText(NoFeedsRtf(m_service.Domain()));
+        m_itemView.m_link = m_service.BaseAddress();
+    } else {
+        const CFeedItem newest = m_feed.m_items[count - 1];
+        if (newest.m_strTitle != m_newestTitle || newest.m_strPubDate != m_newestPubDate) {
+            ShowItem(newest);
+            if (!m_popupVisible && m_notify)
+                m_tray.DisplayBalloon(BalloonTextOf(newest.m_strDescription), newest.m_strTitle, 0, kBalloonSeconds);
+            m_newestTitle = newest.m_strTitle;
+            m_newestPubDate = newest.m_strPubDate;
+        }
+    }
     m_timerId = ::SetTimer(m_hWnd, kRefreshTimer, RefreshPeriodMs(m_interval), nullptr);
 }
 
-void CNimbrelDlg::FetchSponsorImage() {}
+void CNimbrelDlg::ShowItem(const CFeedItem& item)
+{
+    m_itemView.SetWindowText(ItemRtf(item.m_strTitle, item.m_strDescription));
+    m_itemView.m_link = item.m_strLink;
+    // After the settings changed the feed list, the current feed may be gone.
+    m_itemView.m_feedUrl = m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize() ? m_feedUrls[m_currentFeed]
+                                                                                       : CString();
+    m_shownTitle = item.m_strTitle;
+    m_shownPubDate = item.m_strPubDate;
+}
+
+// The index of the shown item in the loaded feed (the first of equal keys), or -1.
+int CNimbrelDlg::FindShownItem() const
+{
+    for (int i = 0; i < m_feed.m_items.GetSize(); ++i) {
+        const CFeedItem& item = m_feed.m_items[i];
+        if (item.m_strTitle == m_shownTitle && item.m_strPubDate == m_shownPubDate)
+            return i;
+    }
+    return -1;
+}
+
+void CNimbrelDlg::ShowNextItem()
+{
+    const int target = OlderItemIndex(FindShownItem(), m_feed.m_items.GetSize());
+    if (target < 0) {
+        ::MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    ShowItem(m_feed.m_items[target]);
+    ReportView();
+}
+
+void CNimbrelDlg::ShowPreviousItem()
+{
+    const int target = NewerItemIndex(FindShownItem(), m_feed.m_items.GetSize());
+    if (target < 0) {
+        ::MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    ShowItem(m_feed.m_items[target]);
+    ReportView();
+}
+
+void CNimbrelDlg::OnLinkBarClicked()
+{
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    ::ScreenToClient(m_linkBar, &cursor);
+    switch (LinkBarWordAt(cursor.x, m_dpi)) {
+    case LinkBarWord::Previous:
+        ShowPreviousItem();
+        break;
+    case LinkBarWord::Next:
+        ShowNextItem();
+        break;
+    case LinkBarWord::Feed:
+        ++m_currentFeed;
+        RefreshFeed();
+        ReportView();
+        break;
+    }
+}
+
+void CNimbrelDlg::ReportView()
+{
+    if (m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize())
+        m_service.ReportView(m_feedUrls[m_currentFeed]);
+}
+
+// A fresh sponsor picture before every showing. A failed request keeps the previous picture;
+// a body that does not decode leaves the area empty.
+void CNimbrelDlg::FetchSponsorImage()
+{
+    std::string body;
+    if (!m_service.FetchSponsorPicture(body))
+        return;
+    CGlobalMemory block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, CServiceClient::kSponsorBytes));
+    if (!block)
+        return;
+    if (void* bytes = ::GlobalLock(block.Get())) {
+        std::memcpy(bytes, body.data(), body.size());
+        ::GlobalUnlock(block.Get());
+    }
+    IStream* stream = nullptr;
+    if (SUCCEEDED(::CreateStreamOnHGlobal(block.Get(), FALSE, &stream)) && stream) {
+        m_sponsorImage.Destroy();
+        m_sponsorImage.Load(stream, kLargestSponsorSide);
+        stream->Release();
+    }
+}

@@ -98,6 +98,11 @@ def _base_env(prefix, display=None):
     env.pop("WINEARCH", None)
     if wine32_missing():
         env["WINELOADER"] = WINE64_LOADER
+    # Nothing leaves the machine: no proxy, and a Lullcast started without a service of the
+    # test's own asks a loopback port where nothing listens.
+    for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
+        env.pop(name, None)
+    env["LULLCAST_SERVICE_URL"] = os.environ.get("LULLCAST_SERVICE_URL_FOR_TESTS", "http://127.0.0.1:9")
     if display is not None:
         env["DISPLAY"] = display
     else:
