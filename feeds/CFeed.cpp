@@ -9,6 +9,9 @@
 
 #ifdef _WIN32
 #include "feeds/CFeedDownloader.h"
+#include "feeds/EntityGuard.h"
+#include "feeds/FeedDiscovery.h"
+#include "feeds/HtmlEntities.h"
 #include "feeds/CMsxmlNode.h"
 #include "feeds/FeedFile.h"
 #include "feeds/WideText.h"
@@ -193,6 +196,7 @@ void ReadItemField(CFeedItem& item, const CString& name, const CFeedNode& child)
 // The version-independent DOMDocument class and its interfaces (not in the import libraries).
 const CLSID kClsidDomDocument = {0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}};
 const IID kIidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kIidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kIidXmlDomNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 // True when the parser read the file as a well-formed document.
@@ -207,6 +211,24 @@ bool LoadDocument(IXMLDOMDocument* document, const CString& path)
     document->load(source, &loaded);
     ::VariantClear(&source);
     return loaded != VARIANT_FALSE;
+}
+
+// The name of the document's root element; empty when it has none.
+CString RootName(IXMLDOMDocument* document)
+{
+    IXMLDOMElement* root = nullptr;
+    CString name;
+    if (document->get_documentElement(&root) == S_OK && root) {
+        BSTR text = nullptr;
+        root->get_nodeName(&text);
+        if (text) {
+            name = WideToAnsi(text, static_cast<int>(::SysStringLen(text)));
+            ::SysFreeString(text);
+        }
+    }
+    if (root)
+        root->Release();
+    return name;
 }
 #endif
 
@@ -224,7 +246,36 @@ void CFeed::Load(const CString& url)
         m_strError.Format("Failed to download %s", url.GetString());
         return;
     }
+    if (!CreateParser())
+        return;
+    std::string bytes;
+    const Parsed parsed = ParseFile(path, bytes);
+    if (parsed == Parsed::kFeed)
+        return WalkDocument();
 
+    // A web page instead of a feed: the feed that the page names, if any, is read instead; the
+    // feed found there is not searched for another.
+    const std::string feedUrl = parsed == Parsed::kRefused ? std::string() : FindFeedLink(bytes, url.GetString());
+    if (feedUrl.empty()) {
+        m_strError = "Failed to load XML Document";
+        return; // the parser stays in m_pDoc until the next load
+    }
+    const CString discovered(feedUrl.c_str());
+    if (!CFeedDownloader::Download(discovered, path)) {
+        m_strError.Format("Failed to download %s", discovered.GetString());
+        return;
+    }
+    if (!CreateParser())
+        return;
+    if (ParseFile(path, bytes) != Parsed::kFeed) {
+        m_strError = "Failed to load XML Document";
+        return;
+    }
+    WalkDocument();
+}
+
+bool CFeed::CreateParser()
+{
     if (m_pDoc) {
         m_pDoc->Release();
         m_pDoc = nullptr;
@@ -237,19 +288,49 @@ void CFeed::Load(const CString& url)
             m_pDoc->Release();
             m_pDoc = nullptr;
         }
-        return;
+        return false;
     }
-
     m_pDoc->put_async(VARIANT_FALSE);
     // A feed must not make the parser read other files or addresses: an external entity could
     // pull a local file into the text of an item (and so into the link that a click opens).
     m_pDoc->put_resolveExternals(VARIANT_FALSE);
     m_pDoc->put_validateOnParse(VARIANT_FALSE);
-    if (!LoadDocument(m_pDoc, path)) {
-        m_strError = "Failed to load XML Document";
-        return; // the parser stays in m_pDoc until the next load
+    // Nor nest deeper than any feed does: a parser that descends recursively could run out of
+    // stack. (The walk itself takes any depth.)
+    IXMLDOMDocument2* document2 = nullptr;
+    if (SUCCEEDED(m_pDoc->QueryInterface(kIidXmlDomDocument2, reinterpret_cast<void**>(&document2))) && document2) {
+        VARIANT depth;
+        ::VariantInit(&depth);
+        depth.vt = VT_I4;
+        depth.lVal = kMaxElementDepth;
+        BSTR name = ::SysAllocString(L"MaxElementDepth");
+        document2->setProperty(name, depth);
+        ::SysFreeString(name);
+        document2->Release();
     }
+    return true;
+}
 
+// Reads the downloaded file into `bytes` and has the parser read it. A document that declares
+// entities expanding beyond all measure is refused before the parser sees it. A document that
+// is not well-formed is read once more with the named references of HTML made numeric.
+CFeed::Parsed CFeed::ParseFile(const CString& path, std::string& bytes)
+{
+    if (!ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes) || !EntityExpansionIsBounded(bytes, kMaxExpansion))
+        return Parsed::kRefused;
+    bool loaded = LoadDocument(m_pDoc, path);
+    if (!loaded) {
+        std::string repaired = bytes;
+        if (ReplaceHtmlEntities(repaired) && WriteWholeFile(path, repaired))
+            loaded = LoadDocument(m_pDoc, path);
+    }
+    if (!loaded)
+        return Parsed::kNotXml;
+    return RootName(m_pDoc) == "html" ? Parsed::kWebPage : Parsed::kFeed;
+}
+
+void CFeed::WalkDocument()
+{
     IXMLDOMNode* documentNode = nullptr;
     if (SUCCEEDED(m_pDoc->QueryInterface(kIidXmlDomNode, reinterpret_cast<void**>(&documentNode))) && documentNode) {
         const CMsxmlNode root(documentNode);

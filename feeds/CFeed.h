@@ -8,7 +8,9 @@
 #include "fw/CArray.h"
 #include "fw/CString.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct IXMLDOMDocument;
@@ -23,7 +25,8 @@ public:
 #ifdef _WIN32
     // Downloads and parses one feed into this object. Channel fields are overwritten only where
     // the document supplies them and items are only added; a failure is recorded in m_strError.
-    // COM must be initialised on the calling thread.
+    // COM must be initialised on the calling thread. Besides RSS it reads Atom, documents that
+    // use the named references of HTML, and the feed that a web page names in its head.
     void Load(const CString& url);
 #endif
 
@@ -45,6 +48,15 @@ public:
     int32_t m_nDepth;                     // depth in the walk; the document node is at 1
 
 private:
+#ifdef _WIN32
+    enum class Parsed { kFeed, kWebPage, kNotXml, kRefused };
+    static const int kMaxElementDepth = 1024;
+    static const size_t kMaxExpansion = 16u << 20; // what a document's entities may add to it
+
+    bool CreateParser();
+    Parsed ParseFile(const CString& path, std::string& bytes);
+    void WalkDocument();
+#endif
     struct ReadItem {
         CFeedItem item;
         CPubDate date;
