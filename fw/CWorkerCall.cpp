@@ -15,6 +15,11 @@ bool CWorkerCall::IsBusy() const
 
 bool CWorkerCall::Run(std::function<void()> work, DWORD timeoutMs)
 {
+    return Run(std::move(work), timeoutMs, nullptr);
+}
+
+bool CWorkerCall::Run(std::function<void()> work, DWORD timeoutMs, std::function<bool()> stalled)
+{
     if (::InterlockedCompareExchange(&m_slot->busy, 1, 0) != 0)
         return false;
     Task* task = new Task{std::move(work), m_slot};
@@ -25,7 +30,7 @@ bool CWorkerCall::Run(std::function<void()> work, DWORD timeoutMs)
         ::InterlockedExchange(&m_slot->busy, 0);
         return false;
     }
-    return WaitUntil(thread.Get(), deadline);
+    return WaitUntil(thread.Get(), deadline, stalled);
 }
 
 DWORD WINAPI CWorkerCall::ThreadProc(void* parameter)
@@ -38,14 +43,23 @@ DWORD WINAPI CWorkerCall::ThreadProc(void* parameter)
     return 0;
 }
 
-bool CWorkerCall::WaitUntil(HANDLE thread, ULONGLONG deadline)
+bool CWorkerCall::WaitUntil(HANDLE thread, ULONGLONG deadline, const std::function<bool()>& stalled)
 {
+    const DWORD kStallCheckMs = 100;
     for (;;) {
         const ULONGLONG now = ::GetTickCount64();
-        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        if (stalled) {
+            if (left > 0 && stalled())
+                left = 0;
+            else if (left > kStallCheckMs)
+                left = kStallCheckMs;
+        }
         const DWORD result = ::MsgWaitForMultipleObjects(1, &thread, FALSE, left, QS_SENDMESSAGE);
         if (result == WAIT_OBJECT_0)
             return true;
+        if (result == WAIT_TIMEOUT && left > 0)
+            continue; // only time to look for a stall again
         if (result != WAIT_OBJECT_0 + 1)
             return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
         MSG message;

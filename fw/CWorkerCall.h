@@ -20,6 +20,9 @@ public:
     // thread handles the messages that other threads send to its windows (posted messages wait),
     // so that it does not hold up other programs.
     bool Run(std::function<void()> work, DWORD timeoutMs);
+    // The same, but the work is also abandoned as soon as `stalled` gives true; it is asked
+    // about ten times a second.
+    bool Run(std::function<void()> work, DWORD timeoutMs, std::function<bool()> stalled);
 
     // True while earlier work of this object is still running.
     bool IsBusy() const;
@@ -34,7 +37,7 @@ private:
     };
 
     static DWORD WINAPI ThreadProc(void* task);
-    static bool WaitUntil(HANDLE thread, ULONGLONG deadline);
+    static bool WaitUntil(HANDLE thread, ULONGLONG deadline, const std::function<bool()>& stalled);
 
     std::shared_ptr<Slot> m_slot;
 };
