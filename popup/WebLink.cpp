@@ -1,24 +1,15 @@
 #include "popup/WebLink.h"
 
 #include <cstring>
+#include <string>
+
+#include "feeds/FeedDiscovery.h"
 
 namespace {
 
 bool IsBlank(unsigned char c)
 {
     return c <= 0x20 || c == 0x7F;
-}
-
-bool StartsWithNoCase(const char* text, const char* prefix)
-{
-    for (; *prefix; ++text, ++prefix) {
-        char c = *text;
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != *prefix)
-            return false;
-    }
-    return true;
 }
 
 bool MustBeEncoded(unsigned char c)
@@ -41,13 +32,8 @@ CString TrimLink(const char* link)
 
 bool IsWebLink(const char* link)
 {
-    const CString trimmed = TrimLink(link);
-    size_t scheme = 0;
-    if (StartsWithNoCase(trimmed, "http://"))
-        scheme = 7;
-    else if (StartsWithNoCase(trimmed, "https://"))
-        scheme = 8;
-    return scheme && static_cast<size_t>(trimmed.GetLength()) > scheme;
+    const std::string trimmed = TrimLink(link).GetString();
+    return IsHttpUrl(trimmed) && trimmed.size() > trimmed.find("//") + 2; // something after the scheme
 }
 
 CString EncodeWebLink(const char* link)
