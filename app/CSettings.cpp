@@ -43,6 +43,8 @@ void CSettings::SaveAfterSettingsDialog(CProfileStore& profile, int oldFeedCount
 
 // An empty address is not written: reading stops at the first empty value, so it would hide
 // every feed after it from the next start.
+// The value right after the new last feed goes too, even when the old list did not reach it:
+// a value left there from elsewhere would otherwise join the list at the next start.
 void CSettings::SaveFeeds(CProfileStore& profile, int oldFeedCount) const
 {
     int written = 0;
@@ -50,7 +52,8 @@ void CSettings::SaveFeeds(CProfileStore& profile, int oldFeedCount) const
         if (!m_myFeeds[i].IsEmpty())
             profile.WriteProfileString(kSection, FeedEntry(++written), m_myFeeds[i]);
     }
-    for (int number = written + 1; number <= oldFeedCount; ++number)
+    const int lastToDelete = oldFeedCount > written + 1 ? oldFeedCount : written + 1;
+    for (int number = written + 1; number <= lastToDelete; ++number)
         profile.WriteProfileString(kSection, FeedEntry(number), nullptr);
 }
 

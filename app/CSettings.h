@@ -19,7 +19,8 @@ public:
     void Load(CProfileStore& profile);
 
     // oldFeedCount is the length of the feed list before the user edited it: the values that
-    // the list no longer reaches are deleted, and nothing beyond them is touched.
+    // the list no longer reaches are deleted, and so is the one right after the new list, so
+    // that the next start reads exactly this list; nothing further on is touched.
     void SaveAfterSettingsDialog(CProfileStore& profile, int oldFeedCount) const;
     void SavePreferredChannel(CProfileStore& profile) const;
 

@@ -44,3 +44,27 @@ function(lullcast_wine_test name)
             ENVIRONMENT "LULLCAST_BUILD=${CMAKE_BINARY_DIR}/windows-${arch};LULLCAST_ARCH=${arch};LULLCAST_WINE_TEMPLATE=${LULLCAST_WINE_TEMPLATE};PYTHONPATH=${CMAKE_SOURCE_DIR}/tools;PYTHONDONTWRITEBYTECODE=1")
     endforeach()
 endfunction()
+
+# A libFuzzer target (libFuzzer comes with clang) and a short bounded run of it as a test:
+#   lullcast_fuzz_test(NAME test-name SECONDS n SEEDS folder [DICT file] SOURCES source...)
+function(lullcast_fuzz_test target)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        return()
+    endif()
+    cmake_parse_arguments(FUZZ "" "NAME;SECONDS;SEEDS;DICT" "SOURCES" ${ARGN})
+    add_executable(${target} ${FUZZ_SOURCES})
+    target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+    set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${target}-corpus)
+    file(MAKE_DIRECTORY ${corpus})
+    set(dict)
+    if(FUZZ_DICT)
+        set(dict -dict=${FUZZ_DICT})
+    endif()
+    add_test(NAME ${FUZZ_NAME}
+             COMMAND ${target} -max_total_time=${FUZZ_SECONDS} -timeout=10 -max_len=4096 ${dict}
+                     -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/${target}-
+                     ${corpus} ${FUZZ_SEEDS})
+    set_tests_properties(${FUZZ_NAME} PROPERTIES TIMEOUT 120)
+endfunction()

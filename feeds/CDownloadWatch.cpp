@@ -1,119 +1,28 @@
 #include "feeds/CDownloadWatch.h"
 
-namespace {
+#include <utility>
 
-const DWORD kWatchIntervalMs = 100;
-
-} // namespace
-
-CDownloadWatch* CDownloadWatch::Create(DWORD stallTimeoutMs)
+CDownloadWatch* CDownloadWatch::Create(std::shared_ptr<CDownloadProgress> progress)
 {
-    return new CDownloadWatch(stallTimeoutMs);
+    return new CDownloadWatch(std::move(progress));
 }
 
-CDownloadWatch::CDownloadWatch(DWORD stallTimeoutMs)
-    : m_refs(1),
-      m_stallTimeoutMs(stallTimeoutMs),
-      m_stopEvent(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      m_thread(nullptr),
-      m_binding(nullptr),
-      m_lastProgress(::GetTickCount64()),
-      m_abandoned(false),
-      m_httpStatus(0)
+CDownloadWatch::CDownloadWatch(std::shared_ptr<CDownloadProgress> progress)
+    : m_refs(1), m_progress(std::move(progress)), m_httpStatus(0), m_ended(false)
 {
-    ::InitializeCriticalSection(&m_lock);
 }
 
-// The watchdog thread holds a reference until it ends, so it is over (or ending) by now.
-CDownloadWatch::~CDownloadWatch()
+bool CDownloadWatch::Continue(ULONGLONG bytes)
 {
-    if (m_thread)
-        ::CloseHandle(m_thread);
-    if (m_binding)
-        m_binding->Release();
-    if (m_stopEvent)
-        ::CloseHandle(m_stopEvent);
-    ::DeleteCriticalSection(&m_lock);
-}
-
-bool CDownloadWatch::Start()
-{
-    if (!m_stopEvent)
-        return false;
-    AddRef(); // the watchdog's own reference
-    m_thread = ::CreateThread(nullptr, 0, WatchdogThread, this, 0, nullptr);
-    if (!m_thread) {
-        Release();
-        return false;
-    }
-    return true;
-}
-
-void CDownloadWatch::Stop()
-{
-    if (!m_thread)
-        return;
-    ::SetEvent(m_stopEvent);
-    ::WaitForSingleObject(m_thread, INFINITE);
-    ::CloseHandle(m_thread);
-    m_thread = nullptr;
-}
-
-bool CDownloadWatch::WasAbandoned() const
-{
-    ::EnterCriticalSection(&m_lock);
-    const bool abandoned = m_abandoned;
-    ::LeaveCriticalSection(&m_lock);
-    return abandoned;
-}
-
-DWORD CDownloadWatch::GetHttpStatus() const
-{
-    ::EnterCriticalSection(&m_lock);
-    const DWORD status = m_httpStatus;
-    ::LeaveCriticalSection(&m_lock);
-    return status;
-}
-
-DWORD WINAPI CDownloadWatch::WatchdogThread(void* self)
-{
-    CDownloadWatch* watch = static_cast<CDownloadWatch*>(self);
-    watch->Watch();
-    watch->Release();
-    return 0;
-}
-
-void CDownloadWatch::Watch()
-{
-    while (::WaitForSingleObject(m_stopEvent, kWatchIntervalMs) == WAIT_TIMEOUT)
-        AbandonIfStalled();
-}
-
-void CDownloadWatch::NoteProgress()
-{
-    ::EnterCriticalSection(&m_lock);
-    m_lastProgress = ::GetTickCount64();
-    ::LeaveCriticalSection(&m_lock);
-}
-
-// Aborting the binding from this thread ends the download that blocks the other one: the
-// moniker library hands the abort over to the thread that runs the binding. A download that
-// has no binding yet is refused when it starts.
-void CDownloadWatch::AbandonIfStalled()
-{
-    IBinding* binding = nullptr;
-    ::EnterCriticalSection(&m_lock);
-    if (!m_abandoned && ::GetTickCount64() - m_lastProgress >= m_stallTimeoutMs) {
-        m_abandoned = true;
-        binding = m_binding;
-        if (binding)
-            binding->AddRef();
-    }
-    ::LeaveCriticalSection(&m_lock);
-    if (binding) {
-        binding->Abort();
-        binding->Release();
-    }
+    CDownloadProgress& p = *m_progress;
+    const ULONGLONG now = ::GetTickCount64();
+    if (bytes > static_cast<ULONGLONG>(::InterlockedCompareExchange64(&p.bytes, 0, 0)))
+        ::InterlockedExchange64(&p.bytes, static_cast<LONG64>(bytes));
+    if (::InterlockedCompareExchange(&p.abandoned, 0, 0) || now >= p.deadline || bytes > p.maxBytes)
+        m_ended = true;
+    else
+        ::InterlockedExchange64(&p.lastProgress, static_cast<LONG64>(now));
+    return !m_ended;
 }
 
 STDMETHODIMP CDownloadWatch::QueryInterface(REFIID iid, void** object)
@@ -145,18 +54,9 @@ STDMETHODIMP_(ULONG) CDownloadWatch::Release()
     return static_cast<ULONG>(refs);
 }
 
-STDMETHODIMP CDownloadWatch::OnStartBinding(DWORD, IBinding* binding)
+STDMETHODIMP CDownloadWatch::OnStartBinding(DWORD, IBinding*)
 {
-    ::EnterCriticalSection(&m_lock);
-    if (m_binding)
-        m_binding->Release();
-    m_binding = binding;
-    if (m_binding)
-        m_binding->AddRef();
-    m_lastProgress = ::GetTickCount64();
-    const bool abandoned = m_abandoned;
-    ::LeaveCriticalSection(&m_lock);
-    return abandoned ? E_ABORT : S_OK;
+    return Continue(0) ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CDownloadWatch::GetPriority(LONG*)
@@ -169,21 +69,13 @@ STDMETHODIMP CDownloadWatch::OnLowResource(DWORD)
     return S_OK;
 }
 
-STDMETHODIMP CDownloadWatch::OnProgress(ULONG, ULONG, ULONG, LPCWSTR)
+STDMETHODIMP CDownloadWatch::OnProgress(ULONG progress, ULONG, ULONG, LPCWSTR)
 {
-    if (WasAbandoned())
-        return E_ABORT;
-    NoteProgress();
-    return S_OK;
+    return Continue(progress) ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CDownloadWatch::OnStopBinding(HRESULT, LPCWSTR)
 {
-    ::EnterCriticalSection(&m_lock);
-    if (m_binding)
-        m_binding->Release();
-    m_binding = nullptr;
-    ::LeaveCriticalSection(&m_lock);
     return S_OK;
 }
 
@@ -195,10 +87,9 @@ STDMETHODIMP CDownloadWatch::GetBindInfo(DWORD* bindFlags, BINDINFO*)
     return S_OK;
 }
 
-STDMETHODIMP CDownloadWatch::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*)
+STDMETHODIMP CDownloadWatch::OnDataAvailable(DWORD, DWORD size, FORMATETC*, STGMEDIUM*)
 {
-    NoteProgress();
-    return S_OK;
+    return Continue(size) ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CDownloadWatch::OnObjectAvailable(REFIID, IUnknown*)
@@ -210,16 +101,13 @@ STDMETHODIMP CDownloadWatch::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWST
 {
     if (additionalHeaders)
         *additionalHeaders = nullptr;
-    return S_OK;
+    return Continue(0) ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CDownloadWatch::OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalRequestHeaders)
 {
     if (additionalRequestHeaders)
         *additionalRequestHeaders = nullptr;
-    ::EnterCriticalSection(&m_lock);
     m_httpStatus = status;
-    m_lastProgress = ::GetTickCount64();
-    ::LeaveCriticalSection(&m_lock);
-    return S_OK;
+    return Continue(0) ? S_OK : E_ABORT;
 }

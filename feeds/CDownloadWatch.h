@@ -1,23 +1,36 @@
-// Watches one download of the URL moniker library: takes in what the server answered and
-// abandons the download when it makes no progress for a while.
+// Watches one download of the URL moniker library from within: takes in what the server
+// answered, notes each sign of progress, and ends the download once it is given up on, has
+// run past its deadline or brought more than its size limit. It lives on the thread that runs
+// the download, and is called only there; the thread that waits for the download reads the
+// shared progress.
 #pragma once
 #include <windows.h>
 #include <urlmon.h>
 
+#include <memory>
+
+// What the download's thread and the waiting thread share.
+struct CDownloadProgress {
+    CDownloadProgress(ULONGLONG deadline, ULONGLONG maxBytes)
+        : lastProgress(::GetTickCount64()), deadline(deadline), maxBytes(maxBytes)
+    {
+    }
+    volatile LONG64 lastProgress;   // tick count of the last sign of life
+    volatile LONG64 bytes = 0;      // received so far
+    volatile LONG abandoned = 0;    // set by the waiting thread when it gives up
+    const ULONGLONG deadline;       // tick count after which the download ends
+    const ULONGLONG maxBytes;
+};
+
 class CDownloadWatch : public IBindStatusCallback, public IHttpNegotiate {
 public:
     // A COM object of its own: created with one reference, which the creator releases.
-    static CDownloadWatch* Create(DWORD stallTimeoutMs);
+    static CDownloadWatch* Create(std::shared_ptr<CDownloadProgress> progress);
 
-    // The watchdog runs on a thread of its own from Start to Stop: the download blocks the
-    // calling thread and delivers no notice while the server sends nothing (and a timer of the
-    // calling thread does not fire during the download either). Stop waits for the thread.
-    bool Start();
-    void Stop();
-
-    bool WasAbandoned() const;
     // The HTTP status of the response, 0 when there was none.
-    DWORD GetHttpStatus() const;
+    DWORD GetHttpStatus() const { return m_httpStatus; }
+    // True when the watch ended the download (given up, too late or too large).
+    bool Ended() const { return m_ended; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -40,23 +53,14 @@ public:
                             LPWSTR* additionalRequestHeaders) override;
 
 private:
-    explicit CDownloadWatch(DWORD stallTimeoutMs);
-    virtual ~CDownloadWatch();
+    explicit CDownloadWatch(std::shared_ptr<CDownloadProgress> progress);
+    virtual ~CDownloadWatch() = default;
 
-    static DWORD WINAPI WatchdogThread(void* self);
-    void Watch();
-    void NoteProgress();
-    void AbandonIfStalled();
+    // Notes a sign of life; false when the download is to end.
+    bool Continue(ULONGLONG bytes);
 
     LONG m_refs;
-    const DWORD m_stallTimeoutMs;
-    HANDLE m_stopEvent;
-    HANDLE m_thread;
-
-    // Shared with the watchdog thread.
-    mutable CRITICAL_SECTION m_lock;
-    IBinding* m_binding;
-    ULONGLONG m_lastProgress;
-    bool m_abandoned;
+    std::shared_ptr<CDownloadProgress> m_progress;
     DWORD m_httpStatus;
+    bool m_ended;
 };

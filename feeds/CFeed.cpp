@@ -9,6 +9,9 @@
 
 #ifdef _WIN32
 #include "feeds/CFeedDownloader.h"
+#include "feeds/EntityGuard.h"
+#include "feeds/FeedDiscovery.h"
+#include "feeds/HtmlEntities.h"
 #include "feeds/CMsxmlNode.h"
 #include "feeds/FeedFile.h"
 #include "feeds/WideText.h"
@@ -46,6 +49,9 @@ struct ChannelField {
     bool onlyAtChannelDepth;
     CString CFeedSource::*field;
 };
+
+const int kRootDepth = 2;    // the document (1) > its root element (2)
+const Name kAtomFeed("feed");
 
 const ChannelField kChannelFields[] = {
     {"copyright", false, &CFeedSource::m_strCopyright},
@@ -88,9 +94,89 @@ const ItemField kItemFields[] = {
     {"subject", &CFeedItem::m_strSubject},
 };
 
+const size_t kChannelFieldCount = sizeof(kChannelFields) / sizeof(kChannelFields[0]);
+
+// What a node's action tells the walk about its children.
+const int kNoItem = -1;
+const int kSkipChildren = -2;
+
 bool IsElement(const CFeedNode& node)
 {
     return node.GetType() == CFeedNode::ELEMENT;
+}
+
+// The address of an Atom element's links that stands for the page: the link marked "alternate",
+// else the first link without a rel.
+class AtomLink {
+public:
+    void Consider(const CFeedNode& link)
+    {
+        const CString rel = link.GetAttribute("rel");
+        if (rel == "alternate" && !m_alternate) {
+            m_href = link.GetAttribute("href");
+            m_alternate = true;
+        } else if (rel.IsEmpty() && !m_alternate && !m_plain) {
+            m_href = link.GetAttribute("href");
+            m_plain = true;
+        }
+    }
+    bool Found() const { return m_alternate || m_plain; }
+    const CString& Href() const { return m_href; }
+
+private:
+    CString m_href;
+    bool m_alternate = false;
+    bool m_plain = false;
+};
+
+// One Atom entry as an item. The date is the first there is of "published", "updated" (Atom
+// 1.0), "issued" and "modified" (Atom 0.3); the description the summary, else the content.
+CFeedItem ReadAtomEntry(const CFeedNode& entry)
+{
+    static const Name kDates[] = {"published", "updated", "issued", "modified"};
+    const size_t kNoDate = sizeof(kDates) / sizeof(kDates[0]);
+    CFeedItem item;
+    AtomLink link;
+    size_t dateRank = kNoDate;
+    bool haveSummary = false, haveContent = false, haveCategory = false;
+    CString content;
+    for (std::unique_ptr<CFeedNode> child = entry.GetFirstChild(); child; child = child->GetNextSibling()) {
+        if (!IsElement(*child))
+            continue;
+        const CString name = child->GetName();
+        if (name == Name("title")) {
+            item.m_strTitle = child->GetText();
+        } else if (name == Name("link")) {
+            link.Consider(*child);
+        } else if (name == Name("summary") && !haveSummary) {
+            item.m_strDescription = child->GetText();
+            haveSummary = true;
+        } else if (name == Name("content") && !haveContent) {
+            content = child->GetText();
+            haveContent = true;
+        } else if (name == Name("author")) {
+            for (std::unique_ptr<CFeedNode> part = child->GetFirstChild(); part; part = part->GetNextSibling()) {
+                if (IsElement(*part) && part->GetName() == Name("name"))
+                    item.m_strAuthor = part->GetText();
+            }
+        } else if (name == Name("category") && !haveCategory) {
+            item.m_strCategory = child->GetAttribute("term");
+            haveCategory = true;
+        } else {
+            for (size_t rank = 0; rank < dateRank; ++rank) {
+                if (name == kDates[rank]) {
+                    item.m_strPubDate = child->GetText();
+                    dateRank = rank;
+                    break;
+                }
+            }
+        }
+    }
+    if (!haveSummary)
+        item.m_strDescription = content;
+    CleanDescription(item.m_strDescription);
+    item.m_strLink = link.Href();
+    return item;
 }
 
 // Stores the text of a child of an "item" element in the field of its name, if it has one.
@@ -110,6 +196,7 @@ void ReadItemField(CFeedItem& item, const CString& name, const CFeedNode& child)
 // The version-independent DOMDocument class and its interfaces (not in the import libraries).
 const CLSID kClsidDomDocument = {0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}};
 const IID kIidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kIidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kIidXmlDomNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
 // True when the parser read the file as a well-formed document.
@@ -124,6 +211,24 @@ bool LoadDocument(IXMLDOMDocument* document, const CString& path)
     document->load(source, &loaded);
     ::VariantClear(&source);
     return loaded != VARIANT_FALSE;
+}
+
+// The name of the document's root element; empty when it has none.
+CString RootName(IXMLDOMDocument* document)
+{
+    IXMLDOMElement* root = nullptr;
+    CString name;
+    if (document->get_documentElement(&root) == S_OK && root) {
+        BSTR text = nullptr;
+        root->get_nodeName(&text);
+        if (text) {
+            name = WideToAnsi(text, static_cast<int>(::SysStringLen(text)));
+            ::SysFreeString(text);
+        }
+    }
+    if (root)
+        root->Release();
+    return name;
 }
 #endif
 
@@ -141,7 +246,36 @@ void CFeed::Load(const CString& url)
         m_strError.Format("Failed to download %s", url.GetString());
         return;
     }
+    if (!CreateParser())
+        return;
+    std::string bytes;
+    const Parsed parsed = ParseFile(path, bytes);
+    if (parsed == Parsed::kFeed)
+        return WalkDocument();
 
+    // A web page instead of a feed: the feed that the page names, if any, is read instead; the
+    // feed found there is not searched for another.
+    const std::string feedUrl = parsed == Parsed::kRefused ? std::string() : FindFeedLink(bytes, url.GetString());
+    if (feedUrl.empty()) {
+        m_strError = "Failed to load XML Document";
+        return; // the parser stays in m_pDoc until the next load
+    }
+    const CString discovered(feedUrl.c_str());
+    if (!CFeedDownloader::Download(discovered, path)) {
+        m_strError.Format("Failed to download %s", discovered.GetString());
+        return;
+    }
+    if (!CreateParser())
+        return;
+    if (ParseFile(path, bytes) != Parsed::kFeed) {
+        m_strError = "Failed to load XML Document";
+        return;
+    }
+    WalkDocument();
+}
+
+bool CFeed::CreateParser()
+{
     if (m_pDoc) {
         m_pDoc->Release();
         m_pDoc = nullptr;
@@ -154,19 +288,49 @@ void CFeed::Load(const CString& url)
             m_pDoc->Release();
             m_pDoc = nullptr;
         }
-        return;
+        return false;
     }
-
     m_pDoc->put_async(VARIANT_FALSE);
     // A feed must not make the parser read other files or addresses: an external entity could
     // pull a local file into the text of an item (and so into the link that a click opens).
     m_pDoc->put_resolveExternals(VARIANT_FALSE);
     m_pDoc->put_validateOnParse(VARIANT_FALSE);
-    if (!LoadDocument(m_pDoc, path)) {
-        m_strError = "Failed to load XML Document";
-        return; // the parser stays in m_pDoc until the next load
+    // Nor nest deeper than any feed does: a parser that descends recursively could run out of
+    // stack. (The walk itself takes any depth.)
+    IXMLDOMDocument2* document2 = nullptr;
+    if (SUCCEEDED(m_pDoc->QueryInterface(kIidXmlDomDocument2, reinterpret_cast<void**>(&document2))) && document2) {
+        VARIANT depth;
+        ::VariantInit(&depth);
+        depth.vt = VT_I4;
+        depth.lVal = kMaxElementDepth;
+        BSTR name = ::SysAllocString(L"MaxElementDepth");
+        document2->setProperty(name, depth);
+        ::SysFreeString(name);
+        document2->Release();
     }
+    return true;
+}
 
+// Reads the downloaded file into `bytes` and has the parser read it. A document that declares
+// entities expanding beyond all measure is refused before the parser sees it. A document that
+// is not well-formed is read once more with the named references of HTML made numeric.
+CFeed::Parsed CFeed::ParseFile(const CString& path, std::string& bytes)
+{
+    if (!ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes) || !EntityExpansionIsBounded(bytes, kMaxExpansion))
+        return Parsed::kRefused;
+    bool loaded = LoadDocument(m_pDoc, path);
+    if (!loaded) {
+        std::string repaired = bytes;
+        if (ReplaceHtmlEntities(repaired) && WriteWholeFile(path, repaired))
+            loaded = LoadDocument(m_pDoc, path);
+    }
+    if (!loaded)
+        return Parsed::kNotXml;
+    return RootName(m_pDoc) == "html" ? Parsed::kWebPage : Parsed::kFeed;
+}
+
+void CFeed::WalkDocument()
+{
     IXMLDOMNode* documentNode = nullptr;
     if (SUCCEEDED(m_pDoc->QueryInterface(kIidXmlDomNode, reinterpret_cast<void**>(&documentNode))) && documentNode) {
         const CMsxmlNode root(documentNode);
@@ -177,40 +341,53 @@ void CFeed::Load(const CString& url)
 }
 #endif
 
+struct CFeed::WalkState {
+    std::vector<ReadItem> items;
+    // The last element of each channel field so far; its text is read when the walk is done.
+    // Reading it at every match would read the text of nested fields over and over.
+    std::unique_ptr<CFeedNode> fields[kChannelFieldCount];
+};
+
 void CFeed::ParseNode(const CFeedNode& node)
 {
-    std::vector<ReadItem> items;
+    WalkState state;
     const int32_t depth = m_nDepth;
     try {
-        Walk(node, items);
+        Walk(node, state);
     } catch (...) {
         m_nDepth = depth;
         throw;
     }
-    AddItems(items);
+    for (size_t i = 0; i < kChannelFieldCount; ++i) {
+        if (state.fields[i])
+            m_source.*kChannelFields[i].field = state.fields[i]->GetText();
+    }
+    AddItems(state.items);
 }
 
 // Walked with a path of its own instead of by recursion, so that a document nested deeper than
 // the thread's stack allows cannot bring the program down. Each node's own action runs before
 // its children are visited, and the next sibling is taken once a node's children are done, as
 // a recursive walk would do it.
-void CFeed::Walk(const CFeedNode& root, std::vector<ReadItem>& items)
+void CFeed::Walk(const CFeedNode& root, WalkState& state)
 {
     struct Step {
         std::unique_ptr<CFeedNode> node;
-        int item; // the index in `items` of the item that this node is, or -1
+        int item; // the index in the items read of the item that this node is, or kNoItem
     };
     ++m_nDepth;
-    const int rootItem = ParseElement(root, -1, items);
+    const int rootItem = ParseElement(root, kNoItem, state);
     std::vector<Step> path; // the nodes below the root down to the current one
-    std::unique_ptr<CFeedNode> next = root.GetFirstChild();
+    std::unique_ptr<CFeedNode> next = rootItem == kSkipChildren ? nullptr : root.GetFirstChild();
     for (;;) {
         if (next) {
             const int parentItem = path.empty() ? rootItem : path.back().item;
-            path.push_back(Step{std::move(next), -1});
+            path.push_back(Step{std::move(next), kNoItem});
             ++m_nDepth;
-            path.back().item = ParseElement(*path.back().node, parentItem, items);
-            next = path.back().node->GetFirstChild();
+            path.back().item = ParseElement(*path.back().node, parentItem, state);
+            next = path.back().item == kSkipChildren ? nullptr : path.back().node->GetFirstChild();
+            if (path.back().item == kSkipChildren)
+                path.back().item = kNoItem;
         } else if (!path.empty()) {
             next = path.back().node->GetNextSibling();
             path.pop_back();
@@ -223,30 +400,60 @@ void CFeed::Walk(const CFeedNode& root, std::vector<ReadItem>& items)
 }
 
 // The action of one node of the walk. A child of an "item" element fills a field of its item
-// too. Gives the index in `items` of the item that the node starts, or -1.
-int CFeed::ParseElement(const CFeedNode& node, int parentItem, std::vector<ReadItem>& items)
+// too. Gives the index in the items read of the item that the node starts, kNoItem, or
+// kSkipChildren when the node has read all below it.
+int CFeed::ParseElement(const CFeedNode& node, int parentItem, WalkState& state)
 {
     if (!IsElement(node))
-        return -1;
+        return kNoItem;
     const CString name = node.GetName();
     if (parentItem >= 0)
-        ReadItemField(items[static_cast<size_t>(parentItem)].item, name, node);
+        ReadItemField(state.items[static_cast<size_t>(parentItem)].item, name, node);
     if (name == kRss)
-        return -1;
-    for (const ChannelField& entry : kChannelFields) {
+        return kNoItem;
+    if (name == kAtomFeed && m_nDepth == kRootDepth) {
+        ParseAtomFeed(node, state.items);
+        return kSkipChildren;
+    }
+    for (size_t i = 0; i < kChannelFieldCount; ++i) {
+        const ChannelField& entry = kChannelFields[i];
         if (name == entry.name) {
             if (!entry.onlyAtChannelDepth || m_nDepth == kChannelDepth)
-                m_source.*entry.field = node.GetText();
-            return -1;
+                state.fields[i] = node.Clone();
+            return kNoItem;
         }
     }
     if (name == kImage) {
         ParseImage(node);
     } else if (name == kItem) {
-        items.emplace_back();
-        return static_cast<int>(items.size()) - 1;
+        state.items.emplace_back();
+        return static_cast<int>(state.items.size()) - 1;
     }
-    return -1;
+    return kNoItem;
+}
+
+// The feed's own title, page address, subtitle and rights fill the channel fields; each entry
+// is an item. Nothing of an entry reaches the channel fields.
+void CFeed::ParseAtomFeed(const CFeedNode& feed, std::vector<ReadItem>& items)
+{
+    AtomLink link;
+    for (std::unique_ptr<CFeedNode> child = feed.GetFirstChild(); child; child = child->GetNextSibling()) {
+        if (!IsElement(*child))
+            continue;
+        const CString name = child->GetName();
+        if (name == Name("title"))
+            m_source.m_strTitle = child->GetText();
+        else if (name == Name("link"))
+            link.Consider(*child);
+        else if (name == Name("subtitle") || name == Name("tagline"))
+            m_source.m_strDescription = child->GetText();
+        else if (name == Name("rights") || name == Name("copyright"))
+            m_source.m_strCopyright = child->GetText();
+        else if (name == Name("entry"))
+            items.push_back(ReadItem{ReadAtomEntry(*child), CPubDate()});
+    }
+    if (link.Found())
+        m_source.m_strLink = link.Href();
 }
 
 void CFeed::ParseImage(const CFeedNode& image)

@@ -8,7 +8,9 @@
 #include "fw/CArray.h"
 #include "fw/CString.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct IXMLDOMDocument;
@@ -23,7 +25,8 @@ public:
 #ifdef _WIN32
     // Downloads and parses one feed into this object. Channel fields are overwritten only where
     // the document supplies them and items are only added; a failure is recorded in m_strError.
-    // COM must be initialised on the calling thread.
+    // COM must be initialised on the calling thread. Besides RSS it reads Atom, documents that
+    // use the named references of HTML, and the feed that a web page names in its head.
     void Load(const CString& url);
 #endif
 
@@ -31,6 +34,9 @@ public:
     // document order, and reads "image" elements through ParseImage. It reads "item" elements
     // the way ParseItem does, but as part of the walk, so that each node is read only once, and
     // adds their items to m_items when the walk is done, in the order ParseItem would give.
+    // A channel field that several elements supply takes the text of the last of them, read
+    // once when the walk is done. An Atom document (its root a "feed" element) is read as Atom:
+    // its entries are the items and the feed's own fields fill the channel fields.
     void ParseNode(const CFeedNode& node);
     void ParseImage(const CFeedNode& image);
     void ParseItem(const CFeedNode& item);
@@ -42,13 +48,24 @@ public:
     int32_t m_nDepth;                     // depth in the walk; the document node is at 1
 
 private:
+#ifdef _WIN32
+    enum class Parsed { kFeed, kWebPage, kNotXml, kRefused };
+    static const int kMaxElementDepth = 1024;
+    static const size_t kMaxExpansion = 16u << 20; // what a document's entities may add to it
+
+    bool CreateParser();
+    Parsed ParseFile(const CString& path, std::string& bytes);
+    void WalkDocument();
+#endif
     struct ReadItem {
         CFeedItem item;
         CPubDate date;
     };
+    struct WalkState;
 
-    void Walk(const CFeedNode& root, std::vector<ReadItem>& items);
-    int ParseElement(const CFeedNode& node, int parentItem, std::vector<ReadItem>& items);
+    void Walk(const CFeedNode& root, WalkState& state);
+    int ParseElement(const CFeedNode& node, int parentItem, WalkState& state);
+    void ParseAtomFeed(const CFeedNode& feed, std::vector<ReadItem>& items);
     void InsertItem(CFeedItem&& item);
     void AddItems(std::vector<ReadItem>& items);
     void SyncItemDates();

@@ -4,16 +4,19 @@
 
 class CFeedDownloader {
 public:
-    // A download that makes no progress for this long is abandoned.
+    // A download that makes no progress for this long is given up, and so is one that has not
+    // ended after the deadline or brings more than the size limit.
     static const unsigned long kStallTimeoutMs = 30000;
+    static const unsigned long kDeadlineMs = 120000;
+    static const unsigned long long kMaxBytes = 32ull << 20;
 
-    // Synchronous; true when the whole document is in the file. An answer with an HTTP error
-    // status (a "not found" page, say) is a failed download.
+    // Synchronous for the caller; true when the whole document is in the file. An answer with an
+    // HTTP error status (a "not found" page, say) is a failed download. The download runs on a
+    // thread of its own, in an apartment of its own, into a file of its own; the file at `path`
+    // is replaced only by a download that ended well. A download given up on is left to end in
+    // its own time; until it has, the next download fails at once rather than start another.
     static bool Download(const CString& url, const CString& path);
 
-    // For the tests of the stall handling only; the program never calls it.
-    static void SetStallTimeoutForTests(unsigned long milliseconds);
-
-private:
-    static unsigned long s_stallTimeoutMs;
+    // For the tests of the limits only; the program never calls it.
+    static void SetLimitsForTests(unsigned long stallTimeoutMs, unsigned long deadlineMs, unsigned long long maxBytes);
 };

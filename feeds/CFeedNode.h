@@ -33,4 +33,8 @@ public:
     // Each call gives a new node object, owned by the caller; null when there is none.
     virtual std::unique_ptr<CFeedNode> GetFirstChild() const = 0;
     virtual std::unique_ptr<CFeedNode> GetNextSibling() const = 0;
+    // The value of an attribute of an element; empty when it has none of that name.
+    virtual CString GetAttribute(const char* name) const = 0;
+    // Another view of the same node, owned by the caller.
+    virtual std::unique_ptr<CFeedNode> Clone() const = 0;
 };

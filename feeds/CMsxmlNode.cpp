@@ -167,3 +167,34 @@ std::unique_ptr<CFeedNode> CMsxmlNode::GetNextSibling() const
     }
     return std::unique_ptr<CFeedNode>(new CMsxmlNode(sibling, m_parent, m_index + 1));
 }
+
+CString CMsxmlNode::GetAttribute(const char* name) const
+{
+    IXMLDOMNamedNodeMap* attributes = nullptr;
+    if (m_node->get_attributes(&attributes) != S_OK || !attributes) {
+        if (attributes)
+            attributes->Release();
+        return CString();
+    }
+    const std::wstring wideName = AnsiToWide(CString(name));
+    BSTR key = ::SysAllocStringLen(wideName.data(), static_cast<UINT>(wideName.size()));
+    IXMLDOMNode* attribute = nullptr;
+    CString value;
+    if (key && attributes->getNamedItem(key, &attribute) == S_OK && attribute) {
+        BSTR text = nullptr;
+        attribute->get_text(&text);
+        value = TakeString(text);
+    }
+    if (attribute)
+        attribute->Release();
+    ::SysFreeString(key);
+    attributes->Release();
+    return value;
+}
+
+// A view for reading the node later; it is never walked on from.
+std::unique_ptr<CFeedNode> CMsxmlNode::Clone() const
+{
+    m_node->AddRef();
+    return std::unique_ptr<CFeedNode>(new CMsxmlNode(m_node, nullptr, 0, m_type, true));
+}

@@ -18,6 +18,8 @@ public:
     CString GetText() const override;
     std::unique_ptr<CFeedNode> GetFirstChild() const override;
     std::unique_ptr<CFeedNode> GetNextSibling() const override;
+    CString GetAttribute(const char* name) const override;
+    std::unique_ptr<CFeedNode> Clone() const override;
 
 private:
     CMsxmlNode(IXMLDOMNode* node, IXMLDOMNode* parent, long index, DOMNodeType type = NODE_INVALID,

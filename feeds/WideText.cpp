@@ -18,6 +18,11 @@ bool IsAscii(const wchar_t* text, int length)
 
 CString WideToAnsi(const wchar_t* text, int length)
 {
+    return WideToCodePage(text, length, ::GetACP());
+}
+
+CString WideToCodePage(const wchar_t* text, int length, UINT codePage)
+{
     if (!text || length <= 0)
         return CString();
     if (IsAscii(text, length)) {
@@ -28,11 +33,13 @@ CString WideToAnsi(const wchar_t* text, int length)
         result.ReleaseBuffer(length);
         return result;
     }
-    const int size = ::WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    // UTF-8 and UTF-7 take no flags; they have every character anyway.
+    const DWORD flags = codePage == CP_UTF8 || codePage == CP_UTF7 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int size = ::WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
         return CString();
     CString result;
-    ::WideCharToMultiByte(CP_ACP, 0, text, length, result.GetBufferSetLength(size), size, nullptr, nullptr);
+    ::WideCharToMultiByte(codePage, flags, text, length, result.GetBufferSetLength(size), size, nullptr, nullptr);
     result.ReleaseBuffer(size);
     return result;
 }

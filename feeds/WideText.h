@@ -5,6 +5,11 @@
 
 #include <string>
 
-// Characters that the code page lacks become its default character.
+#include <windows.h>
+
+// Characters that the code page lacks become its default character, never a look-alike (a
+// full-width quote or backslash stays out of the text rather than turn into a real one).
 CString WideToAnsi(const wchar_t* text, int length);
+// The same into the given code page.
+CString WideToCodePage(const wchar_t* text, int length, UINT codePage);
 std::wstring AnsiToWide(const CString& text);

@@ -66,7 +66,11 @@ void CDialog::EndDialog(int result)
 BOOL CDialog::UpdateData(BOOL saveAndValidate)
 {
     CDataExchange exchange(this, saveAndValidate != FALSE);
-    DoDataExchange(&exchange);
+    try {
+        DoDataExchange(&exchange);
+    } catch (const CUserException&) {
+        return FALSE; // the user has been told what is wrong
+    }
     return TRUE;
 }
 

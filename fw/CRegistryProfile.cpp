@@ -1,5 +1,7 @@
 #include "fw/CRegistryProfile.h"
 
+#include "fw/BoundedRetry.h"
+
 #include <climits>
 #include <cstring>
 
@@ -17,28 +19,32 @@ bool ReadDword(HKEY key, const char* entry, DWORD& value)
     return true;
 }
 
-// The value may change between asking for its size and reading it: then ask again.
+// Reading a string takes two calls, one for its size and one for its data; when the value grew
+// in between, the read starts over, a few times at most. A value that keeps changing (or a
+// size the system under-reports) gives the default instead of holding up the caller.
+const int kStringReadAttempts = 4;
+
 bool ReadString(HKEY key, const char* entry, CString& value)
 {
-    for (;;) {
+    return RunBounded(kStringReadAttempts, [&] {
         DWORD type = 0;
         DWORD size = 0;
         if (RegQueryValueExA(key, entry, nullptr, &type, nullptr, &size) != ERROR_SUCCESS || type != REG_SZ)
-            return false;
+            return AttemptResult::Failed;
         if (size >= INT_MAX)
-            return false;
+            return AttemptResult::Failed;
         CString text;
         // The buffer holds one byte more than the data, so a value stored without a terminator still ends.
         char* buffer = text.GetBufferSetLength(static_cast<int>(size));
         LONG result = RegQueryValueExA(key, entry, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
         if (result == ERROR_MORE_DATA)
-            continue;
+            return AttemptResult::StartOver;
         if (result != ERROR_SUCCESS || type != REG_SZ)
-            return false;
+            return AttemptResult::Failed;
         text.ReleaseBuffer();
         value = text;
-        return true;
-    }
+        return AttemptResult::Done;
+    });
 }
 
 } // namespace

@@ -78,6 +78,15 @@ HINSTANCE AfxGetInstanceHandle()
     return g_app ? g_app->m_hInstance : ::GetModuleHandleA(nullptr);
 }
 
+int AfxMessageBox(const char* text, UINT type)
+{
+    const char* title = g_app ? g_app->m_pszAppName.GetString() : nullptr;
+    HWND owner = ::GetActiveWindow();
+    if (owner)
+        owner = ::GetAncestor(owner, GA_ROOT);
+    return ::MessageBoxA(owner, text, title, type);
+}
+
 BOOL AfxOleInit()
 {
     const HRESULT result = ::OleInitialize(nullptr);

@@ -45,6 +45,9 @@ CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 int AfxWinMain(HINSTANCE instance, const char* commandLine);
 
+// A message box over the active window, with the application's name as its title.
+int AfxMessageBox(const char* text, UINT type = MB_OK);
+
 // OLE for the GUI thread, undone when the application ends.
 BOOL AfxOleInit();
 // The program hosts no ActiveX controls; kept so that start-up reads as designed.

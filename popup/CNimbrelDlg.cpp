@@ -2,13 +2,19 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
+#include "fw/CScopedHandle.h"
 #include "fw/CWinApp.h"
 #include "fw/Win32Util.h"
 #include "popup/CAboutDlg.h"
+#include "popup/ChannelMenu.h"
+#include "popup/ItemNavigation.h"
+#include "popup/ItemText.h"
 #include "popup/LongOperationTitle.h"
+#include "popup/PresetFeedList.h"
 
 namespace {
 
@@ -18,6 +24,9 @@ const UINT_PTR kRefreshTimer = 1;
 const UINT_PTR kSettleTimer = 2;
 const UINT kSettleMs = 250;
 const UINT kFirstRefreshMs = 10000;
+const UINT kBalloonSeconds = 10;
+// A sponsor picture that claims more pixels than this either way is not decoded.
+const int kLargestSponsorSide = 2000;
 const COLORREF kItemTextColour = RGB(160, 0, 0);
 const COLORREF kLinkColour = RGB(0, 0, 250);
 
@@ -58,7 +67,9 @@ CNimbrelDlg::CNimbrelDlg() : CDialog(IDD_POPUP)
 {
     m_showOnStart = false; // the popup shows itself only beside a watched window or on View
     m_icon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_MAINFRAME));
+    m_itemView.m_service = &m_service;
     LoadSettings();
+    LoadFeedList();
 }
 
 void CNimbrelDlg::LoadSettings()
@@ -93,7 +104,11 @@ void CNimbrelDlg::SavePreferredChannel()
     CurrentSettings().SavePreferredChannel(*AfxGetApp());
 }
 
-CNimbrelDlg::~CNimbrelDlg() = default;
+CNimbrelDlg::~CNimbrelDlg()
+{
+    m_sponsorImage.Destroy();
+    CImage::ReleaseDecoder();
+}
 
 void CNimbrelDlg::DoDataExchange(CDataExchange* pDX)
 {
@@ -337,9 +352,10 @@ LRESULT CNimbrelDlg::OnCtlColor(UINT message, HDC dc, HWND control)
 
 void CNimbrelDlg::OnDrawItem(const DRAWITEMSTRUCT& item)
 {
-    // Until a sponsor picture arrives the area shows the window's own face colour
-    // (the popup clips its children, so nothing else would paint it).
+    // Without a sponsor picture the area shows the window's own face colour (the popup clips
+    // its children, so nothing else would paint it); a picture with alpha is blended over it.
     ::FillRect(item.hDC, &item.rcItem, ::GetSysColorBrush(COLOR_BTNFACE));
+    m_sponsorImage.Draw(item.hDC, item.rcItem);
 }
 
 void CNimbrelDlg::OnSysCommand(WPARAM, LPARAM)
@@ -392,11 +408,12 @@ void CNimbrelDlg::OnWatchCreated(HWND window)
 // wide, keeping its own height.
 void CNimbrelDlg::OnWatchPlace(HWND window)
 {
-    if (window != m_watchedWnd)
+    if (!window || window != m_watchedWnd || !m_watchedAlive || !::IsWindow(window))
         return;
     FetchSponsorImage();
     RECT watched = {};
     ::GetWindowRect(window, &watched);
+    m_placedBeside = watched;
     SetWindowPos(HWND_TOPMOST, watched.left, watched.bottom, Width(watched), Height(m_savedRect), SWP_NOACTIVATE);
     ShowWindow(SW_SHOW);
     m_popupVisible = TRUE;
@@ -405,16 +422,17 @@ void CNimbrelDlg::OnWatchPlace(HWND window)
 }
 
 // Places the popup again if the watched window ended up elsewhere than where it was when the
-// last placement read it.
+// last placement read it. What the popup itself achieved is not compared: below a window
+// narrower than the popup can be, its width never matches, and it must not be placed again
+// and again.
 void CNimbrelDlg::OnSettleTimer()
 {
     ::KillTimer(m_hWnd, kSettleTimer);
-    if (!m_popupVisible || !::IsWindow(m_watchedWnd))
+    if (!m_popupVisible || !m_watchedAlive || !::IsWindow(m_watchedWnd))
         return;
     RECT watched = {};
     ::GetWindowRect(m_watchedWnd, &watched);
-    const RECT popup = GetWindowRect();
-    if (popup.left != watched.left || popup.top != watched.bottom || Width(popup) != Width(watched))
+    if (!::EqualRect(&watched, &m_placedBeside))
         OnWatchPlace(m_watchedWnd);
 }
 
@@ -435,12 +453,27 @@ BOOL CNimbrelDlg::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
     case ID_TRAY_EXIT:
+        // An open settings dialog goes as with Cancel, or the program would linger until the
+        // user closed it (an uninstaller's "/Uninstall" among others would wait in vain).
+        if (m_settingsDlg)
+            m_settingsDlg->EndDialog(IDCANCEL);
         CDialog::OnCancel(); // ends the modal loop; the popup's own cancel only hides
         return TRUE;
     case ID_TRAY_VIEW:
         OnView();
         return TRUE;
+    case ID_TRAY_SETTINGS:
+        OnSettings();
+        return TRUE;
+    case MAKEWPARAM(IDC_MENU_ICON, STN_CLICKED):
+    case MAKEWPARAM(IDC_MENU_ICON, STN_DBLCLK): // a click soon after the last one is a click too
+        OnMenuIconClicked();
+        return TRUE;
     default:
+        if (LOWORD(wParam) == IDC_LINK_BAR && HIWORD(wParam) == STN_CLICKED) {
+            OnLinkBarClicked();
+            return TRUE;
+        }
         return CDialog::OnCommand(wParam, lParam);
     }
 }
@@ -453,11 +486,207 @@ void CNimbrelDlg::OnView()
     SetWindowPos(nullptr, m_savedRect.left, m_savedRect.top, Width(m_savedRect), Height(m_savedRect), SWP_NOZORDER);
     ShowWindow(SW_SHOW);
     m_popupVisible = TRUE;
+    RefreshFeed();
+    ReportView();
 }
 
+// The settings dialog edits copies of the settings; they come back, and are written, only
+// when it ends with OK. The refresh timer and the display are left alone: the new interval
+// counts from the next refresh on.
+void CNimbrelDlg::OnSettings()
+{
+    if (m_settingsDlg) {
+        if (m_settingsDlg->m_hWnd)
+            ::SetForegroundWindow(m_settingsDlg->m_hWnd);
+        return;
+    }
+    CDlgSettings dialog;
+    dialog.m_interval = static_cast<unsigned>(m_interval);
+    dialog.m_notify = m_notify;
+    dialog.m_feeds.Copy(m_myFeeds);
+    dialog.m_channels = static_cast<unsigned>(m_channels);
+    const int oldFeedCount = m_myFeeds.GetSize();
+
+    m_settingsDlg = &dialog;
+    const INT_PTR result = dialog.DoModal();
+    m_settingsDlg = nullptr;
+    if (result != IDOK)
+        return;
+
+    m_interval = static_cast<int>(dialog.m_interval);
+    m_notify = dialog.m_notify;
+    m_channels = static_cast<int>(dialog.m_channels);
+    m_myFeeds.RemoveAll();
+    m_myFeeds.Copy(dialog.m_feeds);
+    SaveSettings(oldFeedCount);
+    LoadFeedList(); // the current feed's index stays; the next refresh uses the new list
+}
+
+// The channel menu drops from the menu icon's bottom-left corner. The chosen channel is
+// written whatever the choice, even none, before the menu goes.
+void CNimbrelDlg::OnMenuIconClicked()
+{
+    CMenuHandle menu(::CreatePopupMenu());
+    if (!menu)
+        return;
+    for (const ChannelMenuEntry& entry : ChannelMenuEntries(m_channels, m_preferredChannel)) {
+        if (!entry.text)
+            ::AppendMenuA(menu.Get(), MF_SEPARATOR, 0, nullptr);
+        else
+            ::AppendMenuA(menu.Get(), MF_STRING | (entry.checked ? MF_CHECKED : MF_UNCHECKED), entry.id, entry.text);
+    }
+    const RECT icon = m_menuIcon.GetWindowRect();
+    const UINT result = static_cast<UINT>(::TrackPopupMenu(
+        menu.Get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, icon.left, icon.bottom, 0, m_hWnd, nullptr));
+    const ChannelMenuChoice choice = ChooseFromChannelMenu(result, m_preferredChannel);
+    switch (choice.action) {
+    case ChannelMenuChoice::OpenSettings:
+        ::PostMessageA(m_hWnd, WM_COMMAND, ID_TRAY_SETTINGS, 0);
+        break;
+    case ChannelMenuChoice::SwitchChannel:
+        m_preferredChannel = choice.channel;
+        m_currentFeed = 0;
+        LoadFeedList();
+        RefreshFeed();
+        ReportView();
+        break;
+    case ChannelMenuChoice::Nothing:
+        break;
+    }
+    SavePreferredChannel();
+}
+
+void CNimbrelDlg::LoadFeedList()
+{
+    m_feedUrls.RemoveAll();
+    if (m_preferredChannel == CSettings::kMyFeedsChannel) {
+        m_feedUrls.Copy(m_myFeeds);
+        return;
+    }
+    std::string body;
+    m_service.FetchPresetList(body); // a failed request leaves what arrived before it
+    ReadPresetSection(body.data(), body.size(), m_preferredChannel, m_feedUrls);
+}
+
+// Reloads the current feed and puts its newest item on display when it is new, announcing it
+// in a balloon while the popup is hidden. The refresh timer counts from here.
 void CNimbrelDlg::RefreshFeed()
 {
+    m_feed.m_items.RemoveAll();
+    if (m_currentFeed < 0 || m_currentFeed >= m_feedUrls.GetSize())
+        m_currentFeed = 0;
+    if (m_currentFeed < m_feedUrls.GetSize())
+        m_feed.Load(m_feedUrls[m_currentFeed]);
+    m_statusLine.SetWindowText(m_feed.m_source.m_strTitle);
+
+    const int count = m_feed.m_items.GetSize();
+    if (count == 0) {
+        m_itemView.SetWindowText(NoFeedsRtf(m_service.Domain()));
+        m_itemView.m_link = m_service.BaseAddress();
+    } else {
+        const CFeedItem newest = m_feed.m_items[count - 1];
+        if (newest.m_strTitle != m_newestTitle || newest.m_strPubDate != m_newestPubDate) {
+            ShowItem(newest);
+            if (!m_popupVisible && m_notify)
+                m_tray.DisplayBalloon(BalloonTextOf(newest.m_strDescription), newest.m_strTitle, 0, kBalloonSeconds);
+            m_newestTitle = newest.m_strTitle;
+            m_newestPubDate = newest.m_strPubDate;
+        }
+    }
     m_timerId = ::SetTimer(m_hWnd, kRefreshTimer, RefreshPeriodMs(m_interval), nullptr);
 }
 
-void CNimbrelDlg::FetchSponsorImage() {}
+void CNimbrelDlg::ShowItem(const CFeedItem& item)
+{
+    m_itemView.SetWindowText(ItemRtf(item.m_strTitle, item.m_strDescription));
+    m_itemView.m_link = item.m_strLink;
+    // After the settings changed the feed list, the current feed may be gone.
+    m_itemView.m_feedUrl = m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize() ? m_feedUrls[m_currentFeed]
+                                                                                       : CString();
+    m_shownTitle = item.m_strTitle;
+    m_shownPubDate = item.m_strPubDate;
+}
+
+// The index of the shown item in the loaded feed (the first of equal keys), or -1.
+int CNimbrelDlg::FindShownItem() const
+{
+    for (int i = 0; i < m_feed.m_items.GetSize(); ++i) {
+        const CFeedItem& item = m_feed.m_items[i];
+        if (item.m_strTitle == m_shownTitle && item.m_strPubDate == m_shownPubDate)
+            return i;
+    }
+    return -1;
+}
+
+void CNimbrelDlg::ShowNextItem()
+{
+    const int target = OlderItemIndex(FindShownItem(), m_feed.m_items.GetSize());
+    if (target < 0) {
+        ::MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    ShowItem(m_feed.m_items[target]);
+    ReportView();
+}
+
+void CNimbrelDlg::ShowPreviousItem()
+{
+    const int target = NewerItemIndex(FindShownItem(), m_feed.m_items.GetSize());
+    if (target < 0) {
+        ::MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    ShowItem(m_feed.m_items[target]);
+    ReportView();
+}
+
+void CNimbrelDlg::OnLinkBarClicked()
+{
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    ::ScreenToClient(m_linkBar, &cursor);
+    switch (LinkBarWordAt(cursor.x, m_dpi)) {
+    case LinkBarWord::Previous:
+        ShowPreviousItem();
+        break;
+    case LinkBarWord::Next:
+        ShowNextItem();
+        break;
+    case LinkBarWord::Feed:
+        ++m_currentFeed;
+        RefreshFeed();
+        ReportView();
+        break;
+    }
+}
+
+void CNimbrelDlg::ReportView()
+{
+    if (m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize())
+        m_service.ReportView(m_feedUrls[m_currentFeed]);
+}
+
+// A fresh sponsor picture before every showing. A failed request keeps the previous picture;
+// a body that does not decode leaves the area empty. A popup already on screen shows the new
+// picture at once.
+void CNimbrelDlg::FetchSponsorImage()
+{
+    std::string body;
+    if (!m_service.FetchSponsorPicture(body))
+        return;
+    CGlobalMemory block(::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, CServiceClient::kSponsorBytes));
+    if (!block)
+        return;
+    if (void* bytes = ::GlobalLock(block.Get())) {
+        std::memcpy(bytes, body.data(), body.size());
+        ::GlobalUnlock(block.Get());
+    }
+    IStream* stream = nullptr;
+    if (SUCCEEDED(::CreateStreamOnHGlobal(block.Get(), FALSE, &stream)) && stream) {
+        m_sponsorImage.Destroy();
+        m_sponsorImage.Load(stream, kLargestSponsorSide);
+        stream->Release();
+        if (m_hWnd)
+            ::InvalidateRect(GetDlgItem(IDC_SPONSOR), nullptr, FALSE);
+    }
+}

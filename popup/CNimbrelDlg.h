@@ -3,11 +3,15 @@
 // then docks below that window, as wide as it and topmost.
 #pragma once
 #include "app/CSettings.h"
+#include "feeds/CFeed.h"
+#include "fw/CImage.h"
 #include "fw/CDialog.h"
 #include "fw/CStatic.h"
 #include "fw/CString.h"
 #include "fw/CStringArray.h"
 #include "popup/CRSSEditCtrl.h"
+#include "popup/CServiceClient.h"
+#include "settings/CDlgSettings.h"
 #include "tray/CSystemTray.h"
 
 class CNimbrelDlg : public CDialog {
@@ -19,6 +23,10 @@ public:
     // length of m_myFeeds when it opened) and after the channel menu.
     void SaveSettings(int oldFeedCount);
     void SavePreferredChannel();
+
+    // Rebuilds m_feedUrls for the chosen channel: the user's own feeds, or the channel's
+    // section of the service's preset list. Does not refresh.
+    void LoadFeedList();
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -41,16 +49,20 @@ private:
     CStringArray m_feedUrls;
     CStringArray m_myFeeds;
     CSystemTray m_tray;
+    CImage m_sponsorImage;
     RECT m_savedRect = {};
     HWND m_watchedWnd = nullptr;
     bool m_watchedAlive = false;
+    RECT m_placedBeside = {}; // the watched window's rectangle at the last placement
     CRSSEditCtrl m_itemView;
     CStatic m_linkBar;
     CStatic m_statusLine;
     CStatic m_menuIcon;
+    CFeed m_feed;
     int m_currentFeed = 0;
     int m_preferredChannel = 0;
     int m_dpi = 96;
+    CServiceClient m_service;
 
     // Set-up
     void LoadSettings();
@@ -81,8 +93,20 @@ private:
 
     // Commands
     void OnView();
+    void OnSettings();
+    void OnMenuIconClicked();
+    // The settings dialog while it is open: a second Settings command brings it to the front.
+    CDlgSettings* m_settingsDlg = nullptr;
 
-    // Feeds and service
+    // Items and navigation
     void RefreshFeed();
+    void ShowItem(const CFeedItem& item);
+    void ShowNextItem();
+    void ShowPreviousItem();
+    void OnLinkBarClicked();
+    int FindShownItem() const;
+
+    // Service requests
+    void ReportView();
     void FetchSponsorImage();
 };

@@ -1,10 +1,16 @@
 #include "popup/CRSSEditCtrl.h"
 
+#include <shellapi.h>
+
+#include "popup/CServiceClient.h"
+#include "popup/WebLink.h"
+
 LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_SETCURSOR:
-        ::SetCursor(::LoadCursorA(nullptr, m_link.IsEmpty() ? IDC_ARROW : IDC_HAND));
+        // The hand only over a link that a click opens.
+        ::SetCursor(::LoadCursorA(nullptr, IsWebLink(m_link) ? IDC_HAND : IDC_ARROW));
         return TRUE;
     case WM_GETDLGCODE:
         return OnGetDlgCode(wParam, lParam);
@@ -28,8 +34,15 @@ LRESULT CRSSEditCtrl::OnGetDlgCode(WPARAM wParam, LPARAM lParam)
     return code;
 }
 
+// The popup hides, the browser opens the link and the click is reported. Only web links are
+// opened, and in an encoded form that the browser's command line takes as one argument; the
+// report carries the link as the feed gave it.
 void CRSSEditCtrl::OnLButtonDown()
 {
-    if (m_link.IsEmpty())
+    if (!IsWebLink(m_link))
         return;
+    ::PostMessageA(::GetParent(m_hWnd), WM_CLOSE, 0, 0);
+    ::ShellExecuteA(nullptr, nullptr, EncodeWebLink(m_link), nullptr, nullptr, SW_SHOW);
+    if (m_service)
+        m_service->ReportClick(m_feedUrl, m_link);
 }

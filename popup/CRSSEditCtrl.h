@@ -4,10 +4,13 @@
 #include "fw/CRichEditCtrl.h"
 #include "fw/CString.h"
 
+class CServiceClient;
+
 class CRSSEditCtrl : public CRichEditCtrl {
 public:
     CString m_link;    // opened on a click; empty until an item is shown
     CString m_feedUrl; // the feed the shown item came from
+    CServiceClient* m_service = nullptr; // takes the click reports
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -4,7 +4,7 @@ Runs tests/feeds/bench_feeds.exe of a Windows build in a private Wine session: i
 feeds of 100, 1,000 and 10,000 items, and times Load of each against a bare parse and walk of
 the same file by the platform's XML parser, printing the medians and their ratio.
 
-    python3 tools/bench_feeds.py [--build DIR]... [--runs N] [--sizes 100,1000,10000] [--breakdown]
+    python3 tools/bench_feeds.py [--build DIR]... [--runs N] [--sizes 100,1000,10000] [--breakdown] [--nested-only]
 
 DIR is a Windows build folder; by default $LULLCAST_BUILD, else both build/windows-i686 (the
 program is a 32-bit one) and build/windows-x86_64 of the native build.
@@ -27,6 +27,7 @@ def main(argv=None):
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--sizes", default="100,1000,10000")
     parser.add_argument("--breakdown", action="store_true", help="also show where the time of a load goes")
+    parser.add_argument("--nested-only", action="store_true", help="only the documents that nest a field in itself")
     args = parser.parse_args(argv)
 
     builds = args.build or ([os.environ["LULLCAST_BUILD"]] if os.environ.get("LULLCAST_BUILD") else
@@ -35,7 +36,8 @@ def main(argv=None):
     missing = [program for program in programs if not os.path.isfile(program)]
     if missing:
         sys.exit("missing %s: build the Windows target bench_feeds first" % ", ".join(missing))
-    command = ["--runs", str(args.runs), "--sizes", args.sizes] + (["--breakdown"] if args.breakdown else [])
+    command = ["--runs", str(args.runs), "--sizes", args.sizes] + (["--breakdown"] if args.breakdown else []) \
+        + (["--nested-only"] if args.nested_only else [])
     status = 0
     with winetest.WineSession() as session:
         for build, program in zip(builds, programs):

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Runs the built Lullcast under Wine with a demo window titled like a copy in progress, so that
-the popup docks under it, and writes a screenshot to docs/screenshot.png.
+"""Runs the built Lullcast under Wine against the reference service (tools/demo_service.py on
+127.0.0.1), opens a demo window titled like a copy in progress so that the popup docks under it,
+waits for the first news and writes a screenshot to docs/screenshot.png.
 
 On $DISPLAY when it is set (Lullcast then runs until you press Ctrl+C), otherwise on a private
 Xvfb display that is closed again after the screenshot.
@@ -14,11 +15,13 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 
+import demo_service  # noqa: E402
 import winetest  # noqa: E402
 from lullcast_e2e import Driver  # noqa: E402
 
 DEMO_TITLE = "Copying 12 items - 42% complete"
 DEMO_RECT = (360, 300, 560, 200)  # left, top, width, height
+FIRST_REFRESH_S = 10  # Lullcast loads its first feed this long after start
 
 
 def main():
@@ -27,10 +30,16 @@ def main():
     build = os.path.abspath(sys.argv[1])
     screenshot = os.path.join(HERE, "..", "docs", "screenshot.png")
     display = os.environ.get("DISPLAY") or None
-    with winetest.WineSession(display=display) as session:
+    reports = os.path.join(HERE, "..", "build", "reports.sqlite")
+    os.makedirs(os.path.dirname(reports), exist_ok=True)
+    with demo_service.DemoService(catalog=demo_service.CATALOG, database=reports) as service, \
+            winetest.WineSession(display=display) as session:
+        session.env["LULLCAST_SERVICE_URL"] = service.address
+        print("reference service on %s, reports in %s" % (service.address, os.path.normpath(reports)))
         folder = session.install([os.path.join(build, "Lullcast.exe"), os.path.join(build, "Lullcast.dll")])
         tools = session.install([os.path.join(build, "lcdriver.exe")], folder="Tools")
         lullcast = session.spawn(os.path.join(folder, "Lullcast.exe"))
+        started = time.monotonic()
         driver = Driver(session, os.path.join(tools, "lcdriver.exe"))
         try:
             if not winetest.wait_for(driver.popup, timeout=60):
@@ -38,6 +47,10 @@ def main():
             window = driver.create(DEMO_TITLE, DEMO_RECT)
             docked = winetest.wait_for(lambda: _docked(driver, window), timeout=30)
             print("popup docked below the demo window:" if docked else "the popup did not dock:", docked)
+            # The first refresh puts the newest item of the first News feed on display.
+            time.sleep(max(0, started + FIRST_REFRESH_S - time.monotonic()))
+            news = winetest.wait_for(lambda: driver.text(docked.handle, 1003) if docked else None, timeout=30)
+            print("channel:", news)
             time.sleep(1)  # let the desktop finish painting
             os.makedirs(os.path.dirname(screenshot), exist_ok=True)
             session.screenshot(screenshot)

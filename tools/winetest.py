@@ -20,6 +20,7 @@ Used as a library by the end-to-end tests, and from the command line:
                                               or skip it (exit 77) where its build cannot run
 """
 import os
+import re
 import select
 import shutil
 import signal
@@ -98,6 +99,11 @@ def _base_env(prefix, display=None):
     env.pop("WINEARCH", None)
     if wine32_missing():
         env["WINELOADER"] = WINE64_LOADER
+    # Nothing leaves the machine: no proxy, and a Lullcast started without a service of the
+    # test's own asks a loopback port where nothing listens.
+    for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
+        env.pop(name, None)
+    env["LULLCAST_SERVICE_URL"] = os.environ.get("LULLCAST_SERVICE_URL_FOR_TESTS", "http://127.0.0.1:9")
     if display is not None:
         env["DISPLAY"] = display
     else:
@@ -334,6 +340,16 @@ class OutputLines:
         line = line.decode(self.encoding, "replace").rstrip("\r")
         self.seen.append(line)
         return line
+
+
+def parse_reg_query(output):
+    """`reg query` output as {value name: (type, data)}."""
+    values = {}
+    for line in output.splitlines():
+        match = re.match(r"^\s+(\S+)\s+(REG_\w+)\s*(.*?)\s*$", line)
+        if match:
+            values[match.group(1)] = (match.group(2), match.group(3))
+    return values
 
 
 def wait_for(predicate, timeout=10.0, interval=0.05):

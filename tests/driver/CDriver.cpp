@@ -1,6 +1,10 @@
 #include "tests/driver/CDriver.h"
 
+#include "tests/driver/CDragSource.h"
 #include "tests/driver/CWindowProbe.h"
+
+#include <psapi.h>
+#include <wininet.h>
 
 namespace {
 const char kPopupCaption[] = "Lullcast - Idlewaven";
@@ -27,6 +31,17 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"foreground", &CDriver::foreground},
     {"hittest", &CDriver::hitTest},
     {"hitpoint", &CDriver::hitPoint},
+    {"settext", &CDriver::setText},
+    {"focus", &CDriver::focus},
+    {"listitems", &CDriver::listItems},
+    {"menu", &CDriver::menu},
+    {"dragtext", &CDriver::dragText},
+    {"wtext", &CDriver::wideText},
+    {"colours", &CDriver::colours},
+    {"tooltips", &CDriver::tooltips},
+    {"dock", &CDriver::dock},
+    {"get", &CDriver::get},
+    {"resources", &CDriver::resources},
     {"workarea", &CDriver::workArea},
     {"quit", &CDriver::quit},
 };
@@ -233,6 +248,207 @@ std::string CDriver::hitPoint(Args& args)
     return "ok " + std::to_string(point.x) + " " + std::to_string(point.y);
 }
 
+// settext HWND TEXT -> 1 or 0: sets a window's text (escaped as the answers are) with WM_SETTEXT
+std::string CDriver::setText(Args& args)
+{
+    HWND window = readWindow(args);
+    const std::string text = unescape(restOfLine(args));
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG,
+                             kSendTimeoutMs, &result))
+        return "error SendMessageTimeout " + std::to_string(GetLastError());
+    return result ? "ok 1" : "ok 0";
+}
+
+// focus HWND -> the HWND that has the keyboard focus in the thread owning the window, or 0
+std::string CDriver::focus(Args& args)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(readWindow(args), nullptr), &info))
+        return "ok 0";
+    return "ok " + number(info.hwndFocus);
+}
+
+// listitems HWND -> the items of a list box, each escaped, tab-separated. The items are read as
+// UTF-16 (Wine hands another process's narrow LB_GETTEXT over in UTF-16) and given in the ANSI code page.
+std::string CDriver::listItems(Args& args)
+{
+    HWND list = readWindow(args);
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &count))
+        return "error SendMessageTimeout " + std::to_string(GetLastError());
+    std::string result = "ok ";
+    for (int i = 0; i < static_cast<int>(static_cast<LRESULT>(count)); ++i) {
+        DWORD_PTR length = 0;
+        SendMessageTimeoutW(list, LB_GETTEXTLEN, i, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length);
+        std::wstring wide(static_cast<size_t>(length) + 1, L'\0');
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(&wide[0]), SMTO_ABORTIFHUNG,
+                            kSendTimeoutMs, &copied);
+        wide.resize(static_cast<LRESULT>(copied) > 0 ? static_cast<size_t>(copied) : 0);
+        std::string text;
+        if (!wide.empty()) {
+            const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                                 nullptr, nullptr);
+            text.resize(static_cast<size_t>(size));
+            WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size, nullptr,
+                                nullptr);
+        }
+        result += (i ? "\t" : "") + escape(text);
+    }
+    return result;
+}
+
+// wtext HWND ID -> the text of the dialog's control ID (of the window itself for ID 0) as UTF-8,
+// escaped: read as UTF-16, so that any text survives whatever the code pages of the two programs
+std::string CDriver::wideText(Args& args)
+{
+    HWND window = readWindow(args);
+    int id = 0;
+    args >> id;
+    if (id)
+        window = GetDlgItem(window, id);
+    std::string text;
+    return window && CWindowProbe::readWideText(window, text) ? "ok " + escape(text) : "error no such window";
+}
+
+// colours HWND -> how many different colours the window shows on the screen (at most 1000)
+std::string CDriver::colours(Args& args)
+{
+    return "ok " + std::to_string(CWindowProbe::countColours(readWindow(args), 1000));
+}
+
+// tooltips -> the texts of the visible tooltip windows on the desktop (the shell's balloons
+// among them), as UTF-8, escaped and tab-separated
+std::string CDriver::tooltips(Args&)
+{
+    std::string result = "ok ";
+    bool first = true;
+    for (const std::string& text : CWindowProbe::visibleTooltipTexts()) {
+        result += (first ? "" : "\t") + escape(text);
+        first = false;
+    }
+    return result;
+}
+
+// menu -> LEFT TOP RIGHT BOTTOM of the open popup menu, or "none". (Its items cannot be read from
+// another process under Wine: the menu handle is the owner's.)
+std::string CDriver::menu(Args&)
+{
+    HWND window = FindWindowA("#32768", nullptr);
+    RECT rect;
+    if (!window || !IsWindowVisible(window) || !GetWindowRect(window, &rect))
+        return "ok none";
+    return "ok " + rectText(rect);
+}
+
+// dragtext z|bare TEXT -> "ok dragging" at once, then RESULT EFFECT when the drag ends: drags the
+// text (escaped; with or without a terminating NUL in its block) while the left button is held,
+// as a browser does with a link; the caller moves the mouse and lets go
+std::string CDriver::dragText(Args& args)
+{
+    std::string mode;
+    if (!(args >> mode) || (mode != "z" && mode != "bare"))
+        return "error usage: dragtext z|bare TEXT";
+    // OLE only for the length of the drag: with OLE kept initialised, the popup no longer came to
+    // the driver's windows.
+    if (FAILED(OleInitialize(nullptr)))
+        return "error OleInitialize";
+    DWORD effect = 0;
+    HRESULT result;
+    {
+        CDragSource source(unescape(restOfLine(args)), mode == "z");
+        reply("ok dragging");
+        result = source.drag(effect);
+    }
+    OleUninitialize();
+    char answer[64];
+    wsprintfA(answer, "ok %08lx %lu", static_cast<unsigned long>(result), static_cast<unsigned long>(effect));
+    return answer;
+}
+
+namespace {
+double millisecondsSince(const LARGE_INTEGER& start)
+{
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+} // namespace
+
+// dock TIMEOUT-MS X Y WIDTH HEIGHT TITLE -> HWND MS: creates a window and measures how long it takes
+// until Lullcast's popup is visible right below it, as wide; MS is -1 after the timeout
+std::string CDriver::dock(Args& args)
+{
+    int timeout = 0, x = 0, y = 0, width = 0, height = 0;
+    if (!(args >> timeout >> x >> y >> width >> height))
+        return "error usage: dock TIMEOUT-MS X Y WIDTH HEIGHT TITLE";
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    HWND window = m_windows.create(restOfLine(args), x, y, width, height);
+    if (!window)
+        return "error CreateWindowEx " + std::to_string(GetLastError());
+    HWND popup = CWindowProbe::findTopLevel(kPopupCaption);
+    double elapsed = -1;
+    while (millisecondsSince(start) < timeout) {
+        pumpMessages();
+        RECT watched, placed;
+        if (popup && IsWindowVisible(popup) && GetWindowRect(window, &watched) && GetWindowRect(popup, &placed) &&
+            placed.left == watched.left && placed.top == watched.bottom &&
+            placed.right - placed.left == watched.right - watched.left) {
+            elapsed = millisecondsSince(start);
+            break;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return "ok " + number(window) + " " + std::to_string(elapsed);
+}
+
+// get URL -> BYTES MS: a plain WinINet GET of the URL and its whole body
+std::string CDriver::get(Args& args)
+{
+    const std::string url = restOfLine(args);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    HINTERNET session = InternetOpenA("lcdriver", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET file = session ? InternetOpenUrlA(session, url.c_str(), nullptr, 0, INTERNET_FLAG_TRANSFER_BINARY, 1)
+                             : nullptr;
+    size_t total = 0;
+    char buffer[8192];
+    DWORD read = 0;
+    while (file && InternetReadFile(file, buffer, sizeof buffer, &read) && read)
+        total += read;
+    const double elapsed = millisecondsSince(start);
+    if (file)
+        InternetCloseHandle(file);
+    if (session)
+        InternetCloseHandle(session);
+    return file ? "ok " + std::to_string(total) + " " + std::to_string(elapsed) : "error GET failed";
+}
+
+// resources PID -> USER-OBJECTS GDI-OBJECTS PRIVATE-BYTES HANDLES of that process
+std::string CDriver::resources(Args& args)
+{
+    unsigned long id = 0;
+    args >> id;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+    if (!process)
+        return "error OpenProcess " + std::to_string(GetLastError());
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    DWORD handles = 0;
+    GetProcessHandleCount(process, &handles);
+    const std::string result = "ok " + std::to_string(GetGuiResources(process, GR_USEROBJECTS)) + " " +
+                               std::to_string(GetGuiResources(process, GR_GDIOBJECTS)) + " " +
+                               std::to_string(static_cast<unsigned long long>(memory.PrivateUsage)) + " " +
+                               std::to_string(handles);
+    CloseHandle(process);
+    return result;
+}
+
 // workarea -> LEFT TOP RIGHT BOTTOM
 std::string CDriver::workArea(Args&)
 {
@@ -293,6 +509,24 @@ std::string CDriver::escape(const std::string& text)
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string CDriver::unescape(const std::string& text)
+{
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        switch (text[++i]) {
+        case 'n': out += '\n'; break;
+        case 'r': out += '\r'; break;
+        case 't': out += '\t'; break;
+        default: out += text[i];
         }
     }
     return out;

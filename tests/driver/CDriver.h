@@ -45,8 +45,20 @@ private:
     std::string foreground(Args& args);
     std::string hitTest(Args& args);
     std::string hitPoint(Args& args);
+    std::string setText(Args& args);
+    std::string focus(Args& args);
+    std::string listItems(Args& args);
+    std::string menu(Args& args);
+    std::string dragText(Args& args);
+    std::string wideText(Args& args);
+    std::string colours(Args& args);
     // The desktop
     std::string workArea(Args& args);
+    std::string tooltips(Args& args);
+    // Measurements for the benchmarks
+    std::string dock(Args& args);
+    std::string get(Args& args);
+    std::string resources(Args& args);
     std::string quit(Args& args);
 
     static std::string windowInfo(HWND window);
@@ -54,6 +66,7 @@ private:
     static HWND readWindow(Args& args);
     static std::string restOfLine(Args& args);
     static std::string escape(const std::string& text);
+    static std::string unescape(const std::string& text);
     static std::string number(HWND window);
     static std::string rectText(const RECT& rect);
 

@@ -70,6 +70,90 @@ bool CWindowProbe::readText(HWND window, std::string& text)
     return true;
 }
 
+bool CWindowProbe::readWideText(HWND window, std::string& text)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+        return false;
+    // A rich edit of the ANSI kind counts its text in bytes of its own code page and needs room for
+    // them all, so the buffer is larger than the UTF-16 length asks for.
+    std::vector<wchar_t> buffer(length * 4 + 16, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+        return false;
+    const int units = static_cast<int>(copied < buffer.size() ? copied : buffer.size() - 1);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), units, nullptr, 0, nullptr, nullptr);
+    text.assign(static_cast<size_t>(bytes), '\0');
+    if (bytes)
+        WideCharToMultiByte(CP_UTF8, 0, buffer.data(), units, &text[0], bytes, nullptr, nullptr);
+    return true;
+}
+
+int CWindowProbe::countColours(HWND window, int limit)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return 0;
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return 0;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<DWORD> seen;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        const DWORD* pixel = static_cast<const DWORD*>(bits);
+        for (int i = 0; i < width * height && static_cast<int>(seen.size()) < limit; ++i) {
+            const DWORD colour = pixel[i] & 0xFFFFFF;
+            bool known = false;
+            for (DWORD c : seen)
+                known = known || c == colour;
+            if (!known)
+                seen.push_back(colour);
+        }
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return static_cast<int>(seen.size());
+}
+
+namespace {
+BOOL CALLBACK collectTooltip(HWND window, LPARAM found)
+{
+    char className[64] = "";
+    GetClassNameA(window, className, sizeof className);
+    if (lstrcmpiA(className, "tooltips_class32") == 0 && IsWindowVisible(window))
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+} // namespace
+
+std::vector<std::string> CWindowProbe::visibleTooltipTexts()
+{
+    std::vector<HWND> windows;
+    EnumWindows(&collectTooltip, reinterpret_cast<LPARAM>(&windows));
+    std::vector<std::string> texts;
+    for (HWND window : windows) {
+        std::string text;
+        if (readWideText(window, text) && !text.empty())
+            texts.push_back(text);
+    }
+    return texts;
+}
+
 bool CWindowProbe::controlText(HWND dialog, int id, std::string& text)
 {
     HWND control = GetDlgItem(dialog, id);

@@ -28,6 +28,11 @@ public:
     // The text of a child control, read with WM_GETTEXT as any program would.
     static bool controlText(HWND dialog, int id, std::string& text);
     static std::vector<Child> children(HWND parent);
+    // The text as UTF-8, asked for in UTF-16.
+    static bool readWideText(HWND window, std::string& text);
+    // Distinct colours of the window's area on the screen, counted up to limit.
+    static int countColours(HWND window, int limit);
+    static std::vector<std::string> visibleTooltipTexts();
     static LRESULT hitTest(HWND window, int x, int y);
     // A screen point, well inside its area, where the window answers the hit-test code; false if none.
     static bool findHitPoint(HWND window, LRESULT code, POINT& point);

@@ -11,12 +11,17 @@ Lullcast.exe, Lullcast.dll, lcdriver.exe and the other test programs) and LULLCA
 """
 import collections
 import os
+import re
 import subprocess
 import time
+
+import demo_service
 
 import winetest
 
 POPUP_CAPTION = "Lullcast - Idlewaven"
+SETTINGS_CAPTION = "Lullcast Settings"
+SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
 ABOUT_CAPTION = "About Nimbrel"
 PROGRAM = "Lullcast.exe"
 HOOK_LIBRARY = "Lullcast.dll"
@@ -25,9 +30,18 @@ WM_COMMAND = 0x0111
 WM_SYSCOMMAND = 0x0112
 IDM_ABOUTBOX = 0x0010
 ID_TRAY_VIEW = 32774
+ID_TRAY_SETTINGS = 32776
+WM_TIMER = 0x0113
+WM_WATCH_PLACE = 0x0402
+# The popup's controls
+ITEM_VIEW, SPONSOR, LINK_BAR, STATUS_LINE = 1000, 1001, 1002, 1003
+# Points of the link bar, from its left edge: the last pixel of "Previous", the first of "Next"
+# and the first of "Feed", at 96 DPI.
+PREVIOUS_X, NEXT_X, FEED_X = 51, 52, 83
 HTCAPTION = 2
 HTBOTTOMRIGHT = 17
 HTCLOSE = 20
+SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
 
 SCREEN_WIDTH, SCREEN_HEIGHT = (int(n) for n in winetest.SCREEN.split("x"))
 
@@ -199,8 +213,58 @@ class Driver:
         x, y = self.command("hitpoint %d %d" % (window, code)).split()
         return int(x), int(y)
 
+    def set_text(self, window, text):
+        return self.command("settext %d %s" % (window, escape(text))) == "1"
+
+    def focus(self, window):
+        """The window with the keyboard focus in the thread that owns `window`; 0 when none."""
+        return int(self.command("focus %d" % window))
+
+    def list_items(self, list_box):
+        answer = self.command("listitems %d" % list_box)
+        return [unescape(item) for item in answer.split("\t")] if answer else []
+
+    def menu(self):
+        """The rectangle of the open popup menu; None while none is open."""
+        answer = self.command("menu")
+        return None if answer == "none" else Rect(*(int(n) for n in answer.split()))
+
+    def begin_drag_text(self, text, terminated=True):
+        """Starts a drag of the text in the driver, as a browser does with a link, while the left button
+        is held; finish_drag gives (DoDragDrop's result, the drop effect) once the button is let go."""
+        answer = self.command("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
+        if answer != "dragging":
+            raise DriverError("dragtext -> %s" % answer)
+
+    def finish_drag(self, timeout=30):
+        answer = self._read_line(timeout)
+        if not answer.startswith("ok "):
+            raise DriverError("dragtext -> %s" % answer)
+        result, effect = answer[3:].split()
+        return int(result, 16), int(effect)
+    def wide_text(self, window, control_id=0):
+        """A window's (or a dialog control's) text, read in UTF-16 so that any script survives."""
+        return _utf8(unescape(self.command("wtext %d %d" % (window, control_id))))
+
+    def colours(self, window):
+        """How many different colours the window shows on the screen."""
+        return int(self.command("colours %d" % window))
+
+    def tooltips(self):
+        """The texts of the visible tooltip windows, the shell's balloons among them."""
+        answer = self.command("tooltips")
+        return [_utf8(unescape(t)) for t in answer.split("\t")] if answer else []
+
     def work_area(self):
         return Rect(*(int(n) for n in self.command("workarea").split()))
+
+
+def escape(text):
+    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
+
+
+def _utf8(text):
+    return text.encode("latin-1").decode("utf-8", "replace")
 
 
 def unescape(text):
@@ -216,9 +280,12 @@ def unescape(text):
 class LullcastDesktop:
     """A Wine session with Lullcast installed and the driver running on its desktop."""
 
-    def __init__(self, with_hook_library=True, registry=()):
-        """registry: (key, name, type, value) entries written before any program starts."""
+    def __init__(self, with_hook_library=True, registry=(), service=None):
+        """registry: (key, name, type, value) entries written before any program starts; service:
+        the base address of the service web server Lullcast is to use."""
         self.wine = winetest.WineSession()
+        if service:
+            self.wine.env["LULLCAST_SERVICE_URL"] = service
         try:
             for key, name, kind, value in registry:
                 self.wine.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
@@ -271,6 +338,30 @@ class LullcastDesktop:
                                  % (POPUP_CAPTION, timeout, self.running.poll() if self.running else None))
         return popup
 
+    def settings(self):
+        """The values stored under the program's settings key: {name: (type, data)}."""
+        code, output = self.wine.wine("reg", "query", SETTINGS_KEY)
+        return winetest.parse_reg_query(output) if code == 0 else {}
+
+    def open_links_with_recorder(self):
+        """Makes linkrecorder.exe the program that opens http and https links."""
+        tools = self.wine.install([build_file("linkrecorder.exe")], folder="Tools")
+        self._links = os.path.join(tools, "links.txt")
+        for scheme in ("http", "https"):
+            self.wine.wine("reg", "add", r"HKLM\Software\Classes\%s\shell\open\command" % scheme, "/ve", "/d",
+                           r'"C:\Tools\linkrecorder.exe" "%1"', "/f")
+
+    def opened_links(self):
+        """[[argument, ...]] of every start of the link recorder so far."""
+        if not os.path.exists(self._links):
+            return []
+        with open(self._links, encoding="utf-8") as f:
+            return [line.rstrip("\n").split("\t")[1:] for line in f if line.strip()]
+
+    def control(self, window, control_id):
+        """The handle of a control of the popup."""
+        return next(c.handle for c in self.driver.children(window) if c.id == control_id)
+
     # Real input on the session's display
     def xdotool(self, *args):
         subprocess.run(["xdotool", *[str(a) for a in args]], env=self.wine.env, check=True, timeout=30,
@@ -279,9 +370,13 @@ class LullcastDesktop:
     def click(self, x, y):
         self.xdotool("mousemove", x, y, "click", 1)
 
-    def drag(self, start, end, steps=10):
-        """Presses the left button at start, moves to end in steps and lets go, as a user drags."""
+    def drag(self, start, end, steps=10, while_held=None):
+        """Presses the left button at start, moves to end in steps and lets go, as a user drags;
+        while_held() runs once the button is down (it may start an OLE drag)."""
         self.xdotool("mousemove", start[0], start[1], "mousedown", 1)
+        if while_held:
+            time.sleep(0.1)
+            while_held()
         for i in range(1, steps + 1):
             time.sleep(0.02)
             self.xdotool("mousemove", start[0] + (end[0] - start[0]) * i // steps,
@@ -292,6 +387,12 @@ class LullcastDesktop:
         self.xdotool("mousemove", end[0], end[1])
         time.sleep(0.1)
         self.xdotool("mouseup", 1)
+
+    def drag_text(self, start, end, text, terminated=True):
+        """Drags text from the driver's window at start to end with real input, the way a link is
+        dragged out of a browser; returns (DoDragDrop's result, the drop effect)."""
+        self.drag(start, end, while_held=lambda: self.driver.begin_drag_text(text, terminated))
+        return self.driver.finish_drag()
 
     def key(self, name, over=None):
         """Presses a key; the mouse goes first over the point `over` so the display's focus follows it."""
@@ -357,6 +458,83 @@ class LullcastDesktop:
         ok, seen = wait_check(self.popup_out_of_sight, WAIT)
         if not ok:
             raise AssertionError("the popup stayed on screen after the driver closed its windows: " + seen)
+
+
+class NewsSession:
+    """The reference service, Lullcast pointed at it, and what a test reads of the popup."""
+
+    def __init__(self, registry=(), faults=(), **service_options):
+        """faults: (path, mode) pairs of the service, in force from the start."""
+        self.service = demo_service.DemoService(catalog=demo_service.CATALOG, **service_options).start()
+        for path, mode in faults:
+            self.service.fault(path, mode)
+        try:
+            self.desktop = LullcastDesktop(service=self.service.address, registry=registry)
+        except BaseException:
+            self.service.stop()
+            raise
+        self.driver = self.desktop.driver
+        self.started = time.monotonic()
+        self.popup = self.desktop.start_running_copy().handle
+
+    def close(self):
+        self.desktop.close()
+        self.service.stop()
+
+    def catalog_feed(self, name):
+        with open(os.path.join(demo_service.CATALOG, "feeds", name), encoding="utf-8") as f:
+            return f.read().replace("{{service}}", self.service.address)
+
+    def feed_url(self, name):
+        return self.service.url("/feeds/" + name)
+
+    def item_lines(self):
+        return [line for line in re.split(r"[\r\n]+", self.driver.wide_text(self.popup, ITEM_VIEW)) if line]
+
+    def shown_title(self):
+        lines = self.item_lines()
+        return lines[0] if lines else ""
+
+    def status(self):
+        return self.driver.wide_text(self.popup, STATUS_LINE)
+
+    def views(self):
+        return [r["feed"] for r in self.service.reports() if r["action"] == "view"]
+
+    def clicks(self):
+        return [(r["feed"], r["url"]) for r in self.service.reports() if r["action"] == "browse"]
+
+    def refresh(self, feed="news-1.xml"):
+        """Fires the refresh timer and waits until the popup has loaded the feed and is idle again."""
+        before = self.service.count("/feeds/" + feed)
+        self.driver.post(self.popup, WM_TIMER, 1, 0)
+        if not winetest.wait_for(lambda: self.service.count("/feeds/" + feed) > before, timeout=30):
+            raise AssertionError("the refresh did not load %s" % feed)
+        self.idle()
+
+    def idle(self):
+        """Waits until the popup has handled everything posted to it so far."""
+        self.driver.post(self.popup, 0, 0, 0)  # WM_NULL, after whatever is queued
+        self.driver.wide_text(self.popup)
+        time.sleep(0.3)
+
+    def click_link_bar(self, x):
+        bar = self.driver.info(self.desktop.control(self.popup, LINK_BAR)).rect
+        # Two clicks close together would make a double click, which the link bar ignores.
+        time.sleep(0.6)
+        self.desktop.click(bar.left + x, (bar.top + bar.bottom) // 2)
+        self.idle()
+
+    def click_item(self):
+        view = self.driver.info(self.desktop.control(self.popup, ITEM_VIEW)).rect
+        self.desktop.click(*view.centre())
+
+    def wait_title(self, title, timeout=WAIT):
+        winetest.wait_for(lambda: self.shown_title() == title, timeout=timeout)
+        return self.shown_title()
+
+    def sponsor_colours(self):
+        return self.driver.colours(self.desktop.control(self.popup, SPONSOR))
 
 
 def wait_check(check, timeout):

@@ -131,24 +131,63 @@ TEST(FeedWalk, LetsRss1ItemsOverwriteTheChannelFieldsAtTheSameDepth)
     EXPECT_STREQ(feed.m_items[0].m_strDescription, "one \\par two");
 }
 
-TEST(FeedWalk, FindsNoItemsInAnAtomFeedAndKeepsTheFeedTitleOutOfTheChannel)
+TEST(FeedWalk, ReadsAnAtomFeedsEntriesAsItemsAndItsOwnFieldsAsTheChannel)
 {
     CFeed feed;
-    feed.m_source.m_strTitle = "Earlier feed";
+    feed.m_source.m_strLanguage = "kept";
     Walk(feed, R"(<feed xmlns="http://www.w3.org/2005/Atom">
-      <title>Atom feed</title><link href="http://atom.example/"/>
-      <updated>2003-12-13T18:30:02Z</updated>
+      <title>Blog</title><subtitle>Notes</subtitle><rights>(c) Blog</rights>
+      <link rel="self" href="http://blog.example/feed"/><link rel="alternate" href="http://blog.example/"/>
+      <entry><title>Later</title><link href="http://blog.example/plain"/>
+        <link rel="alternate" href="http://blog.example/later"/><link rel="edit" href="x"/>
+        <updated>2024-03-02T10:00:00Z</updated><published>2024-03-01T09:00:00Z</published>
+        <summary>Short</summary><content type="html">&lt;p&gt;Long&lt;/p&gt;</content>
+        <author><name>Ann</name><email>a@b</email></author>
+        <category term="first"/><category term="second"/></entry>
+      <entry><title>Earlier</title><link rel="related" href="r"/><link href="http://blog.example/earlier"/>
+        <updated>2024-02-01T08:00:00Z</updated>
+        <content type="html">&lt;p&gt;Line&lt;br /&gt;two&lt;/p&gt;</content></entry>
+      <entry><title>Old style</title><issued>2003-12-13T08:29:29-04:00</issued>
+        <modified>2025-01-01T00:00:00Z</modified></entry>
     </feed>)");
-    EXPECT_EQ(feed.m_items.GetSize(), 0);
-    EXPECT_STREQ(feed.m_source.m_strTitle, "Earlier feed");
-    EXPECT_STREQ(feed.m_source.m_strLink, "");
+    EXPECT_STREQ(feed.m_source.m_strTitle, "Blog");
+    EXPECT_STREQ(feed.m_source.m_strLink, "http://blog.example/");
+    EXPECT_STREQ(feed.m_source.m_strDescription, "Notes");
+    EXPECT_STREQ(feed.m_source.m_strCopyright, "(c) Blog");
+    EXPECT_STREQ(feed.m_source.m_strLanguage, "kept");
+    ASSERT_EQ(Titles(feed), (Titles_t{"Old style", "Earlier", "Later"}));
+    const CFeedItem& later = feed.m_items[2];
+    EXPECT_STREQ(later.m_strLink, "http://blog.example/later");
+    EXPECT_STREQ(later.m_strPubDate, "2024-03-01T09:00:00Z");
+    EXPECT_STREQ(later.m_strDescription, "Short");
+    EXPECT_STREQ(later.m_strAuthor, "Ann");
+    EXPECT_STREQ(later.m_strCategory, "first");
+    EXPECT_STREQ(feed.m_items[1].m_strLink, "http://blog.example/earlier");
+    EXPECT_STREQ(feed.m_items[1].m_strDescription, "Line\\par two");
+    EXPECT_STREQ(feed.m_items[0].m_strPubDate, "2003-12-13T08:29:29-04:00");
+    EXPECT_STREQ(feed.m_items[0].m_strLink, "");
 
-    // An entry's own title stands at the channel depth, though, and is taken like any other.
-    Walk(feed, R"(<feed xmlns="http://www.w3.org/2005/Atom"><title>Atom feed</title>
-      <entry><title>Entry one</title><summary>s</summary></entry>
-      <entry><title>Entry two</title></entry></feed>)");
-    EXPECT_EQ(feed.m_items.GetSize(), 0);
-    EXPECT_STREQ(feed.m_source.m_strTitle, "Entry two");
+    // Only the document's root counts: a "feed" element elsewhere is nothing special.
+    CFeed rss;
+    Walk(rss, R"(<rss><channel><title>R</title><feed><entry><title>E</title></entry></feed></channel></rss>)");
+    EXPECT_STREQ(rss.m_source.m_strTitle, "R");
+    EXPECT_EQ(rss.m_items.GetSize(), 0);
+}
+
+TEST(FeedWalk, ReadsTheTextOfNestedChannelFieldsOnceFromTheLastOfThem)
+{
+    CTestDocument document;
+    int parent = document.AddElement(document.AddElement(CTestDocument::kDocument, "rss"), "channel");
+    const int kLevels = 20000;
+    for (int i = 0; i < kLevels; ++i) {
+        parent = document.AddElement(parent, "ttl");
+        document.AddText(parent, "x");
+    }
+    CTestDocument::ResetTextReads();
+    CFeed feed;
+    Walk(feed, document);
+    EXPECT_EQ(CTestDocument::TextReads(), 1);
+    EXPECT_STREQ(feed.m_source.m_strTtl, "x"); // the innermost, the last in document order
 }
 
 TEST(FeedWalk, LetsTheLaterOfTwoChannelsWinAndMergesTheirItemsByDate)

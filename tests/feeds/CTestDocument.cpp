@@ -7,6 +7,7 @@
 
 namespace {
 int g_liveViews = 0;
+int g_textReads = 0;
 }
 
 class CTestDocument::View : public CFeedNode {
@@ -16,9 +17,22 @@ public:
 
     CString GetName() const override { return Get().name; }
     int GetType() const override { return Get().type; }
-    CString GetText() const override { return m_document.TextOf(m_index); }
+    CString GetText() const override
+    {
+        ++g_textReads;
+        return m_document.TextOf(m_index);
+    }
     std::unique_ptr<CFeedNode> GetFirstChild() const override { return m_document.Node(Get().firstChild); }
     std::unique_ptr<CFeedNode> GetNextSibling() const override { return m_document.Node(Get().nextSibling); }
+    std::unique_ptr<CFeedNode> Clone() const override { return m_document.Node(m_index); }
+    CString GetAttribute(const char* name) const override
+    {
+        for (const auto& attribute : Get().attributes) {
+            if (attribute.first == name)
+                return attribute.second;
+        }
+        return CString();
+    }
 
 private:
     const Entry& Get() const { return m_document.m_entries[static_cast<size_t>(m_index)]; }
@@ -33,6 +47,16 @@ CTestDocument::CTestDocument()
     document.type = CFeedNode::DOCUMENT;
     document.name = "#document";
     m_entries.push_back(document);
+}
+
+int CTestDocument::TextReads()
+{
+    return g_textReads;
+}
+
+void CTestDocument::ResetTextReads()
+{
+    g_textReads = 0;
 }
 
 int CTestDocument::LiveViews()
@@ -55,6 +79,11 @@ int CTestDocument::AddNode(int parent, int type, const char* name, const char* v
         m_entries[static_cast<size_t>(owner.lastChild)].nextSibling = index;
     owner.lastChild = index;
     return index;
+}
+
+void CTestDocument::SetAttribute(int element, const char* name, const char* value)
+{
+    m_entries[static_cast<size_t>(element)].attributes.emplace_back(name, value);
 }
 
 std::unique_ptr<CFeedNode> CTestDocument::Node(int index) const
@@ -132,7 +161,7 @@ public:
                 ++m_at;
                 const std::string name = Name();
                 const int element = m_document.AddElement(open.back(), name.c_str());
-                SkipAttributes();
+                ReadAttributes(element);
                 if (Skip("/>"))
                     continue;
                 Expect(">");
@@ -199,13 +228,13 @@ private:
         return std::string(start, static_cast<size_t>(m_at - start));
     }
 
-    void SkipAttributes()
+    void ReadAttributes(int element)
     {
         for (;;) {
             SkipBlanks();
             if (*m_at == '>' || *m_at == '/' || *m_at == '\0')
                 return;
-            Name();
+            const std::string name = Name();
             SkipBlanks();
             Expect("=");
             SkipBlanks();
@@ -213,7 +242,8 @@ private:
             if (quote != '"' && quote != '\'')
                 throw std::runtime_error("unquoted attribute");
             ++m_at;
-            Until(quote == '"' ? "\"" : "'");
+            const std::string value = Until(quote == '"' ? "\"" : "'");
+            m_document.SetAttribute(element, name.c_str(), value.c_str());
         }
     }
 

@@ -6,6 +6,7 @@
 #include "fw/CString.h"
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 class CTestDocument {
@@ -20,6 +21,7 @@ public:
     int AddNode(int parent, int type, const char* name, const char* value = "");
     int AddElement(int parent, const char* name) { return AddNode(parent, CFeedNode::ELEMENT, name); }
     int AddText(int parent, const char* text) { return AddNode(parent, CFeedNode::TEXT, "#text", text); }
+    void SetAttribute(int element, const char* name, const char* value);
 
     // A node view for the walk. The document must outlive it.
     std::unique_ptr<CFeedNode> Node(int index) const;
@@ -27,12 +29,16 @@ public:
 
     // How many node views are alive; the walk must release all it takes.
     static int LiveViews();
+    // How often the text of a node was read.
+    static int TextReads();
+    static void ResetTextReads();
 
 private:
     struct Entry {
         int type;
         CString name;
         CString value;  // the characters of a text, CDATA or comment node
+        std::vector<std::pair<CString, CString>> attributes;
         int firstChild = -1;
         int lastChild = -1;
         int nextSibling = -1;

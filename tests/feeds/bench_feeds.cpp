@@ -3,9 +3,11 @@
 // times both several times, alternately, and prints the medians and the best times, and the
 // ratio of each pair.
 //
-//   bench_feeds [--runs N] [--sizes 100,1000,10000] [--breakdown]
+//   bench_feeds [--runs N] [--sizes 100,1000,10000] [--breakdown] [--nested-only]
 //
-// The feeds are written both newest first (as news sites write them) and oldest first.
+// The feeds are written both newest first (as news sites write them) and oldest first. Two
+// more documents nest a channel field in itself: 40,000 "ttl" elements, and 4,000 holding 1 MB
+// of text at the bottom; their loads are timed on their own.
 #include "feeds/CFeed.h"
 #include "feeds/CFeedDownloader.h"
 #include "feeds/CMsxmlNode.h"
@@ -179,6 +181,29 @@ double TimeLoad(CFeed& feed, const std::string& url, int& items)
     return elapsed;
 }
 
+// A channel field nested in itself `depth` times, with `text` at the bottom.
+void WriteNestedFeed(const std::string& path, int depth, const std::string& text)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return;
+    std::fputs("<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Nested</title>", file);
+    for (int i = 0; i < depth; ++i)
+        std::fputs("<ttl>", file);
+    std::fwrite(text.data(), 1, text.size(), file);
+    for (int i = 0; i < depth; ++i)
+        std::fputs("</ttl>", file);
+    std::fputs("</channel></rss>\n", file);
+    std::fclose(file);
+}
+
+std::string FileUrl(const std::string& path)
+{
+    std::string url = "file:///" + path;
+    std::replace(url.begin(), url.end(), '\\', '/');
+    return url;
+}
+
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -204,11 +229,14 @@ int main(int argc, char** argv)
 {
     int runs = 5;
     bool breakdown = false;
+    bool nestedOnly = false;
     std::vector<int> sizes = {100, 1000, 10000};
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         if (option == "--breakdown")
             breakdown = true;
+        else if (option == "--nested-only")
+            nestedOnly = true;
         else if (option == "--runs" && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
         else if (option == "--sizes" && i + 1 < argc)
@@ -220,12 +248,30 @@ int main(int argc, char** argv)
         const std::string folder = GetModuleDirectory().GetString();
         std::printf("%-6s %-12s %10s %10s %6s   %10s %10s %6s  %s\n", "items", "order", "Load ms", "bare ms", "ratio",
                     "Load best", "bare best", "ratio", "check");
+        const struct {
+            int depth;
+            size_t textBytes;
+        } nestedCases[] = {{40000, 1}, {4000, 1u << 20}};
+        for (const auto& nested : nestedCases) {
+            const std::string path = folder + "\\bench_nested_" + std::to_string(nested.depth) + ".xml";
+            WriteNestedFeed(path, nested.depth, std::string(nested.textBytes, 'x'));
+            std::vector<double> loads;
+            int items = 0;
+            for (int run = 0; run < std::min(runs, 3); ++run)
+                loads.push_back(TimeLoad(feed, FileUrl(path), items));
+            std::printf("nested: %d ttl elements, %zu bytes of text at the bottom: Load %.1f ms (median of %zu), "
+                        "ttl %d bytes%s\n", nested.depth, nested.textBytes, Median(loads), loads.size(),
+                        feed.m_source.m_strTtl.GetLength(),
+                        feed.m_strError.IsEmpty() ? "" : (std::string(", error: ") + feed.m_strError.GetString()).c_str());
+            std::fflush(stdout);
+        }
+        if (nestedOnly)
+            sizes.clear();
         for (const int size : sizes) {
             for (const bool newestFirst : {true, false}) {
                 const std::string path = folder + "\\bench_" + std::to_string(size) + (newestFirst ? "_newest" : "_oldest") + ".xml";
                 WriteFeed(path, size, newestFirst);
-                std::string url = "file:///" + path;
-                std::replace(url.begin(), url.end(), '\\', '/');
+                const std::string url = FileUrl(path);
 
                 std::vector<double> loads, bares;
                 int items = 0;

@@ -1,12 +1,15 @@
 // Drives CFeed::Load under Wine for the feed tests: runs the commands of its command line in
 // order against one CFeed and prints one JSON line per command.
 //
-//   feeds_probe [--stall-timeout-ms N] (acp | paths | clear | load URL)...
+//   feeds_probe [--stall-timeout-ms N] [--deadline-ms N] [--max-bytes N]
+//               (acp | paths | clear | load URL | convert CODEPAGE TEXT)...
 //
-// --stall-timeout-ms is the test-only hook that shortens the download's stall time-out.
+// The options set the download's limits through its test-only hook. "convert" gives the bytes
+// (in hex) that the feed text TEXT becomes in the code page.
 #include "feeds/CFeed.h"
 #include "feeds/CFeedDownloader.h"
 #include "feeds/FeedFile.h"
+#include "feeds/WideText.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -85,10 +88,32 @@ int main(int argc, char** argv)
     int status = 0;
     {
         CFeed feed;
+        unsigned long stallMs = CFeedDownloader::kStallTimeoutMs, deadlineMs = CFeedDownloader::kDeadlineMs;
+        unsigned long long maxBytes = CFeedDownloader::kMaxBytes;
         for (int i = 1; i < argc; ++i) {
             const std::string command = argv[i];
-            if (command == "--stall-timeout-ms" && i + 1 < argc) {
-                CFeedDownloader::SetStallTimeoutForTests(std::strtoul(argv[++i], nullptr, 10));
+            if (command.compare(0, 2, "--") == 0 && i + 1 < argc) {
+                const unsigned long long value = std::strtoull(argv[++i], nullptr, 10);
+                if (command == "--stall-timeout-ms")
+                    stallMs = static_cast<unsigned long>(value);
+                else if (command == "--deadline-ms")
+                    deadlineMs = static_cast<unsigned long>(value);
+                else
+                    maxBytes = value;
+                CFeedDownloader::SetLimitsForTests(stallMs, deadlineMs, maxBytes);
+            } else if (command == "convert" && i + 2 < argc) {
+                const UINT codePage = static_cast<UINT>(std::strtoul(argv[++i], nullptr, 10));
+                const char* text = argv[++i];
+                std::wstring wide(std::strlen(text) + 1, L'\0');
+                const int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], static_cast<int>(wide.size()));
+                const CString converted = WideToCodePage(wide.c_str(), length > 0 ? length - 1 : 0, codePage);
+                std::string hex;
+                for (int k = 0; k < converted.GetLength(); ++k) {
+                    char byte[4];
+                    std::snprintf(byte, sizeof byte, "%02x", static_cast<unsigned char>(converted[k]));
+                    hex += byte;
+                }
+                Print("{\"command\":\"convert\",\"hex\":\"" + hex + "\"}");
             } else if (command == "acp") {
                 Print("{\"command\":\"acp\",\"acp\":" + std::to_string(::GetACP()) + "}");
             } else if (command == "paths") {

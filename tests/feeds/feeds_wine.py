@@ -10,6 +10,7 @@ import socket
 import subprocess
 import tempfile
 import unittest
+import urllib.parse
 
 import demo_service
 import winetest
@@ -142,6 +143,13 @@ class FeedLoadTest(unittest.TestCase):
                            ("/atom.xml", ATOM), ("/malformed.xml", MALFORMED), ("/second.xml", SECOND),
                            ("/entity.xml", EXTERNAL_ENTITY), ("/spaces.xml", SPACES), ("/old.xml", OLD_DOCTYPE % unused_port())]:
             cls.service.put(path, body)
+        corpus = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+        for name in os.listdir(corpus):
+            with open(os.path.join(corpus, name), "rb") as f:
+                body = f.read()
+            # The web page is served where its relative link to the feed leads somewhere.
+            cls.service.put("/corpus/site/index.html" if name == "site.html" else "/corpus/" + name, body)
+        cls.service.put("/corpus/site/feeds/rss.xml", SECOND)
         cls.session = winetest.WineSession()
         cls.folder = cls.session.install([PROBE])
         with open(os.path.join(cls.folder, "secret.txt"), "w") as f:
@@ -170,6 +178,17 @@ class FeedLoadTest(unittest.TestCase):
         for path in paths:
             commands += ["load", path]
         return self.probe(*commands)
+
+    def load_each(self, *paths):
+        """Loads each path into an emptied feed; gives the feed after each."""
+        commands = []
+        for path in paths:
+            commands += ["clear", "load", path]
+        return [line for line in self.probe(*commands) if line["command"] == "load"]
+
+    def requested(self):
+        """(path, query) of every request the service has had."""
+        return [(urllib.parse.urlsplit(p).path, urllib.parse.urlsplit(p).query) for _, p in self.service.requests()]
 
     def titles(self, result):
         return [item["title"] for item in result["items"]]
@@ -230,11 +249,84 @@ class FeedLoadTest(unittest.TestCase):
         self.assertEqual(feed["source"]["description"], "Two <br />lines")
         self.assertEqual(feed["source"]["language"], "")
 
-    def test_atom_feed_gives_no_items_and_keeps_the_title(self):
-        _, atom = self.load("/second.xml", "/atom.xml")
-        self.assertEqual(atom["error"], "")
-        self.assertEqual(self.titles(atom), ["Only item"])  # the items of the first load stay
-        self.assertEqual(atom["source"]["title"], "Second feed")
+    def test_feeds_as_found_in_the_wild(self):
+        """One document of each real-world shape, from tests/feeds/corpus."""
+        atom, atom03, entities, doctype, declared, site = self.load_each(
+            "/corpus/atom-blog.xml", "/corpus/atom03.xml", "/corpus/rss-html-entities.xml",
+            "/corpus/rss091-doctype.xml", "/corpus/rss-internal-entities.xml", "/corpus/site/index.html")
+        self.assertEqual((atom["error"], atom["source"]["title"], atom["source"]["link"]),
+                         ("", "Lighthouse Notes", "http://lighthouse.example/"))
+        self.assertEqual(atom["source"]["description"], "Letters from the <b>coast</b>")
+        self.assertEqual(self.titles(atom), ["Fog, again", "The storm of May"])
+        fog, storm = atom["items"]
+        self.assertEqual((storm["link"], storm["pubDate"], storm["author"], storm["category"]),
+                         ("http://lighthouse.example/2024/05/storm.html", "2024-05-01T21:40:00.000-07:00",
+                          "Keeper", "storms"))
+        self.assertEqual(storm["description"], "Waves over the pier.\\par All safe.")
+        self.assertEqual(fog["description"], "A short note on fog.")
+
+        self.assertEqual((atom03["source"]["title"], atom03["source"]["description"], atom03["source"]["copyright"]),
+                         ("Old Atom", "Since 2003", "Copyright (c) 2003"))
+        self.assertEqual([(i["title"], i["pubDate"]) for i in atom03["items"]],
+                         [("Atom-Powered Robots Run Amok", "2003-12-13T08:29:29-04:00")])
+
+        self.assertEqual((entities["error"], entities["source"]["title"]), ("", "Café Gazette"))
+        self.assertEqual(entities["source"]["description"], "News\u00a0from the café")
+        self.assertEqual(self.titles(entities), ["Kept as written", "Today\u2019s menu\u2026"])
+        self.assertEqual(entities["items"][0]["description"], "Literally &nbsp; here")
+        self.assertEqual(entities["items"][1]["description"], "Crème brûlée & coffee\u00a0\u2014 © chef")
+
+        self.assertEqual((doctype["error"], doctype["source"]["title"], self.titles(doctype)),
+                         ("", "WriteTheWeb", ["Giving the world a pluggable Gnutella"]))
+        self.assertEqual((declared["error"], declared["source"]["title"], self.titles(declared)),
+                         ("", "Declared\u00a0entities", ["Signed by the harbour desk"]))
+
+        # A web page that names its feed: the feed is read instead.
+        self.assertEqual((site["error"], site["source"]["title"]), ("", "Second feed"))
+        self.assertEqual(self.titles(site), ["Only item"])
+        self.assertIn("x=1&y=2", [q for p, q in self.requested() if p == "/corpus/site/feeds/rss.xml"])
+
+    def test_pages_that_name_no_feed_or_another_page_are_no_feed(self):
+        self.service.put("/page/none.html", "<html><head><title>x</title></head><body>&nbsp;</body></html>")
+        self.service.put("/page/chain.html", '<head><link rel="alternate" type="application/rss+xml" '
+                                             'href="/page/site.html"></head>')
+        self.service.put("/page/site.html", '<head><link rel="alternate" type="application/rss+xml" '
+                                            'href="/second.xml"></head>')
+        self.service.put("/page/local.html", '<head><link rel="alternate" type="application/rss+xml" '
+                                             'href="file:///C:/Lullcast/secret.txt"></head>')
+        seen_before = len(self.requested())
+        for path in ["/page/none.html", "/page/chain.html", "/page/local.html"]:
+            with self.subTest(path=path):
+                [result] = self.load(path)
+                self.assertEqual(result["error"], "Failed to load XML Document")
+                self.assertEqual(result["items"], [])
+        self.assertNotIn("/second.xml", [p for p, q in self.requested()[seen_before:]])  # never a chain
+
+    def test_entity_bombs_are_refused_at_once(self):
+        [laughs] = self.load("/corpus/billion-laughs.xml")
+        self.assertEqual(laughs["error"], "Failed to load XML Document")
+        self.assertEqual(laughs["source"]["title"], "")
+        self.assertLess(laughs["ms"], 10000)
+
+    def test_downloads_are_bounded_in_size_and_time(self):
+        self.service.put("/big.xml", SECOND.replace("Only item", "x" * 300000))
+        result = self.probe("--max-bytes", "200000", "load", "/big.xml", "load", "/second.xml", "clear",
+                            "--max-bytes", "400000", "load", "/big.xml")
+        too_big, small, _, fits = result
+        self.assertEqual((too_big["error"], too_big["items"]), ("Failed to download " + self.service.url("/big.xml"), []))
+        self.assertEqual(self.titles(small), ["Only item"])
+        self.assertEqual(len(self.titles(fits)[0]), 300000)
+        # A server that keeps sending, but too slowly to finish before the deadline.
+        [late] = self.probe("--deadline-ms", "2500", "load", "/slow/rss1.xml")
+        self.assertEqual(late["error"], "Failed to download " + self.service.url("/slow/rss1.xml"))
+        self.assertLess(late["ms"], 2500 + 3000)
+
+    def test_text_is_converted_without_look_alikes(self):
+        # Full-width quote, backslash and braces have look-alikes in code page 1252 that must not be used.
+        [converted] = self.probe("convert", "1252", "\uff02\uff3c\uff5b\uff5d é")
+        self.assertEqual(converted["hex"], "3f3f3f3f20e9")
+        [utf8] = self.probe("convert", "65001", "\uff02é")
+        self.assertEqual(utf8["hex"], "efbc82c3a9")
 
     def test_malformed_xml_keeps_the_parser_until_the_next_load(self):
         good, bad, again = self.load("/second.xml", "/malformed.xml", "/rss1.xml")
@@ -279,11 +371,17 @@ class FeedLoadTest(unittest.TestCase):
     def test_stalled_servers_are_abandoned_after_the_time_out(self):
         for path in ["/stall/feed.xml", "/stall-body/rss2.xml"]:
             with self.subTest(path=path):
-                stalled, after = self.load(path, "/second.xml", stall_timeout=STALL_TIMEOUT_MS)
+                stalled, busy = self.load(path, "/second.xml", stall_timeout=STALL_TIMEOUT_MS)
                 self.assertEqual(stalled["error"], "Failed to download " + self.service.url(path))
                 self.assertGreaterEqual(stalled["ms"], STALL_TIMEOUT_MS)
                 self.assertLess(stalled["ms"], STALL_TIMEOUT_MS + 8000)
                 self.assertEqual(stalled["items"], [])
+                # While the abandoned download still hangs, the next one fails at once instead of
+                # starting another; once the server lets go, downloads work again.
+                self.assertEqual(busy["error"], "Failed to download " + self.service.url("/second.xml"))
+                self.assertLess(busy["ms"], 1000)
+                self.service.release_stalls()
+                [after] = self.load("/second.xml")
                 self.assertEqual(self.titles(after), ["Only item"])
 
     def test_a_slow_server_that_keeps_sending_is_not_abandoned(self):

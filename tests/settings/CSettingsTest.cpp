@@ -154,7 +154,8 @@ TEST(SettingsSave, AfterTheDialogWritesTheNumbersThenTheFeedsButNotTheChannelCho
 
     settings.SaveAfterSettingsDialog(profile, 0);
 
-    EXPECT_EQ(profile.m_log, (Log{"set Interval", "set Notify", "set Channels", "set Feed1", "set Feed2"}));
+    EXPECT_EQ(profile.m_log,
+              (Log{"set Interval", "set Notify", "set Channels", "set Feed1", "set Feed2", "delete Feed3"}));
     EXPECT_EQ(profile.Dword(kSection, "Interval"), 15u);
     EXPECT_EQ(profile.Dword(kSection, "Notify"), 0u);
     EXPECT_EQ(profile.Dword(kSection, "Channels"), 0x05u);
@@ -193,7 +194,7 @@ TEST(SettingsSave, LengtheningWritesEveryFeedFromTheFirst)
     settings.SaveAfterSettingsDialog(profile, 1);
 
     EXPECT_EQ(profile.m_log, (Log{"set Interval", "set Notify", "set Channels", "set Feed1", "set Feed2",
-                                  "set Feed3"}));
+                                  "set Feed3", "delete Feed4"}));
     EXPECT_EQ(Feeds(Loaded(profile)), Feeds(settings));
 }
 
@@ -207,6 +208,26 @@ TEST(SettingsSave, EmptyingTheListDeletesEveryOldFeed)
 
     EXPECT_FALSE(profile.HasValue(kSection, "Feed1"));
     EXPECT_FALSE(profile.HasValue(kSection, "Feed2"));
+}
+
+// Feed1, Feed2 and a stray Feed4 load as two feeds; once a third is added, the stray value
+// must not come back as a fourth at the next start.
+TEST(SettingsSave, AStrayValueRightAfterTheNewListIsDeletedSoTheListLoadsBackExactly)
+{
+    CMemoryProfile profile;
+    profile.SetString(kSection, "Feed1", "http://one.test/");
+    profile.SetString(kSection, "Feed2", "http://two.test/");
+    profile.SetString(kSection, "Feed4", "http://stray.test/");
+    profile.SetString(kSection, "Feed6", "http://further.test/");
+    CSettings settings = Loaded(profile);
+    const int oldCount = settings.m_myFeeds.GetSize();
+    settings.m_myFeeds.Add("http://three.test/");
+
+    settings.SaveAfterSettingsDialog(profile, oldCount);
+
+    EXPECT_EQ(Feeds(Loaded(profile)), Feeds(settings));
+    EXPECT_FALSE(profile.HasValue(kSection, "Feed4"));
+    EXPECT_EQ(profile.String(kSection, "Feed6"), "http://further.test/");
 }
 
 TEST(SettingsSave, ValuesBeyondTheOldListAreLeftAlone)

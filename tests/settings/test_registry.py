@@ -19,16 +19,6 @@ POPUP_CAPTION = "Lullcast - Idlewaven"
 FIRST_RUN = {"Interval": "1", "Notify": "1", "Channels": "65535", "PreferredChannel": "0", "FeedCount": "0"}
 
 
-def parse_query(output):
-    """`reg query` output as {value name: (type, data)}."""
-    values = {}
-    for line in output.splitlines():
-        match = re.match(r"^\s+(\S+)\s+(REG_\w+)\s*(.*?)\s*$", line)
-        if match:
-            values[match.group(1)] = (match.group(2), match.group(3))
-    return values
-
-
 class RegistrySession(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -46,7 +36,7 @@ class RegistrySession(unittest.TestCase):
 
     def stored(self):
         code, output = self.session.wine("reg", "query", KEY)
-        return parse_query(output) if code == 0 else {}
+        return winetest.parse_reg_query(output) if code == 0 else {}
 
     def exported(self, name):
         """A string value as the registry holds it, in Unicode (`reg query` prints it in a narrow code page)."""
@@ -186,7 +176,7 @@ class ProgramLeavesTheRegistryAlone(unittest.TestCase):
             session.run(program, "/Uninstall")
             self.assertEqual(process.wait(timeout=30), 0)
             code, output = session.wine("reg", "query", ROOT, "/s")
-            self.assertEqual(parse_query(output), {}, output)
+            self.assertEqual(winetest.parse_reg_query(output), {}, output)
 
 
 if __name__ == "__main__":

@@ -1,0 +1,41 @@
+// A picture held as a device-independent bitmap: decoded from a stream through GDI+ and
+// drawn stretched, alpha-blended when it has an alpha channel.
+#pragma once
+#include <windows.h>
+#include <objidl.h>
+
+#include "fw/CScopedHandle.h"
+
+class CImage {
+public:
+    CImage() = default;
+    CImage(const CImage&) = delete;
+    CImage& operator=(const CImage&) = delete;
+
+    bool IsNull() const { return !m_bitmap; }
+    int GetWidth() const { return m_width; }
+    int GetHeight() const { return m_height; }
+    int GetBPP() const { return m_bitsPerPixel; }
+    bool HasAlpha() const { return m_hasAlpha; }
+    void Destroy();
+
+    // Decodes a picture in any format the system reads. A picture wider or higher than
+    // largestSide pixels is refused before its pixels are decoded. The image must be empty.
+    // The decoder starts at the first call and runs until ReleaseDecoder.
+    HRESULT Load(IStream* stream, int largestSide);
+
+    // Draws the whole picture stretched into dest; nothing when empty.
+    BOOL Draw(HDC dc, const RECT& dest) const;
+
+    // Shuts the decoder down; the next Load starts it again.
+    static void ReleaseDecoder();
+
+private:
+    CGdiObject m_bitmap;
+    int m_width = 0;
+    int m_height = 0;
+    int m_bitsPerPixel = 0;
+    bool m_hasAlpha = false;
+
+    static ULONG_PTR s_decoderToken;
+};

@@ -1,0 +1,12 @@
+// The preset feed list of the service: line-based text in which a line that starts with "["
+// opens the section of the next channel (the first section is channel 0) and the lines after it,
+// up to an empty line or the next section, are the feed addresses of that channel.
+#pragma once
+#include <cstddef>
+
+#include "fw/CStringArray.h"
+
+// Appends the addresses of the given channel's section to feeds. A line ends at a line feed,
+// which is removed; nothing else is trimmed (a carriage return stays part of the line). Reads
+// exactly length bytes of body, which may hold any bytes.
+void ReadPresetSection(const char* body, size_t length, int channel, CStringArray& feeds);

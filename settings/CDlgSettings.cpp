@@ -1,0 +1,138 @@
+#include "settings/CDlgSettings.h"
+
+#include "app/Resource.h"
+#include "settings/FeedListRules.h"
+
+namespace {
+
+const unsigned kShortestInterval = 1;
+const unsigned kLongestInterval = 120;
+const int kChannelCount = 8;
+
+void Beep()
+{
+    ::MessageBeep(0xFFFFFFFF);
+}
+
+} // namespace
+
+CDlgSettings::CDlgSettings() : CDialog(IDD_SETTINGS) {}
+
+INT_PTR CDlgSettings::DoModal()
+{
+    CSpinButtonCtrl::RegisterWindowClass();
+    return CDialog::DoModal();
+}
+
+void CDlgSettings::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_INTERVAL, m_interval);
+    DDV_MinMaxUInt(pDX, m_interval, kShortestInterval, kLongestInterval);
+    DDX_Control(pDX, IDC_INTERVAL_SPIN, m_spin);
+    DDX_Check(pDX, IDC_NOTIFY, m_notify);
+    DDX_Control(pDX, IDC_FEED_LIST, m_feedList);
+    if (!pDX->m_bSaveAndValidate) {
+        for (int i = 0; i < m_feeds.GetSize(); ++i)
+            m_feedList.AddString(m_feeds[i]);
+        for (int i = 0; i < kChannelCount; ++i)
+            ::CheckDlgButton(m_hWnd, IDC_CHANNEL_FIRST + i, (m_channels >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
+    } else {
+        m_feeds.RemoveAll();
+        for (int i = 0; i < m_feedList.GetCount(); ++i)
+            m_feeds.Add(m_feedList.GetText(i));
+        for (int i = 0; i < kChannelCount; ++i) {
+            const unsigned bit = 1u << i;
+            if (::IsDlgButtonChecked(m_hWnd, IDC_CHANNEL_FIRST + i) == BST_CHECKED)
+                m_channels |= bit;
+            else
+                m_channels &= ~bit;
+        }
+    }
+}
+
+// The focus starts on OK, the first control.
+BOOL CDlgSettings::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // The range OK accepts, so that the up arrow raises the number.
+    m_spin.SetRange32(static_cast<int>(kShortestInterval), static_cast<int>(kLongestInterval));
+    m_dropTarget.Register(this); // without it the dialog simply takes no drops
+    UpdateListButtons();
+    return TRUE;
+}
+
+BOOL CDlgSettings::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const int id = LOWORD(wParam);
+    const int code = HIWORD(wParam);
+    if (id == IDC_FEED_LIST && code == LBN_SELCHANGE) {
+        UpdateListButtons();
+        return TRUE;
+    }
+    if (code == BN_CLICKED) {
+        switch (id) {
+        case IDC_REMOVE_FEED:
+            OnRemoveFeed();
+            return TRUE;
+        case IDC_MOVE_FEED_UP:
+            OnMoveFeedUp();
+            return TRUE;
+        case IDC_MOVE_FEED_DOWN:
+            OnMoveFeedDown();
+            return TRUE;
+        default:
+            break;
+        }
+    }
+    return CDialog::OnCommand(wParam, lParam);
+}
+
+void CDlgSettings::UpdateListButtons()
+{
+    const ListButtons buttons = ListButtonsFor(m_feedList.GetCurSel(), m_feedList.GetCount());
+    ::EnableWindow(GetDlgItem(IDC_MOVE_FEED_UP), buttons.moveUp);
+    ::EnableWindow(GetDlgItem(IDC_MOVE_FEED_DOWN), buttons.moveDown);
+    ::EnableWindow(GetDlgItem(IDC_REMOVE_FEED), buttons.remove);
+}
+
+// The item that followed the removed one takes its place in the selection.
+void CDlgSettings::OnRemoveFeed()
+{
+    const int selection = m_feedList.GetCurSel();
+    if (!ListButtonsFor(selection, m_feedList.GetCount()).remove) {
+        Beep();
+        return;
+    }
+    m_feedList.DeleteString(selection);
+    m_feedList.SetCurSel(selection < m_feedList.GetCount() ? selection : -1);
+    UpdateListButtons();
+}
+
+void CDlgSettings::OnMoveFeedUp()
+{
+    if (!ListButtonsFor(m_feedList.GetCurSel(), m_feedList.GetCount()).moveUp) {
+        Beep();
+        return;
+    }
+    MoveSelectedFeed(-1);
+}
+
+void CDlgSettings::OnMoveFeedDown()
+{
+    if (!ListButtonsFor(m_feedList.GetCurSel(), m_feedList.GetCount()).moveDown) {
+        Beep();
+        return;
+    }
+    MoveSelectedFeed(+1);
+}
+
+void CDlgSettings::MoveSelectedFeed(int by)
+{
+    const int selection = m_feedList.GetCurSel();
+    const CString text = m_feedList.GetText(selection);
+    m_feedList.DeleteString(selection);
+    m_feedList.InsertString(selection + by, text);
+    m_feedList.SetCurSel(selection + by);
+    UpdateListButtons();
+}

@@ -1,0 +1,173 @@
+"""The popup against a service that misbehaves: a preset list with CR line ends, a sponsor picture
+that stalls, is refused, is an error page, is garbage or is too big, a feed of 10 MB, and window
+events that must not move the popup. After each fault the popup goes on docking and answering.
+
+One Lullcast runs for the whole class; the tests build on each other in the order of their names.
+"""
+import time
+import unittest
+
+import lullcast_e2e as e2e
+import winetest
+
+SPONSOR = "/60x39.jpg"
+# The sponsor picture stands between a watch event and the popup's appearance: it is given up
+# after 3 s. The test allows for the polling and a loaded machine.
+SPONSOR_DEADLINE_S = 3.0
+SLACK_S = 1.5
+
+
+class ServiceFaultTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.news = e2e.NewsSession(preset_line_end="\r\n", stall_seconds=30)
+        cls.driver = cls.news.driver
+        cls.service = cls.news.service
+        cls.place = 0
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.news.close()
+
+    def setUp(self):
+        self.assertIsNone(self.news.desktop.running.poll(), "Lullcast is no longer running")
+
+    def dock(self, title="Copying...", width=520):
+        """Opens a new watched window and waits for the popup below it; returns the seconds it took."""
+        ServiceFaultTest.place += 1
+        started = time.monotonic()
+        window = self.driver.create(title, (100 + 23 * self.place, 80 + 17 * self.place, width, 180))
+        ServiceFaultTest.last_window = window
+        ok, seen = self.news.desktop.wait_docked(window, timeout=SPONSOR_DEADLINE_S + 10)
+        self.assertTrue(ok, "the popup did not come below the window: " + seen)
+        return time.monotonic() - started
+
+    def assertResponds(self):
+        """The popup still answers, and still docks below a new window."""
+        self.assertEqual(self.driver.wide_text(self.news.popup), e2e.POPUP_CAPTION)
+        self.driver.destroy_all()
+        self.dock("Printing")
+
+    def sponsor_shown(self):
+        """The number of colours in the sponsor area, once it has been drawn."""
+        self.news.idle()
+        return self.news.sponsor_colours()
+
+    def test_1_preset_lines_keep_their_carriage_return(self):
+        news = self.news
+        self.assertIsNotNone(winetest.wait_for(news.shown_title, timeout=40), "no item after the first refresh")
+        self.dock()
+        # The News section holds three entries: the two feeds and the blank-looking line ("\r"),
+        # which does not end the section. Feed steps through all three and back to the first.
+        news.click_link_bar(e2e.FEED_X)
+        self.assertEqual(news.shown_title(), "Fischmarkt öffnet früher")
+        news.click_link_bar(e2e.FEED_X)
+        self.assertEqual(news.shown_title(), "No feeds have been found in this channel")
+        news.click_link_bar(e2e.FEED_X)
+        self.assertEqual(news.shown_title(), "Market square reopens after repairs")
+        # The system's HTTP client drops the carriage return from the end of the reports' address.
+        self.assertEqual(news.views(), [news.feed_url("news-2.xml"), "", news.feed_url("news-1.xml")])
+
+    def test_2_a_stalled_picture_delays_the_popup_by_3_s_once(self):
+        self.service.fault(SPONSOR, "stall")
+        requests = self.service.count(SPONSOR)
+        took = self.dock()
+        self.assertLess(took, SPONSOR_DEADLINE_S + SLACK_S, "the popup waited %.1f s for the picture" % took)
+        self.assertGreaterEqual(took, SPONSOR_DEADLINE_S - 0.5)
+        # While the given-up request still runs, the next one fails at once without a request.
+        took = self.dock("Printing")
+        self.assertLess(took, SLACK_S, "the second popup waited %.1f s" % took)
+        self.assertEqual(self.service.count(SPONSOR), requests + 1)
+        self.assertResponds()
+        self.service.release_stalls()
+        self.service.fault(SPONSOR, None)
+        time.sleep(1)  # the given-up request ends now that the server lets it go
+
+    def test_3_pictures_that_do_not_decode_leave_the_area_empty(self):
+        self.dock()
+        self.assertGreater(self.sponsor_shown(), 20, "the real picture shows")
+        # Garbage, an error page, and a picture too wide to be decoded at all.
+        for fault in ("garbage", "404", "wide-picture"):
+            with self.subTest(fault=fault):
+                self.service.fault(SPONSOR, fault)
+                self.dock()
+                self.assertEqual(self.sponsor_shown(), 1, "the sponsor area is not empty")
+        # A picture of more than 64 KB is decoded from its first 65,535 bytes.
+        self.service.fault(SPONSOR, "big-picture")
+        self.dock()
+        self.assertGreater(self.sponsor_shown(), 20, "no picture from the first 64 KB")
+        self.service.fault(SPONSOR, None)
+
+    def test_4_a_refusing_service(self):
+        self.service.fault("*", "refuse")
+        self.dock()
+        self.news.driver.post(self.news.popup, e2e.WM_TIMER, 1, 0)
+        winetest.wait_for(lambda: self.news.shown_title().startswith("No feeds"), timeout=e2e.WAIT)
+        self.assertEqual(self.news.shown_title(), "No feeds have been found in this channel")
+        self.assertResponds()
+        self.service.fault("*", None)
+
+    def test_5_a_feed_of_10_megabytes(self):
+        self.service.fault("/feeds/news-1.xml", "huge-feed")
+        self.news.driver.post(self.news.popup, e2e.WM_TIMER, 1, 0)
+        self.assertTrue(winetest.wait_for(lambda: self.news.status() == "Huge feed", timeout=180),
+                        "the big feed did not load; status line: %r" % self.news.status())
+        self.assertTrue(self.news.shown_title().startswith("Bulk item"))
+        self.assertResponds()
+        self.service.fault("/feeds/news-1.xml", None)
+
+    def test_6_below_a_window_narrower_than_the_popup_it_is_placed_once(self):
+        self.driver.destroy_all()
+        self.news.desktop.wait_popup_hidden()
+        requests = self.service.count(SPONSOR)
+        window = self.driver.create("Copying...", (400, 300, 60, 150))
+        ok, seen = e2e.wait_check(lambda: (self.driver.popup().visible and self.driver.popup().rect.top == 450,
+                                           str(self.driver.popup())), e2e.WAIT)
+        self.assertTrue(ok, "the popup did not come below the narrow window: " + seen)
+        time.sleep(3)
+        popup = self.driver.popup()
+        self.assertEqual((popup.rect.left, popup.rect.top), (400, 450))
+        self.assertLessEqual(self.service.count(SPONSOR) - requests, 2, "the popup keeps placing itself again")
+        self.driver.destroy(window)
+
+    def test_7_a_place_event_for_no_window_does_nothing(self):
+        self.dock()
+        self.driver.destroy_all()
+        ok, seen = self.news.desktop.wait_popup_hidden()
+        self.assertTrue(ok, seen)
+        requests = self.service.count(SPONSOR)
+        self.driver.post(self.news.popup, e2e.WM_WATCH_PLACE, 0, 0)
+        self.driver.post(self.news.popup, e2e.WM_WATCH_PLACE, self.last_window, 0)  # gone
+        ok, seen = e2e.holds(self.news.desktop.popup_hidden, e2e.GRACE)
+        self.assertTrue(ok, "the popup came for a null window: " + seen)
+        self.assertEqual(self.service.count(SPONSOR), requests)
+
+    def test_8_a_report_without_an_answer_holds_the_popup_for_a_while_only(self):
+        self.service.fault("/clicks.php", "stall")
+        self.dock()
+        reports = self.service.count("/clicks.php")
+        self.news.click_link_bar(e2e.FEED_X)  # the next feed, then its view report, which gets no answer
+        self.assertTrue(winetest.wait_for(lambda: self.service.count("/clicks.php") > reports, timeout=e2e.WAIT))
+        started = time.monotonic()
+        took = self.dock("Printing")
+        self.assertLess(time.monotonic() - started, 15, "the popup was held %.0f s" % took)
+        self.service.release_stalls()
+        self.service.fault("/clicks.php", None)
+
+
+class StalledPresetListTest(unittest.TestCase):
+    """A preset list that never comes holds the start only for a while."""
+
+    def test_start_goes_on_without_the_preset_list(self):
+        news = e2e.NewsSession(faults=[("/preset_feeds.xml", "stall")], stall_seconds=60)
+        self.addCleanup(news.close)
+        took = time.monotonic() - news.started
+        self.assertLess(took, 15 + 10, "the popup appeared %.0f s after start" % took)
+        self.assertEqual(news.service.count("/preset_feeds.xml"), 1)
+        # Without the preset list the channel has no feeds: the first refresh shows the no-feeds page.
+        self.assertTrue(winetest.wait_for(lambda: news.shown_title().startswith("No feeds"), timeout=40))
+        window = news.driver.create("Copying...", (150, 120, 500, 160))
+        self.assertTrue(news.desktop.wait_docked(window)[0])
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,274 @@
+"""The settings dialog as a user works it: opened from the popup's Settings command, edited with real
+clicks and keys, links dropped on its feed list from another program, then left with Cancel or OK,
+and what the registry and the popup's feed list (the reference service sees its preset list asked
+for again) hold afterwards.
+
+One desktop for the whole class: the steps follow one another as a user's would (the numbers in the
+test names give their order), so that the many checks cost one Wine session.
+"""
+import time
+import unittest
+
+import lullcast_e2e as e2e
+
+IDOK, IDCANCEL = 1, 2
+INTERVAL, SPIN, FEED_LIST, MOVE_UP, MOVE_DOWN, REMOVE, NOTIFY = 1000, 1005, 1007, 1008, 1009, 1010, 1011
+CHANNELS = list(range(1014, 1022))
+BM_GETCHECK = 0x00F0
+BN_CLICKED = 0
+EM_GETSEL = 0x00B0
+LB_GETCURSEL = 0x0188
+LB_GETITEMHEIGHT = 0x01A1
+WS_DISABLED = 0x08000000
+PRESET = "/preset_feeds.xml"
+APP_TITLE = "Lullcast"  # the message boxes' title: the application's name
+RANGE_MESSAGE = "Please enter an integer between 1 and 120."
+NUMBER_MESSAGE = "Please enter a positive integer."
+
+A, B = "http://a.test/rss", "http://b.test/feed?x=1&y=2"
+STRAY, FURTHER = "http://stray.test/", "http://further.test/"
+DROPPED = "http://drop.test/rss"
+LINES = "http://multi.test/one\r\nhttp://multi.test/two"
+BARE = "http://bare.test/"
+EDGE = "http://edge.test/"
+
+SEEDED = [("Interval", "REG_DWORD", "5"), ("Notify", "REG_DWORD", "5"), ("Feed1", "REG_SZ", A),
+          ("Feed2", "REG_SZ", B), ("Feed4", "REG_SZ", STRAY), ("Feed6", "REG_SZ", FURTHER)]
+
+
+class SettingsDialogTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.news = e2e.NewsSession(registry=[(e2e.SETTINGS_KEY,) + value for value in SEEDED])
+        cls.addClassCleanup(cls.news.close)
+        cls.desktop, cls.driver, cls.popup = cls.news.desktop, cls.news.driver, cls.news.popup
+        # The program the links are dragged from, as from a browser.
+        cls.source = cls.driver.create("Links", (20, 20, 260, 120))
+        cls.dialog = None
+
+    # The dialog
+    def open_settings(self):
+        self.driver.post(self.popup, e2e.WM_COMMAND, e2e.ID_TRAY_SETTINGS)
+        dialog = e2e.winetest.wait_for(lambda: self.driver.find(e2e.SETTINGS_CAPTION), timeout=e2e.WAIT)
+        self.assertTrue(dialog, "the Settings command opened no settings dialog")
+        type(self).dialog = dialog
+        # The window is found as soon as it exists: wait until it is set up and shown.
+        ready = lambda: self.driver.info(dialog).visible and self.driver.text(dialog, INTERVAL) != ""
+        self.assertTrue(e2e.winetest.wait_for(ready, timeout=e2e.WAIT), "the dialog was not set up")
+        type(self).controls = {child.id: child.handle for child in self.driver.children(dialog)}
+        return dialog
+
+    def rect(self, control_id):
+        return self.driver.info(self.controls[control_id]).rect
+
+    def click(self, control_id):
+        self.desktop.click(*self.rect(control_id).centre())
+
+    def checked(self, control_id):
+        return self.driver.send(self.controls[control_id], BM_GETCHECK) == 1
+
+    def enabled(self, control_id):
+        return not self.driver.style(self.controls[control_id])[0] & WS_DISABLED
+
+    def buttons(self):
+        """'U', 'D', 'R' for the enabled Move up, Move down and Remove; lower case when disabled."""
+        return "".join(letter if self.enabled(button) else letter.lower()
+                       for letter, button in (("U", MOVE_UP), ("D", MOVE_DOWN), ("R", REMOVE)))
+
+    def items(self):
+        return self.driver.list_items(self.controls[FEED_LIST])
+
+    def selection(self):
+        selected = self.driver.send(self.controls[FEED_LIST], LB_GETCURSEL)
+        return selected if selected < 2 ** 31 else selected - 2 ** 64 if selected >= 2 ** 32 else selected - 2 ** 32
+
+    def click_item(self, index):
+        client = self.driver.client(self.controls[FEED_LIST])
+        height = self.driver.send(self.controls[FEED_LIST], LB_GETITEMHEIGHT)
+        self.desktop.click(client.left + 20, client.top + index * height + height // 2)
+        e2e.winetest.wait_for(lambda: self.selection() == index, timeout=3)
+
+    def click_and_wait(self, control_id, condition, what):
+        self.click(control_id)
+        self.assertTrue(e2e.winetest.wait_for(condition, timeout=5), what)
+
+    def interval(self):
+        return self.driver.text(self.dialog, INTERVAL)
+
+    def type_interval(self, text):
+        """Clicks into the interval box, selects what it holds and types over it."""
+        self.click(INTERVAL)
+        self.desktop.key("End")
+        self.desktop.key("shift+Home")
+        self.desktop.key("BackSpace")
+        if text:
+            self.desktop.xdotool("type", "--delay", "50", text)
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.interval() == text, timeout=5),
+                        "typing %r left %r in the interval box" % (text, self.interval()))
+
+    def assertRefused(self, message):
+        """OK shows the message in an exclamation box titled with the application's name; once it is
+        closed, the dialog is still open with the focus and the whole text in the interval box."""
+        self.click(IDOK)
+        box = e2e.winetest.wait_for(lambda: self.driver.find(APP_TITLE), timeout=e2e.WAIT)
+        self.assertTrue(box, "no message box for %r" % self.interval())
+        texts = [child.text for child in self.driver.children(box)]
+        self.assertIn(message, texts)
+        ok_button = next(child.handle for child in self.driver.children(box) if child.id == IDOK)
+        self.desktop.click(*self.driver.info(ok_button).rect.centre())
+        self.assertTrue(e2e.winetest.wait_for(lambda: not self.driver.find(APP_TITLE), timeout=e2e.WAIT),
+                        "the message box stayed")
+        self.assertEqual(self.driver.find(e2e.SETTINGS_CAPTION), self.dialog, "the dialog closed")
+        edit = self.controls[INTERVAL]
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.driver.focus(self.dialog) == edit, timeout=5),
+                        "the focus is not back in the interval box")
+        selected = self.driver.send(edit, EM_GETSEL)
+        self.assertEqual((selected & 0xFFFF, selected >> 16 & 0xFFFF), (0, len(self.interval())),
+                         "the interval's text is not selected whole")
+
+    def drop(self, text, target, terminated=True):
+        start = self.driver.info(self.source).rect.centre()
+        return self.desktop.drag_text(start, target, text, terminated)[1]
+
+    def assertClosed(self):
+        self.assertTrue(e2e.winetest.wait_for(lambda: not self.driver.find(e2e.SETTINGS_CAPTION), timeout=e2e.WAIT),
+                        "the dialog stayed open")
+
+    # The steps
+    def test_1_opening_state_edits_a_second_command_and_cancel(self):
+        seeded = self.desktop.settings()
+        presets = self.news.service.count(PRESET)
+        dialog = self.open_settings()
+        self.assertEqual(self.interval(), "5")
+        self.assertFalse(self.checked(NOTIFY), "a stored notify value of 5 shows as clear")
+        self.assertEqual([self.checked(box) for box in CHANNELS], [True] * 8)
+        self.assertEqual(self.items(), [A, B], "the feeds up to the first gap, in stored order")
+        self.assertEqual(self.selection(), -1)
+        self.assertEqual(self.buttons(), "udr")
+        self.assertEqual(self.driver.focus(dialog), self.controls[IDOK], "the focus starts on OK")
+        _, ex_style = self.driver.style(dialog)
+        self.assertTrue(ex_style & 0x80, "a tool window")
+
+        # The spin's up arrow raises the number.
+        spin = self.rect(SPIN)
+        self.desktop.click(spin.centre()[0], spin.top + spin.height // 4)
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.interval() == "6", timeout=5),
+                        "the up arrow made %r of 5" % self.interval())
+
+        self.click_and_wait(CHANNELS[0], lambda: not self.checked(CHANNELS[0]), "News did not clear")
+        self.click_and_wait(NOTIFY, lambda: self.checked(NOTIFY), "Notify did not check")
+        self.click_item(0)
+        self.assertEqual(self.buttons(), "uDR")
+        self.click_and_wait(REMOVE, lambda: self.items() == [B], "Remove did not remove the first feed")
+        self.assertEqual(self.selection(), 0, "the feed that followed takes the selection")
+        self.assertEqual(self.buttons(), "udR")
+
+        # A second Settings command brings the open dialog forward instead of opening another.
+        self.driver.post(self.popup, e2e.WM_COMMAND, e2e.ID_TRAY_SETTINGS)
+        time.sleep(e2e.GRACE)
+        self.assertEqual(self.driver.count(e2e.SETTINGS_CAPTION), (1, 1))
+        self.assertEqual(self.items(), [B], "the open dialog lost its edits")
+
+        self.click(IDCANCEL)
+        self.assertClosed()
+        self.assertEqual(self.desktop.settings(), seeded, "Cancel wrote to the registry")
+        self.news.idle()
+        self.assertEqual(self.news.service.count(PRESET), presets, "Cancel rebuilt the feed list")
+
+    def test_2_links_dropped_on_the_list(self):
+        self.open_settings()
+        self.assertEqual(self.items(), [A, B], "Cancel did not discard the edits")
+        self.assertEqual(self.interval(), "5")
+        self.assertTrue(self.checked(CHANNELS[0]))
+        self.click_item(1)
+        self.assertEqual(self.buttons(), "UdR")
+
+        centre = self.rect(FEED_LIST).centre()
+        self.assertEqual(self.drop(DROPPED, centre), 1, "the list refused a link")
+        self.assertEqual(self.items(), [A, B, DROPPED])
+        self.assertEqual(self.selection(), 1, "the new item took the selection")
+        self.assertEqual(self.buttons(), "UdR", "a drop re-evaluated the buttons")
+
+        self.assertEqual(self.drop(DROPPED.upper(), centre), 1, "a link already listed is no failure")
+        self.assertEqual(self.drop(DROPPED, centre), 1)
+        outside = self.rect(CHANNELS[1]).centre()
+        self.assertEqual(self.drop("http://outside.test/", outside), 0, "a drop beside the list was taken")
+        self.assertEqual(self.items(), [A, B, DROPPED], "a duplicate or a drop beside the list was added")
+
+        self.assertEqual(self.drop(LINES, centre), 1)
+        self.assertEqual(self.drop(BARE, centre, terminated=False), 1)
+        border = self.rect(FEED_LIST)
+        self.assertEqual(self.drop(EDGE, (border.left, border.centre()[1])), 1, "the list's border refused")
+        self.assertEqual(self.items(), [A, B, DROPPED, LINES, BARE, EDGE],
+                         "several lines make one item; text without a terminator ends with its block")
+
+    def test_3_list_buttons(self):
+        self.assertTrue(self.dialog, "no dialog from the step before")
+        self.click_item(1)
+        self.click_and_wait(MOVE_UP, lambda: self.items()[:2] == [B, A], "Move up did not move B up")
+        self.assertEqual(self.selection(), 0)
+        self.assertEqual(self.buttons(), "uDR")
+
+        self.click_item(5)
+        self.assertEqual(self.buttons(), "UdR")
+        # The handler of the disabled button, invoked anyway, changes nothing.
+        before = self.items()
+        self.driver.post(self.dialog, e2e.WM_COMMAND, MOVE_DOWN | BN_CLICKED << 16, self.controls[MOVE_DOWN])
+        time.sleep(0.5)
+        self.assertEqual(self.items(), before)
+        self.assertEqual(self.selection(), 5)
+
+        self.click_and_wait(REMOVE, lambda: len(self.items()) == 5, "Remove of the last item")
+        self.assertEqual(self.selection(), -1, "removing the last item leaves nothing selected")
+        self.assertEqual(self.buttons(), "udr")
+
+        self.click_item(3)
+        self.click_and_wait(MOVE_DOWN, lambda: self.items()[3:] == [BARE, LINES], "Move down")
+        self.assertEqual(self.selection(), 4)
+        self.click_and_wait(REMOVE, lambda: self.items() == [B, A, DROPPED, BARE], "Remove")
+        self.click_item(3)
+        self.click_and_wait(REMOVE, lambda: self.items() == [B, A, DROPPED], "Remove")
+
+    def test_4_interval_checks_then_ok(self):
+        self.assertTrue(self.dialog, "no dialog from the step before")
+        self.click_and_wait(CHANNELS[0], lambda: not self.checked(CHANNELS[0]), "News did not clear")
+        for typed in ("0", "121"):
+            self.type_interval(typed)
+            self.assertRefused(RANGE_MESSAGE)
+        self.type_interval("")
+        self.assertRefused(NUMBER_MESSAGE)
+        # The box takes digits only from the keyboard; other text can still arrive, as by a paste.
+        self.driver.set_text(self.controls[INTERVAL], "-5")
+        self.assertRefused(RANGE_MESSAGE)
+        self.driver.set_text(self.controls[INTERVAL], "abc")
+        self.assertRefused(NUMBER_MESSAGE)
+        self.driver.set_text(self.controls[INTERVAL], "  7abc")
+        presets = self.news.service.count(PRESET)
+        self.click(IDOK)
+        self.assertClosed()
+        self.news.idle()
+        self.assertEqual(self.news.service.count(PRESET), presets + 1, "OK rebuilds the chosen channel's feed list")
+
+        stored = self.desktop.settings()
+        self.assertEqual(stored["Interval"], ("REG_DWORD", "0x7"))
+        self.assertEqual(stored["Notify"], ("REG_DWORD", "0x0"), "notify 5, shown clear, comes back as 0")
+        self.assertEqual(int(stored["Channels"][1], 16) & 0xFF, 0xFE, "News alone cleared")
+        self.assertEqual([stored.get("Feed%d" % n) for n in (1, 2, 3)],
+                         [("REG_SZ", B), ("REG_SZ", A), ("REG_SZ", DROPPED)])
+        self.assertNotIn("Feed4", stored, "the stray value after the new list would join it at the next start")
+        self.assertEqual(stored.get("Feed6"), ("REG_SZ", FURTHER), "values further on are left alone")
+        self.assertNotIn("PreferredChannel", stored)
+
+        # The members took the values: the dialog opens with them.
+        self.open_settings()
+        self.assertEqual((self.interval(), self.items()), ("7", [B, A, DROPPED]))
+        self.driver.set_text(self.controls[INTERVAL], "9")
+
+        # Exit while the dialog is open ends the program at once; the dialog's edits are dropped.
+        self.assertEqual(self.desktop.run("/Uninstall"), 0)
+        self.assertEqual(self.desktop.running.wait(timeout=e2e.WAIT), 0, "Lullcast did not end")
+        self.assertEqual(self.desktop.settings()["Interval"], ("REG_DWORD", "0x7"))
+
+
+if __name__ == "__main__":
+    unittest.main()

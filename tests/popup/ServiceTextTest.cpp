@@ -1,0 +1,112 @@
+// The preset feed list, the service address and the links the item view opens.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "popup/ItemNavigation.h"
+#include "popup/PresetFeedList.h"
+#include "popup/ServiceAddress.h"
+#include "popup/WebLink.h"
+
+namespace {
+
+std::vector<std::string> Section(const std::string& body, int channel)
+{
+    CStringArray feeds;
+    feeds.Add("kept"); // the reader appends
+    ReadPresetSection(body.data(), body.size(), channel, feeds);
+    std::vector<std::string> result;
+    for (int i = 1; i < feeds.GetSize(); ++i)
+        result.push_back(std::string(feeds[i].GetString(), feeds[i].GetLength()));
+    return result;
+}
+
+using Lines = std::vector<std::string>;
+
+} // namespace
+
+TEST(PresetFeedList, ReadsTheSectionOfTheChannel)
+{
+    const std::string body = "[News]\nhttp://a/1\nhttp://a/2\n\n[Sports]\nhttp://b/1\n[Entertainment]\n"
+                             "[Technology]\n\nhttp://lost\n[Business]\nhttp://e/1\nhttp://e/2";
+    EXPECT_EQ(Section(body, 0), (Lines{"http://a/1", "http://a/2"}));
+    EXPECT_EQ(Section(body, 1), (Lines{"http://b/1"}));  // ended by the next header
+    EXPECT_EQ(Section(body, 2), Lines{});                // a header right after the header
+    EXPECT_EQ(Section(body, 3), Lines{});                // an empty line right after the header
+    EXPECT_EQ(Section(body, 4), (Lines{"http://e/1", "http://e/2"})); // ended by the body, no last line feed
+    EXPECT_EQ(Section(body, 5), Lines{});                // fewer headers than channels
+    EXPECT_EQ(Section(body, -1), Lines{});
+    EXPECT_EQ(Section("", 0), Lines{});
+    EXPECT_EQ(Section("http://before/any/header\n[News]\nhttp://a\n", 0), (Lines{"http://a"}));
+    EXPECT_EQ(Section("[News", 0), Lines{});
+}
+
+TEST(PresetFeedList, KeepsCarriageReturnsSoBlankLookingLinesDoNotEndTheSection)
+{
+    const std::string body = "[News]\r\nhttp://a/1\r\n\r\nhttp://a/2\r\n[Sports]\r\nhttp://b/1\r\n";
+    EXPECT_EQ(Section(body, 0), (Lines{"http://a/1\r", "\r", "http://a/2\r"}));
+    EXPECT_EQ(Section(body, 1), (Lines{"http://b/1\r"}));
+}
+
+TEST(PresetFeedList, TakesAnyBytes)
+{
+    const std::string body("[A]\nx\0y\n\xff\xfe\n", 11);
+    EXPECT_EQ(Section(body, 0), (Lines{std::string("x\0y", 3), "\xff\xfe"}));
+}
+
+TEST(ServiceAddress, TakesOnlyAPlainHttpAddressFromTheEnvironment)
+{
+    const char* builtIn = "http://lullcast.example";
+    EXPECT_EQ(std::string(ChooseServiceAddress(nullptr, builtIn)), builtIn);
+    EXPECT_EQ(std::string(ChooseServiceAddress("http://127.0.0.1:8080", builtIn)), "http://127.0.0.1:8080");
+    EXPECT_EQ(std::string(ChooseServiceAddress("http://news.test/", builtIn)), "http://news.test");
+    for (const char* refused : {"", "https://x.test", "ftp://x", "http://", "http://x/path", "http://x:", "http://x:123456",
+                                "http://x y", "HTTP://x", "file:///c:/", "http://x?q", "http://user@x", "http://.x"})
+        EXPECT_EQ(std::string(ChooseServiceAddress(refused, builtIn)), builtIn) << refused;
+
+    EXPECT_EQ(std::string(ServiceDomain("http://www.lullcast.example")), "lullcast.example");
+    EXPECT_EQ(std::string(ServiceDomain("http://127.0.0.1:8080")), "127.0.0.1");
+}
+
+TEST(WebLink, OpensOnlyHttpAndHttps)
+{
+    for (const char* link : {"http://a.test/x", "HTTPS://a.test", "  hTTp://a.test/\r\n", "https://a.test/?q=1&r=\"x\""})
+        EXPECT_TRUE(IsWebLink(link)) << link;
+    for (const char* link : {"", "   ", "http://", "https:// ", "file:///c:/windows/system32/calc.exe",
+                             "C:\\Windows\\notepad.exe", "\\\\server\\share\\x.exe", "javascript:alert(1)",
+                             "mailto:a@b.test", "http:/a.test", "http:\\\\a.test", "xhttp://a.test", "ftp://a.test"})
+        EXPECT_FALSE(IsWebLink(link)) << link;
+}
+
+TEST(WebLink, EncodesWhatWouldSplitTheBrowsersCommandLine)
+{
+    EXPECT_EQ(std::string(EncodeWebLink("http://a.test/a b\"c --flag")), "http://a.test/a%20b%22c%20--flag");
+    EXPECT_EQ(std::string(EncodeWebLink(" https://a.test/<x>|^`{}\\\t\x7f!\n")),
+              "https://a.test/%3Cx%3E%7C%5E%60%7B%7D%5C%09%7F!");
+    EXPECT_EQ(std::string(EncodeWebLink("http://a.test/caf\xC3\xA9?q=1&r=%41#top")),
+              "http://a.test/caf%C3%A9?q=1&r=%41#top");
+}
+
+TEST(LinkBar, WordsAndSteps)
+{
+    EXPECT_EQ(LinkBarWordAt(0, 96), LinkBarWord::Previous);
+    EXPECT_EQ(LinkBarWordAt(51, 96), LinkBarWord::Previous);
+    EXPECT_EQ(LinkBarWordAt(52, 96), LinkBarWord::Next);
+    EXPECT_EQ(LinkBarWordAt(82, 96), LinkBarWord::Next);
+    EXPECT_EQ(LinkBarWordAt(83, 96), LinkBarWord::Feed);
+    EXPECT_EQ(LinkBarWordAt(77, 144), LinkBarWord::Previous);
+    EXPECT_EQ(LinkBarWordAt(78, 144), LinkBarWord::Next);
+    EXPECT_EQ(LinkBarWordAt(125, 144), LinkBarWord::Feed);
+
+    // Next: one step older, the newest when the shown item is gone, a beep at the oldest.
+    EXPECT_EQ(OlderItemIndex(3, 5), 2);
+    EXPECT_EQ(OlderItemIndex(0, 5), -1);
+    EXPECT_EQ(OlderItemIndex(-1, 5), 4);
+    EXPECT_EQ(OlderItemIndex(-1, 0), -1);
+    // Previous: one step newer, a beep at the newest or when the shown item is gone.
+    EXPECT_EQ(NewerItemIndex(3, 5), 4);
+    EXPECT_EQ(NewerItemIndex(4, 5), -1);
+    EXPECT_EQ(NewerItemIndex(-1, 5), -1);
+    EXPECT_EQ(NewerItemIndex(-1, 0), -1);
+}
