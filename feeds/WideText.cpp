@@ -55,3 +55,11 @@ std::wstring AnsiToWide(const CString& text)
     ::MultiByteToWideChar(CP_ACP, 0, text.GetString(), text.GetLength(), &result[0], size);
     return result;
 }
+
+CString AnsiToUtf8(const CString& text)
+{
+    if (::GetACP() == CP_UTF8)
+        return text;
+    const std::wstring wide = AnsiToWide(text);
+    return WideToCodePage(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
+}

@@ -13,3 +13,6 @@ CString WideToAnsi(const wchar_t* text, int length);
 // The same into the given code page.
 CString WideToCodePage(const wchar_t* text, int length, UINT codePage);
 std::wstring AnsiToWide(const CString& text);
+// The program's 8-bit text as UTF-8: the text itself under the program's manifest, converted on a
+// Windows that ignores the manifest's code page and keeps its own.
+CString AnsiToUtf8(const CString& text);

@@ -6,6 +6,7 @@
 
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
+#include "feeds/WideText.h"
 #include "fw/CScopedHandle.h"
 #include "fw/CWinApp.h"
 #include "fw/Win32Util.h"
@@ -598,7 +599,8 @@ void CNimbrelDlg::RefreshFeed()
 
 void CNimbrelDlg::ShowItem(const CFeedItem& item)
 {
-    m_itemView.SetWindowText(ItemRtf(item.m_strTitle, item.m_strDescription));
+    // The rich text is made of UTF-8, whatever code page this Windows gives the program.
+    m_itemView.SetWindowText(ItemRtf(AnsiToUtf8(item.m_strTitle), AnsiToUtf8(item.m_strDescription)));
     m_itemView.m_link = item.m_strLink;
     // After the settings changed the feed list, the current feed may be gone.
     m_itemView.m_feedUrl = m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize() ? m_feedUrls[m_currentFeed]
