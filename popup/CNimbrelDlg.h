@@ -8,6 +8,7 @@
 #include "fw/CString.h"
 #include "fw/CStringArray.h"
 #include "popup/CRSSEditCtrl.h"
+#include "popup/CTitleWatchList.h"
 #include "tray/CSystemTray.h"
 
 class CNimbrelDlg : public CDialog {
@@ -51,6 +52,7 @@ private:
     int m_currentFeed = 0;
     int m_preferredChannel = 0;
     int m_dpi = 96;
+    CTitleWatchList m_titleWatch;
 
     // Set-up
     void LoadSettings();
@@ -78,6 +80,10 @@ private:
     void OnWatchDestroyed(HWND window);
     void OnTimer();
     void OnSettleTimer();
+    bool HasLongOperationTitle(HWND window);
+    void Accompany(HWND window);
+    void WatchTitle(HWND window);
+    void OnTitleTimer();
 
     // Commands
     void OnView();
