@@ -453,8 +453,12 @@ void CNimbrelDlg::OnWatchDestroyed(HWND window)
 // is read again while it lives.
 void CNimbrelDlg::WatchTitle(HWND window)
 {
+    // Setting the timer again would put its next tick off: with windows coming faster than the
+    // ticks, none would ever come. It is set when the list was empty (and the timer ends with it).
+    const bool timerIdle = m_titleWatch.IsEmpty();
     m_titleWatch.Add(reinterpret_cast<CTitleWatchList::Window>(window));
-    ::SetTimer(m_hWnd, kTitleTimer, kTitleTickMs, nullptr);
+    if (timerIdle)
+        ::SetTimer(m_hWnd, kTitleTimer, kTitleTickMs, nullptr);
 }
 
 void CNimbrelDlg::OnTitleTimer()

@@ -71,7 +71,7 @@ bool CWatchCommands::execute(const std::string& command, std::istringstream& arg
         answer = suspend(args, false);
     else if (command == "resume")
         answer = suspend(args, true);
-    else if (command == "thread")
+    else if (command == "thread") // thread HWND -> the id of the thread that owns the window (0 if none)
         answer = "ok " + std::to_string(GetWindowThreadProcessId(ReadWindow(args), nullptr));
     else if (command == "processes")
         answer = processes(args);
@@ -81,8 +81,6 @@ bool CWatchCommands::execute(const std::string& command, std::istringstream& arg
         return false;
     return true;
 }
-
-// thread HWND -> the id of the thread that owns the window (0 if none)
 
 // createquiet X Y WIDTH HEIGHT [TITLE] -> HWND: like create, but shown without being activated
 std::string CWatchCommands::createQuiet(std::istringstream& args)

@@ -77,6 +77,19 @@ class WatchingTest(unittest.TestCase):
         self.driver.set_title(other, "copying files")
         self.assertStaysOutOfSight("for 'copying files':")
 
+    def test_a_late_title_is_noticed_while_other_windows_keep_coming(self):
+        window = self.driver.create("Preparing...", (100, 120, 480, 170))
+        self.driver.set_title(window, "Copying 3 files")
+        deadline = time.monotonic() + e2e.WAIT
+        docked, seen = self.desktop.docked_below(window)
+        for i in range(1000):
+            if docked or time.monotonic() > deadline:
+                break
+            self.driver.create("Busy %d" % i, (700 + i % 20, 500 + i % 20, 200, 100))
+            time.sleep(0.05)
+            docked, seen = self.desktop.docked_below(window)
+        self.assertTrue(docked, "the popup is not below the window: " + seen)
+
     def test_titles_count_characters(self):
         for i, title in enumerate(["\u00fc5% done", "\u4e2d\u6587% \u5b8c\u6210", "\U0001F4C4% copied"]):
             with self.subTest(title=title):
