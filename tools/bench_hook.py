@@ -86,13 +86,14 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def wineserver_pid(prefix):
+def process_of_prefix(prefix, matches):
+    """The Linux process of the Wine prefix whose command line matches, or None."""
     for name in os.listdir("/proc"):
         if not name.isdigit():
             continue
         try:
-            with open("/proc/%s/comm" % name) as f:
-                if not f.read().startswith("wineserver"):
+            with open("/proc/%s/cmdline" % name, "rb") as f:
+                if not matches(f.read().decode("utf-8", "replace").split("\0")):
                     continue
             with open("/proc/%s/environ" % name, "rb") as f:
                 if ("WINEPREFIX=" + prefix).encode() in f.read().split(b"\0"):
@@ -107,8 +108,12 @@ def bench_idle(desktop, e2e, args):
     for i in range(args.idle_windows):
         desktop.driver.create("Idle window %d" % i, (20 + i % 40 * 10, 20 + i % 30 * 10, 300, 120))
     time.sleep(5)  # the reports of the new windows are handled
-    server = wineserver_pid(desktop.wine.prefix)
-    pids = {"Lullcast": desktop.running.pid, "wineserver": server}
+    # The started process is Wine's launcher; the program runs in a process of its own.
+    prefix = desktop.wine.prefix
+    pids = {"Lullcast": process_of_prefix(prefix, lambda args: args[0].endswith("\\Lullcast.exe")),
+            "wineserver": process_of_prefix(prefix, lambda args: os.path.basename(args[0]).startswith("wineserver"))}
+    if not pids["Lullcast"]:
+        raise SystemExit("Lullcast's process was not found")
     before = {name: cpu_seconds(pid) for name, pid in pids.items() if pid}
     started = time.monotonic()
     time.sleep(args.seconds)

@@ -75,6 +75,8 @@ bool CWatchCommands::execute(const std::string& command, std::istringstream& arg
         answer = "ok " + std::to_string(GetWindowThreadProcessId(ReadWindow(args), nullptr));
     else if (command == "processes")
         answer = processes(args);
+    else if (command == "terminate")
+        answer = terminate(args);
     else if (command == "impostor")
         answer = impostor(args);
     else
@@ -140,6 +142,19 @@ std::string CWatchCommands::processes(std::istringstream& args)
         count += lstrcmpiA(entry.szExeFile, name.c_str()) == 0 ? 1 : 0;
     CloseHandle(snapshot);
     return "ok " + std::to_string(count);
+}
+
+// terminate PROCESS: ends the process at once, as a user ending it from the task list does
+std::string CWatchCommands::terminate(std::istringstream& args)
+{
+    unsigned long id = 0;
+    args >> id;
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+    if (!process)
+        return "error OpenProcess " + std::to_string(GetLastError());
+    const BOOL ended = TerminateProcess(process, 1);
+    CloseHandle(process);
+    return ended ? "ok" : "error TerminateProcess " + std::to_string(GetLastError());
 }
 
 // impostor SECONDS -> HWND: a window captioned as Lullcast's popup whose thread answers nothing

@@ -7,8 +7,8 @@
 #include "tests/driver/CTestWindows.h"
 
 // The driver's commands about window watching: windows that appear without activation or change
-// their title later, the threads that own the watch hooks, a stalled program, processes by name,
-// and a window that only pretends to be Lullcast's popup.
+// their title later, the threads that own the watch hooks, a stalled program, processes by name
+// and their end, and a window that only pretends to be Lullcast's popup.
 class CWatchCommands
 {
 public:
@@ -22,6 +22,7 @@ private:
     std::string hookWindows(std::istringstream& args);
     std::string suspend(std::istringstream& args, bool resume);
     std::string processes(std::istringstream& args);
+    std::string terminate(std::istringstream& args);
     std::string impostor(std::istringstream& args);
 
     CTestWindows& m_windows;

@@ -11,7 +11,6 @@ sees windows of the other bitness's processes, and the tests put the hook they n
 before each window (on Windows the order does not matter).
 """
 import os
-import signal
 import unittest
 
 import lullcast_e2e as e2e
@@ -77,9 +76,11 @@ class CompanionTest(unittest.TestCase):
         self.assertTrue(self.wait_companions(0), "the companion outlived the program")
 
     def test_the_companion_ends_when_the_program_is_killed(self):
-        self.wait_hooks(self.desktop.start_running_copy())
-        os.kill(self.desktop.running.pid, signal.SIGKILL)
-        self.desktop.running.wait(timeout=e2e.WAIT)
+        popup = self.desktop.start_running_copy()
+        self.wait_hooks(popup)
+        self.driver.terminate(popup.process)
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.driver.popup() is None, timeout=e2e.WAIT),
+                        "the program's popup is still there")
         self.assertTrue(self.wait_companions(0), "the companion outlived the killed program")
         # Nothing of the old program stands in the way of a new one, with a companion of its own.
         popup = self.desktop.start_running_copy()
