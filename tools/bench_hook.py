@@ -12,11 +12,13 @@ Popup cost (--idle-windows N): with Lullcast running and N idle top-level window
 on the desktop, the CPU time that Lullcast's process (and the Wine server, which serves its calls)
 takes over --seconds, as a share of one core. The aim: under 1 %.
 
-    python3 tools/bench_hook.py [--build DIR | --arch x86_64|i686] [--windows 300] [--rounds 15]
+    python3 tools/bench_hook.py [--build DIR | --arch x86_64|i686] [--windows 300] [--rounds 15] [--compare DIR2]
     python3 tools/bench_hook.py [--build DIR | --arch x86_64|i686] --idle-windows 200 [--seconds 30]
 
 DIR is a Windows build folder holding Lullcast.exe, Lullcast.dll, lcdriver.exe and hookbench.exe
-(default: build/windows-ARCH of this checkout, or $LULLCAST_BUILD).
+(default: build/windows-ARCH of this checkout, or $LULLCAST_BUILD). With --compare, the Lullcast.exe
+and Lullcast.dll of DIR2 (another build of the same bitness, an older one say) take part in the same
+rounds as a third kind, so that two builds are compared under the same load.
 """
 import argparse
 import os
@@ -55,34 +57,48 @@ def quartiles(values):
     return q1, q2, q3
 
 
+def summary(e2e, label, ratios, fastest, fastest_without):
+    q1, median, q3 = quartiles(ratios)
+    print("%s %s: median ratio %.3f over %d rounds (lowest %.3f, quartiles %.3f-%.3f, highest %.3f; target at most %.2f)"
+          % (e2e.arch(), label, median, len(ratios), min(ratios), q1, q3, max(ratios), TARGET_RATIO))
+    # Other programs' load only ever adds time: the fastest run of each kind is the least disturbed.
+    print("%s %s: fastest runs: without Lullcast %.1f ms, with it %.1f ms, ratio %.3f"
+          % (e2e.arch(), label, fastest_without, fastest, fastest / fastest_without))
+
+
 def bench_hook(desktop, e2e, args):
     tools = desktop.wine.install([e2e.build_file("hookbench.exe")], folder="Tools")
     bench = os.path.join(tools, "hookbench.exe")
+    folders = {"Lullcast": desktop.folder}
+    if args.compare:
+        folders["other build"] = desktop.wine.install(
+            [os.path.join(args.compare, e2e.PROGRAM), os.path.join(args.compare, e2e.HOOK_LIBRARY)], folder="Other")
+    kinds = ["without"] + list(folders)
+
+    def measure(kind, round_number):
+        if kind == "without":
+            return run_bench(desktop, bench, args.windows)
+        desktop.folder = folders[kind]
+        try:
+            desktop.start_running_copy()
+            elapsed = run_bench(desktop, bench, args.windows)
+            stop_lullcast(desktop, round_number)
+        finally:
+            desktop.folder = folders["Lullcast"]
+        return elapsed
+
     run_bench(desktop, bench, args.windows)  # warm-up: the first run pays for loading
-    ratios, times_without, times_with = [], [], []
+    times = {kind: [] for kind in kinds}
     for round_number in range(1, args.rounds + 1):
-        with_first = round_number % 2 == 0
-        if with_first:
-            desktop.start_running_copy()
-            with_hook = run_bench(desktop, bench, args.windows)
-            stop_lullcast(desktop, round_number)
-            without = run_bench(desktop, bench, args.windows)
-        else:
-            without = run_bench(desktop, bench, args.windows)
-            desktop.start_running_copy()
-            with_hook = run_bench(desktop, bench, args.windows)
-            stop_lullcast(desktop, round_number)
-        ratios.append(with_hook / without)
-        times_without.append(without)
-        times_with.append(with_hook)
-        print("round %2d: %d windows without Lullcast %7.1f ms, with Lullcast %7.1f ms, ratio %.3f"
-              % (round_number, args.windows, without, with_hook, ratios[-1]), flush=True)
-    q1, median, q3 = quartiles(ratios)
-    print("%s: median ratio %.3f over %d rounds (lowest %.3f, quartiles %.3f-%.3f, highest %.3f; target at most %.2f)"
-          % (e2e.arch(), median, len(ratios), min(ratios), q1, q3, max(ratios), TARGET_RATIO))
-    # Other programs' load only ever adds time: the fastest run of each kind is the least disturbed.
-    print("%s: fastest runs: without Lullcast %.1f ms, with Lullcast %.1f ms, ratio %.3f"
-          % (e2e.arch(), min(times_without), min(times_with), min(times_with) / min(times_without)))
+        # The order turns from round to round, so that a change of load weighs on every kind alike.
+        shift = round_number % len(kinds)
+        for kind in kinds[shift:] + kinds[:shift]:
+            times[kind].append(measure(kind, round_number))
+        print("round %2d, %d windows: %s" % (round_number, args.windows, ", ".join(
+            "%s %.1f ms" % (kind, times[kind][-1]) for kind in kinds)), flush=True)
+    for kind in kinds[1:]:
+        ratios = [a / b for a, b in zip(times[kind], times["without"])]
+        summary(e2e, kind, ratios, min(times[kind]), min(times["without"]))
 
 
 def cpu_seconds(pid):
@@ -139,6 +155,7 @@ def main():
     parser.add_argument("--build", help="Windows build folder (default: build/windows-ARCH)")
     parser.add_argument("--windows", type=int, default=300)
     parser.add_argument("--rounds", type=int, default=15)
+    parser.add_argument("--compare", metavar="DIR", help="another build folder, measured in the same rounds")
     parser.add_argument("--idle-windows", type=int, default=0)
     parser.add_argument("--seconds", type=float, default=30)
     args = parser.parse_args()
