@@ -93,8 +93,13 @@ class CommandLineTest(unittest.TestCase):
         self.assertTrue(ok, "another copy started: (windows, processes) = " + seen)
 
     def test_starts_at_the_same_moment_make_one_running_copy(self):
-        # A copy is found by its popup's caption, which comes some time after the start: starts in
-        # between wait for it and hand it their command.
+        # A copy is found by its popup's caption, which comes only after its constructor has asked
+        # the service for the preset list; a service that never answers makes that the list's
+        # whole deadline. Starts in between wait for the caption and hand it their command.
+        service = e2e.demo_service.DemoService(stall_seconds=60).start()
+        self.addCleanup(service.stop)
+        service.fault("/preset_feeds.xml", "stall")
+        self.desktop.wine.env["LULLCAST_SERVICE_URL"] = service.address
         starts = [self.desktop.start() for _ in range(3)]
         popup = self.desktop.wait_for_popup()
         self.desktop.popup_size = (popup.rect.width, popup.rect.height)
@@ -117,6 +122,7 @@ class CommandLineTest(unittest.TestCase):
         watched = self.driver.create("Copying...", (150, 120, 480, 180))
         ok, seen = self.desktop.wait_docked(watched)
         self.assertTrue(ok, "the running copy does not watch the desktop: " + seen)
+        self.assertEqual(service.count("/preset_feeds.xml"), 1, "more than one copy asked for the preset list")
 
     def test_uninstall_does_not_hang_on_a_window_that_answers_nothing(self):
         # Some window carries the main caption but its thread answers nothing for a minute.
