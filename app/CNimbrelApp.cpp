@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/CCompanion.h"
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
 #include "fw/CRichEditCtrl.h"
@@ -12,7 +13,10 @@
 
 namespace {
 
-HHOOK g_hook = nullptr;
+// How long a start waits for the popup of a copy that is still starting, and for a running
+// copy to take its Exit command.
+const DWORD kStartingCopyWaitMs = 30000;
+const UINT kExitCommandWaitMs = 10000;
 
 bool CommandLineHas(const char* commandLine, const char* switchText)
 {
@@ -31,17 +35,22 @@ CNimbrelApp theApp;
 BOOL CNimbrelApp::InitInstance()
 {
     CWinApp::InitInstance();
-    HWND runningCopy = ::FindWindowA(nullptr, LULLCAST_MAIN_CAPTION);
+    HWND runningCopy = m_singleInstance.FindRunningCopy(kStartingCopyWaitMs);
 
     if (CommandLineHas(m_lpCmdLine, "/Uninstall")) {
+        // Bounded: a hung copy, or some other window with the main caption, must not hang this start.
+        DWORD_PTR result = 0;
         if (runningCopy)
-            ::SendMessageA(runningCopy, WM_COMMAND, ID_TRAY_EXIT, 0);
+            ::SendMessageTimeoutA(runningCopy, WM_COMMAND, ID_TRAY_EXIT, 0, SMTO_ABORTIFHUNG, kExitCommandWaitMs,
+                                  &result);
         return FALSE;
     }
     if (runningCopy) {
         ::PostMessageA(runningCopy, WM_COMMAND, ID_TRAY_VIEW, 0);
         return FALSE;
     }
+    if (m_singleInstance.Undecided())
+        return FALSE; // another copy is starting and keeps the place, though it never showed its popup
     if (CommandLineHas(m_lpCmdLine, "/Install")) {
         StartNewCopy();
         return FALSE;
@@ -58,22 +67,23 @@ BOOL CNimbrelApp::InitInstance()
 
 int CNimbrelApp::ExitInstance()
 {
-    if (g_hook)
-        ::UnhookWindowsHookEx(g_hook);
-    g_hook = nullptr;
+    m_watchHook.Stop(); // removes the hook
     return 0;
 }
 
 // The hook library is loaded from the program's own folder by full path: a library of the
-// same name planted in the current folder must never be loaded.
+// same name planted in the current folder must never be loaded. The hook is installed by a
+// thread of its own; the 64-bit program also starts the 32-bit companion for 32-bit programs.
 void CNimbrelApp::InstallWatchHook()
 {
     HMODULE library = LoadLibraryBeside(nullptr, LULLCAST_HOOK_LIBRARY);
     HOOKPROC procedure = library
         ? reinterpret_cast<HOOKPROC>(::GetProcAddress(library, LULLCAST_HOOK_PROC))
         : nullptr;
-    if (procedure)
-        g_hook = ::SetWindowsHookExA(WH_CBT, procedure, library, 0);
+    m_watchHook.Start(procedure, library);
+#ifdef _WIN64
+    CCompanion::Start();
+#endif
 }
 
 void CNimbrelApp::RunPopup()

@@ -7,21 +7,10 @@
 
 namespace {
 
-// This process's idea of where the popup is. Looked up again only when the window it
-// names is gone or now belongs to another thread.
-HWND g_popup = nullptr;
-DWORD g_popupThread = 0;
-
-HWND FindPopup()
-{
-    HWND popup = g_popup;
-    if (popup && ::IsWindow(popup) && ::GetWindowThreadProcessId(popup, nullptr) == g_popupThread)
-        return popup;
-    popup = ::FindWindowA(nullptr, LULLCAST_MAIN_CAPTION);
-    g_popupThread = popup ? ::GetWindowThreadProcessId(popup, nullptr) : 0;
-    g_popup = popup;
-    return popup;
-}
+// This process's idea of where the popup is. Every call the hook makes is paid by the process
+// at every window event (and under Wine each is a trip to the server), so the handle is
+// trusted until a message to it cannot be posted: the popup is gone, and is looked up again.
+HWND volatile g_popup = nullptr;
 
 // Windows of this process that were created but not yet activated. A window's first
 // activation is reported as its creation (the creation event comes before the window has its
@@ -55,9 +44,27 @@ bool IsTopLevel(HWND window)
     return window && !(::GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD);
 }
 
+// Whether a window being created is a top-level window (and not a message-only one). The creation
+// record is read only in the window's own process: Windows runs a hook for processes of the other
+// bitness in the thread that installed it, where the record's address means nothing.
+bool IsNewTopLevel(HWND window, LPARAM lParam)
+{
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != ::GetCurrentProcessId())
+        return IsTopLevel(window);
+    const CBT_CREATEWNDA* created = reinterpret_cast<CBT_CREATEWNDA*>(lParam);
+    const CREATESTRUCTA* create = created ? created->lpcs : nullptr;
+    return create && !(create->style & WS_CHILD) && create->hwndParent != HWND_MESSAGE;
+}
+
 void Report(UINT message, HWND window)
 {
-    HWND popup = FindPopup();
+    HWND popup = g_popup;
+    if (popup && (popup == window || ::PostMessageA(popup, message, reinterpret_cast<WPARAM>(window), 0)))
+        return;
+    popup = ::FindWindowA(nullptr, LULLCAST_MAIN_CAPTION);
+    g_popup = popup;
     if (popup && popup != window)
         ::PostMessageA(popup, message, reinterpret_cast<WPARAM>(window), 0);
 }
@@ -65,14 +72,12 @@ void Report(UINT message, HWND window)
 void OnEvent(int code, HWND window, LPARAM lParam)
 {
     switch (code) {
-    case HCBT_CREATEWND: {
-        const CREATESTRUCTA* create = reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs;
-        if (create && !(create->style & WS_CHILD) && create->hwndParent != HWND_MESSAGE) {
+    case HCBT_CREATEWND:
+        if (IsNewTopLevel(window, lParam)) {
             AwaitFirstActivation(window);
             Report(WM_WATCH_CREATED, window);
         }
         break;
-    }
     case HCBT_ACTIVATE:
         if (window && TakeFirstActivation(window))
             Report(WM_WATCH_CREATED, window);

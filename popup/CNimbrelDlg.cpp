@@ -16,6 +16,7 @@
 #include "popup/ItemText.h"
 #include "popup/LongOperationTitle.h"
 #include "popup/PresetFeedList.h"
+#include "popup/CTitleWatchList.h"
 
 namespace {
 
@@ -28,6 +29,10 @@ const UINT kFirstRefreshMs = 10000;
 const UINT kBalloonSeconds = 10;
 // A sponsor picture that claims more pixels than this either way is not decoded.
 const int kLargestSponsorSide = 2000;
+// Windows whose title may still come to announce a long operation are read again this often
+// (in turns of CTitleWatchList::kReadsPerTick windows).
+const UINT_PTR kTitleTimer = 3;
+const UINT kTitleTickMs = 200;
 const COLORREF kItemTextColour = RGB(160, 0, 0);
 const COLORREF kLinkColour = RGB(0, 0, 250);
 
@@ -217,6 +222,8 @@ bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
     case WM_TIMER:
         if (wParam == kSettleTimer)
             OnSettleTimer();
+        else if (wParam == kTitleTimer)
+            OnTitleTimer();
         else
             OnTimer();
         return true;
@@ -381,6 +388,7 @@ void CNimbrelDlg::OnDestroy()
 {
     ::KillTimer(m_hWnd, m_timerId);
     ::KillTimer(m_hWnd, kSettleTimer);
+    ::KillTimer(m_hWnd, kTitleTimer);
     ::DeleteObject(m_textFont);
     ::DeleteObject(m_linkFont);
     m_textFont = m_linkFont = nullptr;
@@ -393,10 +401,24 @@ void CNimbrelDlg::OnWatchCreated(HWND window)
     // is nothing new: if the user hid the popup meanwhile, it stays hidden.
     if (window == m_watchedWnd && m_watchedAlive)
         return;
-    char title[1024] = "";
-    ::GetWindowTextA(window, title, sizeof title);
-    if (!IsLongOperationTitle(title))
+    if (!HasLongOperationTitle(window)) {
+        WatchTitle(window);
         return;
+    }
+    Accompany(window);
+}
+
+bool CNimbrelDlg::HasLongOperationTitle(HWND window)
+{
+    wchar_t title[1024] = L"";
+    ::GetWindowTextW(window, title, 1024);
+    return IsLongOperationTitle(title);
+}
+
+// The popup docks below the window, topmost.
+void CNimbrelDlg::Accompany(HWND window)
+{
+    m_titleWatch.Remove(reinterpret_cast<CTitleWatchList::Window>(window));
     m_watchedWnd = window;
     m_watchedAlive = true;
     OnWatchPlace(window);
@@ -439,10 +461,40 @@ void CNimbrelDlg::OnSettleTimer()
 
 void CNimbrelDlg::OnWatchDestroyed(HWND window)
 {
+    m_titleWatch.Remove(reinterpret_cast<CTitleWatchList::Window>(window));
     if (window != m_watchedWnd)
         return;
     m_watchedAlive = false; // the handle stays, but may come again for a new window
     HideAndRemember();
+}
+
+// A reported window whose title does not announce a long operation may still come to: its title
+// is read again while it lives.
+void CNimbrelDlg::WatchTitle(HWND window)
+{
+    // Setting the timer again would put its next tick off: with windows coming faster than the
+    // ticks, none would ever come. It is set when the list was empty (and the timer ends with it).
+    const bool timerIdle = m_titleWatch.IsEmpty();
+    m_titleWatch.Add(reinterpret_cast<CTitleWatchList::Window>(window));
+    if (timerIdle)
+        ::SetTimer(m_hWnd, kTitleTimer, kTitleTickMs, nullptr);
+}
+
+void CNimbrelDlg::OnTitleTimer()
+{
+    CTitleWatchList::Window batch[CTitleWatchList::kReadsPerTick];
+    const size_t count = m_titleWatch.NextBatch(batch);
+    for (size_t i = 0; i < count; ++i) {
+        HWND window = reinterpret_cast<HWND>(batch[i]);
+        if (!::IsWindow(window)) {
+            m_titleWatch.Remove(batch[i]);
+        } else if (::IsWindowVisible(window) && window != m_hWnd && HasLongOperationTitle(window)) {
+            Accompany(window);
+            break;
+        }
+    }
+    if (m_titleWatch.IsEmpty())
+        ::KillTimer(m_hWnd, kTitleTimer);
 }
 
 void CNimbrelDlg::OnTimer()

@@ -12,6 +12,7 @@
 #include "popup/CRSSEditCtrl.h"
 #include "popup/CServiceClient.h"
 #include "settings/CDlgSettings.h"
+#include "popup/CTitleWatchList.h"
 #include "tray/CSystemTray.h"
 
 class CNimbrelDlg : public CDialog {
@@ -63,6 +64,7 @@ private:
     int m_preferredChannel = 0;
     int m_dpi = 96;
     CServiceClient m_service;
+    CTitleWatchList m_titleWatch;
 
     // Set-up
     void LoadSettings();
@@ -90,6 +92,10 @@ private:
     void OnWatchDestroyed(HWND window);
     void OnTimer();
     void OnSettleTimer();
+    bool HasLongOperationTitle(HWND window);
+    void Accompany(HWND window);
+    void WatchTitle(HWND window);
+    void OnTitleTimer();
 
     // Commands
     void OnView();

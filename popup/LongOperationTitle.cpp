@@ -1,25 +1,39 @@
 #include "popup/LongOperationTitle.h"
 
-#include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 namespace {
 
-bool PercentThenBlankAt(const char* title, size_t length, size_t position)
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// The first characters of the title, each as its first code unit (enough to compare with
+// "%" and " "); 0 for a place beyond the end.
+void FirstCharacters(std::u16string_view title, char16_t (&first)[4])
 {
-    return length > position + 1 && title[position] == '%' && title[position + 1] == ' ';
+    size_t unit = 0;
+    for (char16_t& character : first) {
+        character = unit < title.size() ? title[unit] : u'\0';
+        if (unit < title.size()) {
+            const bool pair = IsHighSurrogate(title[unit]) && unit + 1 < title.size() && IsLowSurrogate(title[unit + 1]);
+            unit += pair ? 2 : 1;
+        }
+    }
 }
 
 } // namespace
 
-bool IsLongOperationTitle(const char* title)
+bool IsLongOperationTitle(const char16_t* title)
 {
     if (!title)
         return false;
-    for (const char* word : {"Progress", "Printing", "Copying", "remaining"}) {
-        if (std::strstr(title, word))
+    const std::u16string_view text(title);
+    for (const char16_t* word : {u"Progress", u"Printing", u"Copying", u"remaining"}) {
+        if (text.find(word) != std::u16string_view::npos)
             return true;
     }
-    const size_t length = std::strlen(title);
-    return PercentThenBlankAt(title, length, 1) || PercentThenBlankAt(title, length, 2);
+    char16_t first[4];
+    FirstCharacters(text, first);
+    return (first[1] == u'%' && first[2] == u' ') || (first[2] == u'%' && first[3] == u' ');
 }

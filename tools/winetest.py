@@ -304,15 +304,6 @@ def build_file(*parts):
     return path
 
 
-def build_version():
-    """The release version that the build under test was made with."""
-    with open(build_file("generated", "Version.h")) as f:
-        for line in f:
-            if line.startswith("#define LULLCAST_VERSION_TEXT "):
-                return line.split('"')[1]
-    raise AssertionError("no version in the build's Version.h")
-
-
 class OutputLines:
     """A spawned process's standard output, read one line at a time with a time limit."""
 
@@ -365,12 +356,12 @@ def wait_for(predicate, timeout=10.0, interval=0.05):
 
 
 def run_test_module(module):
-    """Runs a test module of the build under test; a module of a build that cannot run here is skipped.
-    A module that runs 32-bit programs whatever the build (LULLCAST_RUNS_32BIT=1) is skipped too."""
-    why = wine32_missing() if arch() == "i686" or os.environ.get("LULLCAST_RUNS_32BIT") == "1" else ""
+    """Runs a test module of the build under test; a module of a build that cannot run here is skipped."""
+    needs_32bit = arch() == "i686" or os.environ.get("LULLCAST_NEEDS_WINE32", "") not in ("", "0")
+    why = wine32_missing() if needs_32bit else ""
     if why:
-        what = "the i686 build is" if arch() == "i686" else "%s runs 32-bit programs and is" % module
-        print("SKIPPED: %s not tested: %s" % (what, why), flush=True)
+        print("SKIPPED: %s: %s" % ("the i686 build is not tested" if arch() == "i686" else
+                                   "32-bit programs are needed", why), flush=True)
         return SKIPPED
     return subprocess.call([sys.executable, "-m", "unittest", "-v", module])
 

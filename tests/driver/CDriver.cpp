@@ -1,6 +1,7 @@
 #include "tests/driver/CDriver.h"
 
 #include "tests/driver/CDragSource.h"
+#include "tests/driver/CWatchCommands.h"
 #include "tests/driver/CWindowProbe.h"
 
 #include <psapi.h>
@@ -86,8 +87,12 @@ std::string CDriver::execute(const std::string& line)
     std::string command;
     args >> command;
     auto found = s_commands.find(command);
-    if (found == s_commands.end())
+    if (found == s_commands.end()) {
+        std::string answer;
+        if (CWatchCommands(m_windows).execute(command, args, answer))
+            return answer;
         return "error unknown command: " + command;
+    }
     return (this->*found->second)(args);
 }
 

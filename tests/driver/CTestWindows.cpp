@@ -23,10 +23,12 @@ LRESULT CALLBACK CTestWindows::windowProc(HWND window, UINT message, WPARAM wPar
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND CTestWindows::create(const std::string& title, int x, int y, int width, int height)
+HWND CTestWindows::create(const std::string& title, int x, int y, int width, int height, bool activate)
 {
-    HWND window = CreateWindowExA(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+    HWND window = CreateWindowExA(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW | (activate ? WS_VISIBLE : 0),
                                   x, y, width, height, nullptr, nullptr, m_instance, nullptr);
+    if (window && !activate)
+        ShowWindow(window, SW_SHOWNOACTIVATE);
     if (window)
         m_windows.insert(window);
     return window;

@@ -10,7 +10,8 @@ class CTestWindows
 {
 public:
     bool registerClass(HINSTANCE instance);
-    HWND create(const std::string& title, int x, int y, int width, int height);
+    // Shown and activated, or (activate false) shown without activation.
+    HWND create(const std::string& title, int x, int y, int width, int height, bool activate = true);
     bool owns(HWND window) const { return m_windows.count(window) != 0; }
     bool destroy(HWND window);
     int destroyAll();

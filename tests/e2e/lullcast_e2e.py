@@ -25,6 +25,11 @@ SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
 ABOUT_CAPTION = "About Nimbrel"
 PROGRAM = "Lullcast.exe"
 HOOK_LIBRARY = "Lullcast.dll"
+COMPANION = "Lullcast32.exe"
+COMPANION_LIBRARY = "Lullcast32.dll"
+# Asked of a hook thread's window: whether its hook is installed; install it anew, in front of the others.
+WM_HOOK_INSTALLED = 0x8000 + 1
+WM_HOOK_TO_FRONT = 0x8000 + 2
 
 WM_COMMAND = 0x0111
 WM_SYSCOMMAND = 0x0112
@@ -54,6 +59,14 @@ GRACE = 1.5
 build_dir = winetest.build_dir
 arch = winetest.arch
 build_file = winetest.build_file
+
+
+def companion_file(name):
+    """A file of the 32-bit build that goes with the 64-bit program."""
+    path = os.path.join(os.environ["LULLCAST_BUILD32"], name)
+    if not os.path.exists(path):
+        raise AssertionError("not built: %s is missing" % path)
+    return path
 
 
 class Rect(collections.namedtuple("Rect", "left top right bottom")):
@@ -86,6 +99,7 @@ class WindowInfo(collections.namedtuple("WindowInfo", "handle visible topmost ic
 
 
 Child = collections.namedtuple("Child", "handle id class_name text")
+HookWindow = collections.namedtuple("HookWindow", "handle process thread")
 
 
 class DriverError(Exception):
@@ -258,6 +272,42 @@ class Driver:
     def work_area(self):
         return Rect(*(int(n) for n in self.command("workarea").split()))
 
+    # Window watching
+    def create_quiet(self, title, rect):
+        """A window shown without being activated."""
+        return int(self.command("createquiet %d %d %d %d %s" % (rect[0], rect[1], rect[2], rect[3], title)))
+
+    def set_title(self, window, title):
+        # The driver reads the title as UTF-8; the line itself travels as Latin-1.
+        self.command("settitle %d %s" % (window, title.encode("utf-8").decode("latin-1")))
+
+    def thread(self, window):
+        return int(self.command("thread %d" % window))
+
+    def hook_windows(self):
+        """[HookWindow(handle, process, thread)]: the windows of the threads that own watch hooks."""
+        answer = self.command("hookwindows")
+        return [HookWindow(*(int(n) for n in entry.split())) for entry in answer.split("\t") if entry]
+
+    def suspend(self, window):
+        """Stops the thread that owns the window until resume()."""
+        self.command("suspend %d" % window)
+
+    def resume(self, window):
+        self.command("resume %d" % window)
+
+    def processes(self, name):
+        """How many processes run the executable of that name."""
+        return int(self.command("processes " + name))
+
+    def terminate(self, process):
+        """Ends a process at once, by its Windows process id."""
+        self.command("terminate %d" % process)
+
+    def impostor(self, seconds):
+        """A window captioned as the popup whose thread answers nothing for that long."""
+        return int(self.command("impostor %d" % seconds))
+
 
 def escape(text):
     return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
@@ -280,9 +330,11 @@ def unescape(text):
 class LullcastDesktop:
     """A Wine session with Lullcast installed and the driver running on its desktop."""
 
-    def __init__(self, with_hook_library=True, registry=(), service=None):
+    def __init__(self, with_hook_library=True, registry=(), service=None, companion=False):
         """registry: (key, name, type, value) entries written before any program starts; service:
-        the base address of the service web server Lullcast is to use."""
+        the base address of the service web server Lullcast is to use; companion: the 32-bit
+        companion and its hook library (from the build named by LULLCAST_BUILD32) are installed
+        beside the program."""
         self.wine = winetest.WineSession()
         if service:
             self.wine.env["LULLCAST_SERVICE_URL"] = service
@@ -292,6 +344,8 @@ class LullcastDesktop:
             files = [build_file(PROGRAM)]
             if with_hook_library:
                 files.append(build_file(HOOK_LIBRARY))
+            if companion:
+                files += [companion_file(COMPANION), companion_file(COMPANION_LIBRARY)]
             self.folder = self.wine.install(files)
             tools = self.wine.install([build_file("lcdriver.exe")], folder="Tools")
             self.driver = Driver(self.wine, os.path.join(tools, "lcdriver.exe"))

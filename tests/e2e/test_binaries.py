@@ -17,6 +17,10 @@ SYSTEM_DLLS = {
     "crypt32.dll", "secur32.dll", "rpcrt4.dll", "ntdll.dll", "msxml3.dll", "msxml6.dll",
 }
 SHIPPED = ["Lullcast.exe", "Lullcast.dll"]
+# The 32-bit build also makes the companion that goes beside the 64-bit program.
+if e2e.arch() == "i686":
+    SHIPPED += [e2e.COMPANION, e2e.COMPANION_LIBRARY]
+HOOK_LIBRARIES = [name for name in SHIPPED if name.endswith(".dll")]
 
 
 def objdump(path):
@@ -39,7 +43,9 @@ class BinariesTest(unittest.TestCase):
                 self.assertEqual(foreign, [], "imports beyond the system DLLs")
 
     def test_hook_library_exports_the_hook_procedure_undecorated(self):
-        self.assertEqual(exported_names(objdump(e2e.build_file("Lullcast.dll"))), ["TidewellHookProc"])
+        for name in HOOK_LIBRARIES:
+            with self.subTest(file=name):
+                self.assertEqual(exported_names(objdump(e2e.build_file(name))), ["TidewellHookProc"])
 
     def test_format_matches_the_build(self):
         expected = {"x86_64": "PE32+", "i686": "PE32"}[e2e.arch()]

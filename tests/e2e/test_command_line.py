@@ -2,6 +2,7 @@
 
 Every test gets a desktop of its own, since each one starts and ends copies of the program.
 """
+import time
 import unittest
 
 import lullcast_e2e as e2e
@@ -90,6 +91,45 @@ class CommandLineTest(unittest.TestCase):
 
         ok, seen = e2e.holds(one_copy, e2e.GRACE)
         self.assertTrue(ok, "another copy started: (windows, processes) = " + seen)
+
+    def test_starts_at_the_same_moment_make_one_running_copy(self):
+        # A copy is found by its popup's caption, which comes only after its constructor has asked
+        # the service for the preset list; a service that never answers makes that the list's
+        # whole deadline. Starts in between wait for the caption and hand it their command.
+        service = e2e.demo_service.DemoService(stall_seconds=60).start()
+        self.addCleanup(service.stop)
+        service.fault("/preset_feeds.xml", "stall")
+        self.desktop.wine.env["LULLCAST_SERVICE_URL"] = service.address
+        starts = [self.desktop.start() for _ in range(3)]
+        popup = self.desktop.wait_for_popup()
+        self.desktop.popup_size = (popup.rect.width, popup.rect.height)
+
+        def two_ended():
+            ended = [p for p in starts if p.poll() is not None]
+            return len(ended) >= 2 and ended
+
+        ended = e2e.winetest.wait_for(two_ended, timeout=60)
+        self.assertTrue(ended, "exit codes: %s" % [p.poll() for p in starts])
+        self.assertEqual([p.returncode for p in ended], [0] * len(ended))
+        self.desktop.running = next(p for p in starts if p not in ended)
+
+        def one_copy():
+            counts = self.driver.count(e2e.POPUP_CAPTION)
+            return counts == (1, 1), str(counts)
+
+        ok, seen = e2e.holds(one_copy, e2e.GRACE)
+        self.assertTrue(ok, "(windows, processes) captioned as the popup: " + seen)
+        watched = self.driver.create("Copying...", (150, 120, 480, 180))
+        ok, seen = self.desktop.wait_docked(watched)
+        self.assertTrue(ok, "the running copy does not watch the desktop: " + seen)
+        self.assertEqual(service.count("/preset_feeds.xml"), 1, "more than one copy asked for the preset list")
+
+    def test_uninstall_does_not_hang_on_a_window_that_answers_nothing(self):
+        # Some window carries the main caption but its thread answers nothing for a minute.
+        self.driver.impostor(60)
+        started = time.monotonic()
+        self.assertEqual(self.desktop.run("/Uninstall", timeout=50), 0)
+        self.assertLess(time.monotonic() - started, 40, "the /Uninstall start waited too long")
 
 
 if __name__ == "__main__":
