@@ -304,6 +304,15 @@ def build_file(*parts):
     return path
 
 
+def build_version():
+    """The release version that the build under test was made with."""
+    with open(build_file("generated", "Version.h")) as f:
+        for line in f:
+            if line.startswith("#define LULLCAST_VERSION_TEXT "):
+                return line.split('"')[1]
+    raise AssertionError("no version in the build's Version.h")
+
+
 class OutputLines:
     """A spawned process's standard output, read one line at a time with a time limit."""
 

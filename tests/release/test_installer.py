@@ -28,10 +28,15 @@ def installer():
 class InstallerTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = winetest.WineSession()
-        cls.setup = os.path.join(cls.session.install([installer()], folder="Download"), os.path.basename(installer()))
-        cls.host = TrayHost(cls.session)
         cls.version = winetest.build_version()
+        cls.session = winetest.WineSession()
+        try:
+            cls.setup = os.path.join(cls.session.install([installer()], folder="Download"),
+                                     os.path.basename(installer()))
+            cls.host = TrayHost(cls.session)
+        except BaseException:
+            cls.session.close()
+            raise
 
     @classmethod
     def tearDownClass(cls):
