@@ -70,17 +70,20 @@ bool CWindowProbe::readText(HWND window, std::string& text)
     return true;
 }
 
+// Waits for the answer even from a window whose thread has not taken a message for a while (Wine
+// calls such a thread hung): right after a start that waited for a stalled service, the popup's
+// thread answers as soon as its loop runs.
 bool CWindowProbe::readWideText(HWND window, std::string& text)
 {
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length))
         return false;
     // A rich edit of the ANSI kind counts its text in bytes of its own code page and needs room for
     // them all, so the buffer is larger than the UTF-16 length asks for.
     std::vector<wchar_t> buffer(length * 4 + 16, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+                             SMTO_NORMAL, kSendTimeoutMs, &copied))
         return false;
     const int units = static_cast<int>(copied < buffer.size() ? copied : buffer.size() - 1);
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), units, nullptr, 0, nullptr, nullptr);
