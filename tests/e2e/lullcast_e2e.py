@@ -14,6 +14,7 @@ import os
 import re
 import subprocess
 import time
+import unittest
 
 import demo_service
 
@@ -512,6 +513,33 @@ class LullcastDesktop:
         ok, seen = wait_check(self.popup_out_of_sight, WAIT)
         if not ok:
             raise AssertionError("the popup stayed on screen after the driver closed its windows: " + seen)
+
+
+class RunningCopyTest(unittest.TestCase):
+    """Test cases that share one running Lullcast for the whole class; every test starts from a
+    desktop without driver windows and with the popup out of sight."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.desktop = LullcastDesktop()
+        try:
+            cls.desktop.start_running_copy()
+        except BaseException:
+            cls.desktop.close()
+            raise
+        cls.driver = cls.desktop.driver
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.desktop.close()
+
+    def setUp(self):
+        self.assertIsNone(self.desktop.running.poll(), "Lullcast is no longer running")
+        self.desktop.reset()
+
+    def assertDocked(self, window, message=""):
+        ok, seen = self.desktop.wait_docked(window)
+        self.assertTrue(ok, "%s the popup is not below the window: %s" % (message, seen))
 
 
 class NewsSession:

@@ -11,29 +11,7 @@ DOCKING_TITLES = ["Copying...", "Printing", "Time remaining: 2 minutes", "7% of 
 OTHER_TITLES = ["copying files", "100% complete", "5%", ""]
 
 
-class DockingTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desktop = e2e.LullcastDesktop()
-        try:
-            cls.desktop.start_running_copy()
-        except BaseException:
-            cls.desktop.close()
-            raise
-        cls.driver = cls.desktop.driver
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-
-    def setUp(self):
-        self.assertIsNone(self.desktop.running.poll(), "Lullcast is no longer running")
-        self.desktop.reset()
-
-    def assertDocked(self, window, message=""):
-        ok, seen = self.desktop.wait_docked(window)
-        self.assertTrue(ok, "%s the popup is not below the window: %s" % (message, seen))
-
+class DockingTest(e2e.RunningCopyTest):
     def assertHidden(self, message=""):
         ok, seen = self.desktop.wait_popup_hidden()
         self.assertTrue(ok, "%s the popup did not hide: %s" % (message, seen))

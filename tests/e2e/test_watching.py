@@ -12,29 +12,7 @@ WM_NULL = 0x0000
 WM_CLOSE = 0x0010
 
 
-class WatchingTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.desktop = e2e.LullcastDesktop()
-        try:
-            cls.desktop.start_running_copy()
-        except BaseException:
-            cls.desktop.close()
-            raise
-        cls.driver = cls.desktop.driver
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.desktop.close()
-
-    def setUp(self):
-        self.assertIsNone(self.desktop.running.poll(), "Lullcast is no longer running")
-        self.desktop.reset()
-
-    def assertDocked(self, window, message=""):
-        ok, seen = self.desktop.wait_docked(window)
-        self.assertTrue(ok, "%s the popup is not below the window: %s" % (message, seen))
-
+class WatchingTest(e2e.RunningCopyTest):
     def assertStaysOutOfSight(self, message=""):
         ok, seen = self.desktop.popup_stays_out_of_sight()
         self.assertTrue(ok, "%s the popup came: %s" % (message, seen))
