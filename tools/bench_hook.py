@@ -31,6 +31,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import winetest  # noqa: E402
 
 TARGET_RATIO = 1.10
 TARGET_CPU_PERCENT = 1.0
@@ -151,8 +152,7 @@ def bench_idle(desktop, e2e, args):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--arch", default="x86_64", choices=["x86_64", "i686"])
-    parser.add_argument("--build", help="Windows build folder (default: build/windows-ARCH)")
+    winetest.add_build_arguments(parser)
     parser.add_argument("--windows", type=int, default=300)
     parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--compare", metavar="DIR", help="another build folder, measured in the same rounds")
@@ -160,9 +160,7 @@ def main():
     parser.add_argument("--seconds", type=float, default=30)
     args = parser.parse_args()
 
-    build = args.build or os.environ.get("LULLCAST_BUILD") or os.path.join(ROOT, "build", "windows-" + args.arch)
-    os.environ["LULLCAST_BUILD"] = os.path.abspath(build)
-    os.environ["LULLCAST_ARCH"] = args.arch
+    winetest.choose_build(args)
     import lullcast_e2e as e2e
 
     desktop = e2e.LullcastDesktop()

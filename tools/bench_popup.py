@@ -22,6 +22,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tools"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import winetest  # noqa: E402
 
 WM_CLOSE = 0x0010
 STN_CLICKED = 0
@@ -79,17 +80,13 @@ def resources(news, pid, unix_pid):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--arch", default="x86_64", choices=["x86_64", "i686"])
-    parser.add_argument("--build", help="Windows build folder (default: build/windows-ARCH)")
+    winetest.add_build_arguments(parser)
     parser.add_argument("--docks", type=int, default=20)
     parser.add_argument("--stalled", type=int, default=5)
     parser.add_argument("--cycles", type=int, default=1000)
     args = parser.parse_args()
-    build = os.path.abspath(args.build or os.environ.get("LULLCAST_BUILD") or
-                            os.path.join(ROOT, "build", "windows-" + args.arch))
-    os.environ["LULLCAST_BUILD"] = build
+    build = winetest.choose_build(args)
     import lullcast_e2e as e2e
-    import winetest
 
     news = e2e.NewsSession(stall_seconds=30)
     try:

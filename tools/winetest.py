@@ -304,6 +304,22 @@ def build_file(*parts):
     return path
 
 
+def add_build_arguments(parser):
+    """The --arch and --build options of the benchmarks."""
+    parser.add_argument("--arch", default="x86_64", choices=["x86_64", "i686"])
+    parser.add_argument("--build", help="Windows build folder (default: $LULLCAST_BUILD, else build/windows-ARCH)")
+
+
+def choose_build(args):
+    """Names the build that the options chose as the build under test; returns its folder."""
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    build = os.path.abspath(args.build or os.environ.get("LULLCAST_BUILD") or
+                            os.path.join(root, "build", "windows-" + args.arch))
+    os.environ["LULLCAST_BUILD"] = build
+    os.environ["LULLCAST_ARCH"] = args.arch
+    return build
+
+
 def build_version():
     """The release version that the build under test was made with."""
     with open(build_file("generated", "Version.h")) as f:
