@@ -2,6 +2,8 @@
 
 #include <gdiplus.h>
 
+#include <utility>
+
 using namespace Gdiplus;
 
 ULONG_PTR CImage::s_decoderToken = 0;
@@ -28,13 +30,31 @@ void CImage::Destroy()
     m_hasAlpha = false;
 }
 
-HRESULT CImage::Load(IStream* stream, int largestSide)
+void CImage::Swap(CImage& other)
+{
+    HGDIOBJ mine = m_bitmap.Detach();
+    m_bitmap.Reset(other.m_bitmap.Detach());
+    other.m_bitmap.Reset(mine);
+    std::swap(m_width, other.m_width);
+    std::swap(m_height, other.m_height);
+    std::swap(m_bitsPerPixel, other.m_bitsPerPixel);
+    std::swap(m_hasAlpha, other.m_hasAlpha);
+}
+
+bool CImage::StartDecoder()
 {
     if (!s_decoderToken) {
         GdiplusStartupInput input;
         if (GdiplusStartup(&s_decoderToken, &input, nullptr) != Ok)
-            return E_FAIL;
+            s_decoderToken = 0;
     }
+    return s_decoderToken != 0;
+}
+
+HRESULT CImage::Load(IStream* stream, int largestSide)
+{
+    if (!StartDecoder())
+        return E_FAIL;
     if (m_bitmap || !stream)
         return E_FAIL;
     CDecodedBitmap decoded;

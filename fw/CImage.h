@@ -27,7 +27,13 @@ public:
     // Draws the whole picture stretched into dest; nothing when empty.
     BOOL Draw(HDC dc, const RECT& dest) const;
 
-    // Shuts the decoder down; the next Load starts it again.
+    // Takes the other's picture and gives it this one's.
+    void Swap(CImage& other);
+
+    // Starts the decoder, once for the process, so that pictures may be decoded on any thread
+    // from then on; false when it cannot start.
+    static bool StartDecoder();
+    // Shuts the decoder down; the next Load starts it again. Nothing may be decoding meanwhile.
     static void ReleaseDecoder();
 
 private:
