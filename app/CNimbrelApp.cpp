@@ -8,15 +8,17 @@
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
 #include "fw/CRichEditCtrl.h"
+#include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
 #include "popup/CNimbrelDlg.h"
 
 namespace {
 
-// How long a start waits for the popup of a copy that is still starting, and for a running
-// copy to take its Exit command.
+// How long a start waits for the popup of a copy that is still starting, for a running copy to
+// take its Exit command, and for its process to end after it.
 const DWORD kStartingCopyWaitMs = 30000;
 const UINT kExitCommandWaitMs = 10000;
+const DWORD kExitWaitMs = 10000;
 
 bool CommandLineHas(const char* commandLine, const char* switchText)
 {
@@ -26,6 +28,23 @@ bool CommandLineHas(const char* commandLine, const char* switchText)
 void StartNewCopy()
 {
     ::ShellExecuteA(nullptr, nullptr, GetModulePath(nullptr), nullptr, nullptr, SW_SHOW);
+}
+
+// Hands Exit to the running copy and waits until its process has ended, so that an installer
+// may replace its files at once. The copy never holds its thread for long, but Windows counts a
+// thread that read no input for a while as hung: the command is sent with a bounded wait that
+// does not give up on such a thread (a hung copy, or another window with the main caption,
+// still cannot hold this start for ever).
+void EndRunningCopy(HWND copy)
+{
+    DWORD processId = 0;
+    ::GetWindowThreadProcessId(copy, &processId);
+    CKernelHandle process(processId ? ::OpenProcess(SYNCHRONIZE, FALSE, processId) : nullptr);
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutA(copy, WM_COMMAND, ID_TRAY_EXIT, 0, SMTO_NORMAL, kExitCommandWaitMs, &result))
+        ::PostMessageA(copy, WM_COMMAND, ID_TRAY_EXIT, 0);
+    if (process)
+        ::WaitForSingleObject(process.Get(), kExitWaitMs);
 }
 
 } // namespace
@@ -38,11 +57,8 @@ BOOL CNimbrelApp::InitInstance()
     HWND runningCopy = m_singleInstance.FindRunningCopy(kStartingCopyWaitMs);
 
     if (CommandLineHas(m_lpCmdLine, "/Uninstall")) {
-        // Bounded: a hung copy, or some other window with the main caption, must not hang this start.
-        DWORD_PTR result = 0;
         if (runningCopy)
-            ::SendMessageTimeoutA(runningCopy, WM_COMMAND, ID_TRAY_EXIT, 0, SMTO_ABORTIFHUNG, kExitCommandWaitMs,
-                                  &result);
+            EndRunningCopy(runningCopy);
         return FALSE;
     }
     if (runningCopy) {
@@ -60,7 +76,6 @@ BOOL CNimbrelApp::InitInstance()
     AfxEnableControlContainer();
     CRichEditCtrl::LoadLibrary20();
     SetRegistryKey("Kestrova\\Lullcast");
-    InstallWatchHook();
     RunPopup();
     return FALSE;
 }
@@ -86,9 +101,11 @@ void CNimbrelApp::InstallWatchHook()
 #endif
 }
 
+// The hook is installed once the popup has its caption: until then every window event of every
+// process would look for the popup in vain.
 void CNimbrelApp::RunPopup()
 {
-    auto popup = std::make_unique<CNimbrelDlg>();
+    auto popup = std::make_unique<CNimbrelDlg>([this] { InstallWatchHook(); });
     m_pMainWnd = popup.get();
     popup->DoModal();
     m_pMainWnd = nullptr;

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "popup/CServiceClient.h"
+#include "app/PopupMessages.h"
 #include "popup/WebLink.h"
 
 LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -43,6 +43,5 @@ void CRSSEditCtrl::OnLButtonDown()
         return;
     ::PostMessageA(::GetParent(m_hWnd), WM_CLOSE, 0, 0);
     ::ShellExecuteA(nullptr, nullptr, EncodeWebLink(m_link), nullptr, nullptr, SW_SHOW);
-    if (m_service)
-        m_service->ReportClick(m_feedUrl, m_link);
+    ::SendMessageA(::GetParent(m_hWnd), WM_ITEM_CLICKED, 0, 0);
 }

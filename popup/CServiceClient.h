@@ -1,42 +1,108 @@
 // The popup's requests to the service web server: the preset feed list, the sponsor picture
-// and the view and click reports. Each request is a plain HTTP GET in a session of its own,
-// run on a worker thread and given up at a deadline, so a server that does not answer never
-// holds the popup for long; a request of a kind whose earlier request was given up and still
-// runs fails at once. Failures are not reported: the caller sees only that no answer came.
+// and the view and click reports. Each request is a plain HTTP GET in a session of its own, made
+// on a worker thread and given up at a deadline there; its answer comes back to the popup's
+// thread as a posted message, which OnMessage takes. The popup's thread never waits for one.
+//
+// Of each kind one request is in flight at a time. A list or a picture asked for while one is in
+// flight is asked again once it has ended, and only that later answer counts; reports wait in
+// order and go one after another. A request given up at its deadline still holds its kind
+// until its thread ends: meanwhile the next request of that kind fails at once, so a server that
+// never answers costs one thread per kind. Failures are not reported: the answer says only that
+// no list or picture came.
 #pragma once
+#include <windows.h>
+
+#include <deque>
+#include <memory>
 #include <string>
 
+#include "fw/CAsyncCall.h"
+#include "fw/CCallBook.h"
+#include "fw/CImage.h"
 #include "fw/CString.h"
-#include "fw/CWorkerCall.h"
+
+class CWorkerCall;
 
 class CServiceClient {
 public:
     // The body of the sponsor picture is read up to this many bytes.
     static const size_t kSponsorBytes = 65535;
+    // Reports waiting beyond this many are dropped.
+    static const size_t kMostWaitingReports = 64;
+
+    // What the popup is told, on its own thread, when an answer has come.
+    class IAnswers {
+    public:
+        // The preset list, or as much of it as came in whole lines before a failure.
+        virtual void OnPresetList(bool ok, const std::string& body) = 0;
+        // A new sponsor picture, decoded (empty when the body was not a picture); not called
+        // when the request failed, so that the previous picture stays.
+        virtual void OnSponsorPicture(CImage& picture) = 0;
+
+    protected:
+        ~IAnswers() = default;
+    };
 
     CServiceClient();
+    ~CServiceClient(); // never waits for a request
+    CServiceClient(const CServiceClient&) = delete;
+    CServiceClient& operator=(const CServiceClient&) = delete;
 
     // The base address (scheme and host, with an optional port, no path) and its domain.
     const CString& BaseAddress() const { return m_base; }
     CString Domain() const;
 
-    // The preset feed list into body; false when the request failed (body then holds whatever
-    // arrived before the failure, when the request ended in time).
-    bool FetchPresetList(std::string& body);
-    // The first kSponsorBytes bytes of the sponsor picture's body.
-    bool FetchSponsorPicture(std::string& body);
+    // Requests start only once the popup's window exists; until then, and after Detach, none do.
+    void Attach(HWND window, IAnswers* answers);
+    // The window goes: answers still on their way are not applied.
+    void Detach();
+
+    void FetchPresetList();
+    bool IsFetchingPresetList() const { return m_preset.book.Running(); }
+    void FetchSponsorPicture();
+    bool IsFetchingSponsorPicture() const { return m_sponsor.book.Running(); }
+    // True while a worker may still be decoding a picture (also one no longer wanted).
+    bool IsDecoding() const { return m_sponsor.request.IsBusy(); }
     // The reports are sent unescaped: the feed URL and the link go into the query as they are.
     void ReportView(const char* feedUrl);
     void ReportClick(const char* feedUrl, const char* link);
 
+    // The answer messages (app/PopupMessages.h); false for any other message.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
 private:
-    bool Get(CWorkerCall& call, const CString& path, size_t bodyLimit, std::string* body, DWORD deadlineMs);
+    struct Exchange;
+    struct PictureAnswer;
+    // One kind of request: its worker, the book of what was asked, and the request that runs its
+    // exchanges (shared with the worker, which may outlive this object).
+    template <class Answer>
+    struct Kind {
+        CAsyncRequest<Answer> request;
+        CCallBook book;
+        std::shared_ptr<CWorkerCall> exchanges;
+    };
+    struct ReportKind {
+        Kind<Exchange> kind;
+        std::deque<CString> waiting; // paths of the reports not yet sent
+        UINT message;
+    };
+
+    void StartPresetList();
+    void StartSponsorPicture();
+    void OnPresetListAnswer(WPARAM ticket);
+    void OnSponsorAnswer(WPARAM ticket);
+    void QueueReport(ReportKind& reports, const CString& path);
+    void SendNextReport(ReportKind& reports);
+    void OnReportSent(ReportKind& reports, WPARAM ticket);
+    std::shared_ptr<Exchange> NewExchange(const std::shared_ptr<CWorkerCall>& exchanges, const CString& path,
+                                          size_t bodyLimit, DWORD deadlineMs) const;
 
     CString m_base;
     CString m_agent;
-    bool m_waiting = false;
-    CWorkerCall m_presetCall;
-    CWorkerCall m_sponsorCall;
-    CWorkerCall m_viewCall;
-    CWorkerCall m_clickCall;
+    HWND m_window = nullptr;
+    IAnswers* m_answers = nullptr;
+    Kind<Exchange> m_preset;
+    Kind<PictureAnswer> m_sponsor;
+    ReportKind m_views;
+    ReportKind m_clicks;
 };

@@ -25,3 +25,10 @@ void ReadPresetSection(const char* body, size_t length, int channel, CStringArra
         }
     }
 }
+
+size_t WholeLinesLength(const char* body, size_t length)
+{
+    while (length > 0 && body[length - 1] != '\n')
+        --length;
+    return length;
+}

@@ -10,3 +10,8 @@
 // which is removed; nothing else is trimmed (a carriage return stays part of the line). Reads
 // exactly length bytes of body, which may hold any bytes.
 void ReadPresetSection(const char* body, size_t length, int channel, CStringArray& feeds);
+
+// The length of the whole lines at the start of body: up to and including its last line feed.
+// A list whose transfer failed half-way is read only that far, so that a line cut short is not
+// taken for an address.
+size_t WholeLinesLength(const char* body, size_t length);

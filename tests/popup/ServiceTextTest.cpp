@@ -55,6 +55,18 @@ TEST(PresetFeedList, TakesAnyBytes)
     EXPECT_EQ(Section(body, 0), (Lines{std::string("x\0y", 3), "\xff\xfe"}));
 }
 
+TEST(PresetFeedList, AListCutShortKeepsOnlyItsWholeLines)
+{
+    const std::string cut = "[News]\nhttp://a/1\nhttp://a/2\nhttp://a/3-cut-sh";
+    const std::string kept = cut.substr(0, WholeLinesLength(cut.data(), cut.size()));
+    EXPECT_EQ(Section(kept, 0), (Lines{"http://a/1", "http://a/2"}));
+    // What a zero-filled read buffer would have added is no line either.
+    const std::string zeros = std::string("[News]\nhttp://a/1\n") + std::string(64, '\0');
+    EXPECT_EQ(WholeLinesLength(zeros.data(), zeros.size()), 18u);
+    EXPECT_EQ(WholeLinesLength("no line feed", 12), 0u);
+    EXPECT_EQ(WholeLinesLength("", 0), 0u);
+}
+
 TEST(ServiceAddress, TakesOnlyAPlainHttpAddressFromTheEnvironment)
 {
     const char* builtIn = "http://lullcast.example";

@@ -1,0 +1,16 @@
+// The popup's own window messages, besides the watch messages the hook library posts
+// (app/WatchMessages.h) and the tray icon's callback (app/Resource.h). Numbers come from the
+// WM_APP range: the WM_USER range belongs to the dialog manager.
+#pragma once
+#include <windows.h>
+
+enum : UINT {
+    // Posted by a worker when a request has ended; wParam carries the request's ticket.
+    WM_PRESET_LIST_ANSWER = WM_APP + 20,
+    WM_SPONSOR_ANSWER = WM_APP + 21,
+    WM_FEED_ANSWER = WM_APP + 22,
+    WM_VIEW_REPORT_SENT = WM_APP + 23,
+    WM_CLICK_REPORT_SENT = WM_APP + 24,
+    // Sent by the item view to the popup when the user clicked the item through to its page.
+    WM_ITEM_CLICKED = WM_APP + 25,
+};

@@ -1,0 +1,281 @@
+#include "popup/CItemBrowser.h"
+
+#include "app/PopupMessages.h"
+#include "feeds/WideText.h"
+#include "fw/CComPtr.h"
+#include "popup/CPopupPlacement.h"
+#include "popup/CRSSEditCtrl.h"
+#include "popup/CServiceClient.h"
+#include "popup/ItemNavigation.h"
+#include "popup/ItemText.h"
+#include "popup/PopupTimers.h"
+#include "popup/PresetFeedList.h"
+#include "tray/CSystemTray.h"
+
+namespace {
+
+const UINT kFirstRefreshMs = 10000;
+const UINT kBalloonSeconds = 10;
+// A refresh that has not ended after this long says so in the status line.
+const UINT kLoadingNoticeMs = 700;
+const char kLoadingText[] = "Loading news...";
+
+// Refresh interval in milliseconds; out-of-range settings are held to what a timer can do.
+UINT RefreshPeriodMs(int minutes)
+{
+    const int longestMinutes = USER_TIMER_MAXIMUM / 60000;
+    if (minutes < 1)
+        minutes = 1;
+    if (minutes > longestMinutes)
+        minutes = longestMinutes;
+    return static_cast<UINT>(minutes) * 60000u;
+}
+
+// Runs on the load's own thread, in an apartment of its own, into a feed of its own.
+void LoadFeed(CFeed& feed, const CString& url)
+{
+    CComApartment com;
+    if (com.Entered())
+        feed.Load(url);
+    else
+        feed.m_strError = "Failed to load XML parser";
+}
+
+} // namespace
+
+CItemBrowser::CItemBrowser() : m_feed(std::make_shared<CFeed>()) {}
+
+CItemBrowser::~CItemBrowser() = default;
+
+void CItemBrowser::Attach(const Parts& parts)
+{
+    m_parts = parts;
+    ::SetTimer(*m_parts.popup, kRefreshTimer, kFirstRefreshMs, nullptr);
+}
+
+void CItemBrowser::Stop()
+{
+    m_load.Cancel();
+    ::KillTimer(*m_parts.popup, kRefreshTimer);
+    ::KillTimer(*m_parts.popup, kLoadingTimer);
+}
+
+void CItemBrowser::LoadFeedList()
+{
+    if (m_parts.settings->m_preferredChannel == CSettings::kMyFeedsChannel) {
+        m_listComing = false;
+        m_feedUrls.RemoveAll();
+        m_feedUrls.Copy(m_parts.settings->m_myFeeds);
+        if (m_refreshWhenListed) {
+            m_refreshWhenListed = false;
+            RefreshFeed(false);
+        }
+        return;
+    }
+    // The list in use stays until the new one has come, so that the steps meanwhile report
+    // the feed they show.
+    m_listComing = true;
+    m_parts.service->FetchPresetList();
+}
+
+void CItemBrowser::OnPresetList(const std::string& body)
+{
+    if (!m_listComing)
+        return; // the user's own feeds were chosen since
+    m_listComing = false;
+    m_feedUrls.RemoveAll();
+    ReadPresetSection(body.data(), body.size(), m_parts.settings->m_preferredChannel, m_feedUrls);
+    if (m_refreshWhenListed) {
+        m_refreshWhenListed = false;
+        RefreshFeed(false);
+    }
+}
+
+void CItemBrowser::RefreshFeed(bool reportView)
+{
+    if (!HasCurrentFeed())
+        m_currentFeed = 0; // how Feed returns from the last feed to the first
+    m_reportWhenLoaded = m_reportWhenLoaded || reportView;
+    ArmRefreshTimer(); // the next refresh counts from the last one asked for, of any origin
+    if (m_listComing) {
+        m_refreshWhenListed = true;
+        return;
+    }
+    if (m_loads.Ask())
+        StartLoad();
+}
+
+void CItemBrowser::StartLoad()
+{
+    if (!HasCurrentFeed())
+        m_currentFeed = 0;
+    if (!HasCurrentFeed()) {
+        // No feed to load: the list is empty.
+        ApplyLoad(nullptr);
+        return;
+    }
+    // The channel fields of the feed loaded before stay where the new document supplies none.
+    auto feed = std::make_shared<CFeed>();
+    feed->m_source.CopyFieldsFrom(m_feed->m_source);
+    const CString url = m_feedUrls[m_currentFeed];
+    m_loadingUrl = url;
+    m_loads.Started();
+    const unsigned ticket = m_load.Start(*m_parts.popup, WM_FEED_ANSWER, [feed, url](FeedAnswer& answer) {
+        LoadFeed(*feed, url);
+        answer.feed = feed;
+    });
+    if (!ticket) {
+        m_loads.Ended();
+        feed->m_strError = "Failed to download";
+        ApplyLoad(feed);
+        return;
+    }
+    ::SetTimer(*m_parts.popup, kLoadingTimer, kLoadingNoticeMs, nullptr);
+}
+
+void CItemBrowser::OnFeedAnswer(WPARAM ticket)
+{
+    const std::shared_ptr<FeedAnswer> answer = m_load.Take(ticket);
+    if (!answer)
+        return;
+    const CCallBook::Outcome outcome = m_loads.Ended();
+    if (outcome.startNext) {
+        StartLoad(); // what was asked since is loaded now; this older result is dropped
+        return;
+    }
+    ::KillTimer(*m_parts.popup, kLoadingTimer);
+    // A feed list rebuilt meanwhile may no longer hold the feed that was loaded.
+    if (outcome.apply && HasCurrentFeed() && m_feedUrls[m_currentFeed] == m_loadingUrl) {
+        ApplyLoad(answer->feed);
+    } else {
+        m_reportWhenLoaded = false;
+        ShowChannelTitle();
+    }
+}
+
+// The end of every refresh: the status line shows the channel's title, and the newest item is
+// put on display when it is new. A load that failed has no items: the no-feeds page.
+void CItemBrowser::ApplyLoad(const std::shared_ptr<CFeed>& loaded)
+{
+    if (loaded)
+        m_feed = loaded;
+    else
+        m_feed->m_items.RemoveAll();
+    ShowChannelTitle();
+
+    const int count = m_feed->m_items.GetSize();
+    if (count == 0) {
+        m_parts.itemView->SetWindowText(NoFeedsRtf(m_parts.service->Domain()));
+        m_parts.itemView->m_link = m_parts.service->BaseAddress();
+    } else {
+        const CFeedItem newest = m_feed->m_items[count - 1];
+        if (newest.m_strTitle != m_newestTitle || newest.m_strPubDate != m_newestPubDate) {
+            ShowItem(newest);
+            if (!m_parts.placement->IsVisible() && m_parts.settings->m_notify)
+                m_parts.tray->DisplayBalloon(BalloonTextOf(newest.m_strDescription), newest.m_strTitle, 0,
+                                             kBalloonSeconds);
+            m_newestTitle = newest.m_strTitle;
+            m_newestPubDate = newest.m_strPubDate;
+        }
+    }
+    ArmRefreshTimer();
+    if (m_reportWhenLoaded) {
+        m_reportWhenLoaded = false;
+        ReportView();
+    }
+}
+
+void CItemBrowser::ShowChannelTitle()
+{
+    m_parts.statusLine->SetWindowText(m_feed->m_source.m_strTitle);
+}
+
+void CItemBrowser::ArmRefreshTimer()
+{
+    ::SetTimer(*m_parts.popup, kRefreshTimer, RefreshPeriodMs(m_parts.settings->m_interval), nullptr);
+}
+
+void CItemBrowser::ShowItem(const CFeedItem& item)
+{
+    // The rich text is made of UTF-8, whatever code page this Windows gives the program.
+    m_parts.itemView->SetWindowText(ItemRtf(AnsiToUtf8(item.m_strTitle), AnsiToUtf8(item.m_strDescription)));
+    m_parts.itemView->m_link = item.m_strLink;
+    // After the settings changed the feed list, the current feed may be gone.
+    m_parts.itemView->m_feedUrl = HasCurrentFeed() ? m_feedUrls[m_currentFeed] : CString();
+    m_shownTitle = item.m_strTitle;
+    m_shownPubDate = item.m_strPubDate;
+}
+
+// The index of the shown item in the loaded feed (the first of equal keys), or -1.
+int CItemBrowser::FindShownItem() const
+{
+    for (int i = 0; i < m_feed->m_items.GetSize(); ++i) {
+        const CFeedItem& item = m_feed->m_items[i];
+        if (item.m_strTitle == m_shownTitle && item.m_strPubDate == m_shownPubDate)
+            return i;
+    }
+    return -1;
+}
+
+void CItemBrowser::ShowNextItem()
+{
+    const int target = OlderItemIndex(FindShownItem(), m_feed->m_items.GetSize());
+    if (target < 0) {
+        ::MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    ShowItem(m_feed->m_items[target]);
+    ReportView();
+}
+
+void CItemBrowser::ShowPreviousItem()
+{
+    const int target = NewerItemIndex(FindShownItem(), m_feed->m_items.GetSize());
+    if (target < 0) {
+        ::MessageBeep(0xFFFFFFFF);
+        return;
+    }
+    ShowItem(m_feed->m_items[target]);
+    ReportView();
+}
+
+void CItemBrowser::ShowNextFeed()
+{
+    ++m_currentFeed;
+    RefreshFeed(true);
+}
+
+void CItemBrowser::SwitchChannel()
+{
+    m_currentFeed = 0;
+    LoadFeedList();
+    RefreshFeed(true);
+}
+
+void CItemBrowser::ReportView()
+{
+    if (HasCurrentFeed())
+        m_parts.service->ReportView(m_feedUrls[m_currentFeed]);
+}
+
+bool CItemBrowser::OnMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_FEED_ANSWER:
+        OnFeedAnswer(wParam);
+        return true;
+    case WM_TIMER:
+        if (wParam == kRefreshTimer) {
+            RefreshFeed(false);
+        } else if (wParam == kLoadingTimer) {
+            ::KillTimer(*m_parts.popup, kLoadingTimer);
+            if (m_loads.Running())
+                m_parts.statusLine->SetWindowText(kLoadingText);
+        } else {
+            return false;
+        }
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,99 @@
+// The news in the popup: the feed list of the chosen channel, the loaded feed, and the user's
+// way through it. A refresh loads the current feed on a worker thread and puts its newest item
+// on display when it is new (announcing it in a balloon while the popup is hidden); Previous and
+// Next step through the loaded items; Feed goes on to the next feed of the list. The feed list
+// of a channel comes from the service's preset list, asked for in the background: a refresh
+// asked for meanwhile waits for it.
+//
+// A refresh asked for while another loads waits for that load to end and then loads what is
+// current, and the earlier load's result is dropped. Every path of a refresh ends with the
+// display brought up to date and the refresh timer re-armed: a failed or abandoned download
+// gives the no-feeds page.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/CSettings.h"
+#include "feeds/CFeed.h"
+#include "fw/CAsyncCall.h"
+#include "fw/CCallBook.h"
+#include "fw/CStatic.h"
+#include "fw/CString.h"
+#include "fw/CStringArray.h"
+
+class CPopupPlacement;
+class CRSSEditCtrl;
+class CServiceClient;
+class CSystemTray;
+
+class CItemBrowser {
+public:
+    // The popup's parts the news is shown in and told through; all outlive this object's use.
+    struct Parts {
+        CWnd* popup;
+        CRSSEditCtrl* itemView;
+        CStatic* statusLine;
+        CSystemTray* tray;
+        CServiceClient* service;
+        const CSettings* settings;
+        const CPopupPlacement* placement;
+    };
+
+    CItemBrowser();
+    ~CItemBrowser(); // never waits for a load
+
+    // Once the popup's window exists; the first refresh comes 10 s later.
+    void Attach(const Parts& parts);
+    // The popup's window goes: loads still running are not applied.
+    void Stop();
+
+    // Rebuilds the feed list for the chosen channel: the user's own feeds at once, or the
+    // channel's section of the preset list once it has come. Does not refresh.
+    void LoadFeedList();
+    // The preset list came (or failed: then only the lines read before the failure count).
+    void OnPresetList(const std::string& body);
+
+    // Reloads the current feed. With reportView, the view of the current feed is reported once
+    // the refresh has ended.
+    void RefreshFeed(bool reportView);
+    // The words of the link bar.
+    void ShowPreviousItem();
+    void ShowNextItem();
+    void ShowNextFeed();
+    // A channel was chosen: its list from the first feed, refreshed and reported.
+    void SwitchChannel();
+
+    // The feed answers and the refresh timers; false for any other message.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    struct FeedAnswer {
+        std::shared_ptr<CFeed> feed;
+    };
+
+    void StartLoad();
+    void OnFeedAnswer(WPARAM ticket);
+    void ApplyLoad(const std::shared_ptr<CFeed>& loaded);
+    void ShowChannelTitle();
+    void ArmRefreshTimer();
+    void ShowItem(const CFeedItem& item);
+    int FindShownItem() const;
+    void ReportView();
+    bool HasCurrentFeed() const { return m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize(); }
+
+    Parts m_parts = {};
+    std::shared_ptr<CFeed> m_feed;
+    CStringArray m_feedUrls;
+    int m_currentFeed = 0;
+    CString m_newestTitle, m_newestPubDate;
+    CString m_shownTitle, m_shownPubDate;
+
+    CAsyncRequest<FeedAnswer> m_load;
+    CCallBook m_loads;
+    CString m_loadingUrl;            // the feed the running load reads
+    bool m_listComing = false;       // the preset list was asked for and has not come
+    bool m_refreshWhenListed = false; // a refresh waits for it
+    bool m_reportWhenLoaded = false;  // the refresh under way ends with a view report
+};

@@ -1,0 +1,188 @@
+#include "popup/CPopupPlacement.h"
+
+#include "app/WatchMessages.h"
+#include "popup/LongOperationTitle.h"
+#include "popup/PopupTimers.h"
+
+namespace {
+
+const UINT kSettleMs = 250;
+const UINT kTitleTickMs = 200;
+
+int Width(const RECT& rect) { return rect.right - rect.left; }
+int Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+} // namespace
+
+void CPopupPlacement::Attach(CWnd& popup, IEvents& events)
+{
+    m_popup = &popup;
+    m_events = &events;
+}
+
+void CPopupPlacement::MoveOutOfSight()
+{
+    const RECT centred = m_popup->GetWindowRect();
+    m_popup->SetWindowPos(nullptr, -1000, -1000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_popup->ShowWindow(SW_HIDE);
+    m_savedRect = centred;
+    m_visible = FALSE;
+}
+
+bool CPopupPlacement::OnMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_WATCH_CREATED:
+        OnWatchCreated(reinterpret_cast<HWND>(wParam));
+        return true;
+    case WM_WATCH_PLACE:
+        OnWatchPlace(reinterpret_cast<HWND>(wParam));
+        return true;
+    case WM_WATCH_DESTROYED:
+        OnWatchDestroyed(reinterpret_cast<HWND>(wParam));
+        return true;
+    case WM_TIMER:
+        if (wParam == kSettleTimer)
+            OnSettleTimer();
+        else if (wParam == kTitleTimer)
+            OnTitleTimer();
+        else
+            return false;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CPopupPlacement::ShowAtRememberedPlace()
+{
+    m_popup->SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    m_popup->SetWindowPos(nullptr, m_savedRect.left, m_savedRect.top, Width(m_savedRect), Height(m_savedRect),
+                          SWP_NOZORDER);
+    m_popup->ShowWindow(SW_SHOW);
+    m_visible = TRUE;
+}
+
+void CPopupPlacement::HideAndRemember()
+{
+    m_savedRect = m_popup->GetWindowRect();
+    m_popup->ShowWindow(SW_HIDE);
+    m_visible = FALSE;
+}
+
+void CPopupPlacement::Remember()
+{
+    m_savedRect = m_popup->GetWindowRect();
+}
+
+void CPopupPlacement::Stop()
+{
+    ::KillTimer(*m_popup, kSettleTimer);
+    ::KillTimer(*m_popup, kTitleTimer);
+}
+
+void CPopupPlacement::OnWatchCreated(HWND window)
+{
+    // The hook library reports a window a second time at its first activation (its title may
+    // not have been set when the creation was reported). A window the popup already accompanies
+    // is nothing new: if the user hid the popup meanwhile, it stays hidden.
+    if (!window || (window == m_watchedWnd && m_watchedAlive))
+        return;
+    if (!HasLongOperationTitle(window)) {
+        WatchTitle(window);
+        return;
+    }
+    Accompany(window);
+}
+
+bool CPopupPlacement::HasLongOperationTitle(HWND window) const
+{
+    wchar_t title[1024] = L"";
+    ::GetWindowTextW(window, title, 1024);
+    return IsLongOperationTitle(title);
+}
+
+// The popup docks below the window, topmost.
+void CPopupPlacement::Accompany(HWND window)
+{
+    m_titleWatch.Remove(reinterpret_cast<CTitleWatchList::Window>(window));
+    m_watchedWnd = window;
+    m_watchedAlive = true;
+    OnWatchPlace(window);
+    m_popup->ShowWindow(SW_SHOW);
+    m_popup->SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    m_visible = TRUE;
+}
+
+// The popup's top edge lies on the watched window's bottom edge, flush left, exactly as
+// wide, keeping its own height. It shows at once, with the picture it has.
+void CPopupPlacement::OnWatchPlace(HWND window)
+{
+    if (!window || window != m_watchedWnd || !m_watchedAlive || !::IsWindow(window))
+        return;
+    m_events->OnDocking();
+    RECT watched = {};
+    ::GetWindowRect(window, &watched);
+    m_placedBeside = watched;
+    m_popup->SetWindowPos(HWND_TOPMOST, watched.left, watched.bottom, Width(watched), Height(m_savedRect),
+                          SWP_NOACTIVATE);
+    m_popup->ShowWindow(SW_SHOW);
+    m_visible = TRUE;
+    m_savedRect = m_popup->GetWindowRect();
+    ::SetTimer(*m_popup, kSettleTimer, kSettleMs, nullptr);
+}
+
+// Places the popup again if the watched window ended up elsewhere than where it was when the
+// last placement read it. What the popup itself achieved is not compared: below a window
+// narrower than the popup can be, its width never matches, and it must not be placed again
+// and again.
+void CPopupPlacement::OnSettleTimer()
+{
+    ::KillTimer(*m_popup, kSettleTimer);
+    if (!m_visible || !m_watchedAlive || !::IsWindow(m_watchedWnd))
+        return;
+    RECT watched = {};
+    ::GetWindowRect(m_watchedWnd, &watched);
+    if (!::EqualRect(&watched, &m_placedBeside))
+        OnWatchPlace(m_watchedWnd);
+}
+
+// Only the watched window's end hides the popup: any process can post this message, and a
+// report of no window, or of a window that is gone already, must not move the popup's place.
+void CPopupPlacement::OnWatchDestroyed(HWND window)
+{
+    m_titleWatch.Remove(reinterpret_cast<CTitleWatchList::Window>(window));
+    if (!window || window != m_watchedWnd || !m_watchedAlive)
+        return;
+    m_watchedAlive = false; // the handle stays, but may come again for a new window
+    HideAndRemember();
+}
+
+// A reported window whose title does not announce a long operation may still come to: its title
+// is read again while it lives.
+void CPopupPlacement::WatchTitle(HWND window)
+{
+    // Setting the timer again would put its next tick off: with windows coming faster than the
+    // ticks, none would ever come. It is set when the list was empty (and the timer ends with it).
+    const bool timerIdle = m_titleWatch.IsEmpty();
+    m_titleWatch.Add(reinterpret_cast<CTitleWatchList::Window>(window));
+    if (timerIdle)
+        ::SetTimer(*m_popup, kTitleTimer, kTitleTickMs, nullptr);
+}
+
+void CPopupPlacement::OnTitleTimer()
+{
+    CTitleWatchList::Window batch[CTitleWatchList::kReadsPerTick];
+    const size_t count = m_titleWatch.NextBatch(batch);
+    for (size_t i = 0; i < count; ++i) {
+        HWND window = reinterpret_cast<HWND>(batch[i]);
+        if (!::IsWindow(window)) {
+            m_titleWatch.Remove(batch[i]);
+        } else if (::IsWindowVisible(window) && window != m_popup->m_hWnd && HasLongOperationTitle(window)) {
+            Accompany(window);
+            break;
+        }
+    }
+    if (m_titleWatch.IsEmpty())
+        ::KillTimer(*m_popup, kTitleTimer);
+}

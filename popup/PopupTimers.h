@@ -1,0 +1,15 @@
+// The popup window's timers, one table for all its collaborators; each handles only its own ids.
+#pragma once
+#include <windows.h>
+
+enum : UINT_PTR {
+    // The feed is refreshed 10 s after start, then every refresh interval.
+    kRefreshTimer = 1,
+    // A minimise or restore is reported before it happens; the placement is checked again once
+    // the watched window has settled.
+    kSettleTimer = 2,
+    // Windows whose title may still come to announce a long operation are read again.
+    kTitleTimer = 3,
+    // A refresh that takes a while says so in the status line.
+    kLoadingTimer = 4,
+};
