@@ -45,22 +45,17 @@ VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 !insertmacro MUI_LANGUAGE "English"
 
 ; Ends the running copy, if any, the way the program offers: its "/Uninstall" switch, given to
-; the program at $0. Then waits until the copy's window is gone and the files in $INSTDIR can be
-; replaced, for at most 30 seconds.
+; the program at $0. That start finds a copy also while it is still starting (before its window
+; has its caption), hands it Exit and waits for its process to end. Then this waits until the
+; program files in $INSTDIR are free to be replaced, for at most 30 seconds.
 !macro END_RUNNING_COPY UN
 Function ${UN}EndRunningCopy
-    FindWindow $1 "" "${CAPTION}"
-    ${If} $1 <> 0
-        ExecWait '"$0" /Uninstall'
-    ${EndIf}
+    ExecWait '"$0" /Uninstall'
     StrCpy $2 0
     ${Do}
-        FindWindow $1 "" "${CAPTION}"
-        ${If} $1 = 0
-            Call ${UN}ProgramFilesFree
-            ${IfNot} ${Errors}
-                ${Break}
-            ${EndIf}
+        Call ${UN}ProgramFilesFree
+        ${IfNot} ${Errors}
+            ${Break}
         ${EndIf}
         Sleep 100
         IntOp $2 $2 + 1

@@ -343,6 +343,7 @@ class LullcastDesktop:
             for key, name, kind, value in registry:
                 self.wine.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(value), "/f")
             files = [build_file(PROGRAM)]
+            self.with_hook_library = with_hook_library
             if with_hook_library:
                 files.append(build_file(HOOK_LIBRARY))
             if companion:
@@ -387,11 +388,21 @@ class LullcastDesktop:
         return popup
 
     def wait_for_popup(self, timeout=60):
+        """The popup's state once it is found by its caption and, with the hook library, once its
+        watch hook is installed too (which comes right after the caption)."""
         popup = winetest.wait_for(self.driver.popup, timeout=timeout)
         if popup is None:
             raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)"
                                  % (POPUP_CAPTION, timeout, self.running.poll() if self.running else None))
+        if self.with_hook_library and not winetest.wait_for(lambda: self.hook_installed(popup.process),
+                                                            timeout=timeout):
+            raise AssertionError("Lullcast installed no watch hook within %d s of its popup" % timeout)
         return popup
+
+    def hook_installed(self, process):
+        """Whether the watch hook of that process is installed."""
+        return any(self.driver.send(hook.handle, WM_HOOK_INSTALLED) == 1
+                   for hook in self.driver.hook_windows() if hook.process == process)
 
     def settings(self):
         """The values stored under the program's settings key: {name: (type, data)}."""

@@ -11,8 +11,8 @@ import lullcast_e2e as e2e
 import winetest
 
 SPONSOR = "/60x39.jpg"
-# The sponsor picture stands between a watch event and the popup's appearance: it is given up
-# after 3 s. The test allows for the polling and a loaded machine.
+# The sponsor picture is asked for at every docking and given up after 3 s; the popup does not
+# wait for it. The test allows for the polling and a loaded machine.
 SPONSOR_DEADLINE_S = 3.0
 SLACK_S = 1.5
 
@@ -38,7 +38,7 @@ class ServiceFaultTest(unittest.TestCase):
         started = time.monotonic()
         window = self.driver.create(title, (100 + 23 * self.place, 80 + 17 * self.place, width, 180))
         ServiceFaultTest.last_window = window
-        ok, seen = self.news.desktop.wait_docked(window, timeout=SPONSOR_DEADLINE_S + 10)
+        ok, seen = self.news.desktop.wait_docked(window, timeout=e2e.WAIT)
         self.assertTrue(ok, "the popup did not come below the window: " + seen)
         return time.monotonic() - started
 
@@ -48,10 +48,17 @@ class ServiceFaultTest(unittest.TestCase):
         self.driver.destroy_all()
         self.dock("Printing")
 
-    def sponsor_shown(self):
-        """The number of colours in the sponsor area, once it has been drawn."""
+    def sponsor_shown(self, check=lambda colours: True):
+        """The number of colours in the sponsor area once check(colours) holds, or as it is after a
+        while: the picture comes a moment after the popup has docked."""
         self.news.idle()
-        return self.news.sponsor_colours()
+        colours = [self.news.sponsor_colours()]
+
+        def holds():
+            colours[0] = self.news.sponsor_colours()
+            return check(colours[0])
+        winetest.wait_for(holds, timeout=e2e.WAIT)
+        return colours[0]
 
     def test_1_preset_lines_keep_their_carriage_return(self):
         news = self.news
@@ -68,16 +75,19 @@ class ServiceFaultTest(unittest.TestCase):
         # The system's HTTP client drops the carriage return from the end of the reports' address.
         self.assertEqual(news.views(), [news.feed_url("news-2.xml"), "", news.feed_url("news-1.xml")])
 
-    def test_2_a_stalled_picture_delays_the_popup_by_3_s_once(self):
+    def test_2_a_stalled_picture_does_not_hold_the_popup(self):
+        colours = self.sponsor_shown(lambda colours: colours > 20)
         self.service.fault(SPONSOR, "stall")
         requests = self.service.count(SPONSOR)
         took = self.dock()
-        self.assertLess(took, SPONSOR_DEADLINE_S + SLACK_S, "the popup waited %.1f s for the picture" % took)
-        self.assertGreaterEqual(took, SPONSOR_DEADLINE_S - 0.5)
+        self.assertLess(took, SLACK_S, "the popup waited %.1f s for the picture" % took)
         # While the given-up request still runs, the next one fails at once without a request.
+        time.sleep(SPONSOR_DEADLINE_S + 0.5)
         took = self.dock("Printing")
         self.assertLess(took, SLACK_S, "the second popup waited %.1f s" % took)
+        time.sleep(1)
         self.assertEqual(self.service.count(SPONSOR), requests + 1)
+        self.assertEqual(self.news.sponsor_colours(), colours, "a failed request keeps the picture")
         self.assertResponds()
         self.service.release_stalls()
         self.service.fault(SPONSOR, None)
@@ -85,17 +95,17 @@ class ServiceFaultTest(unittest.TestCase):
 
     def test_3_pictures_that_do_not_decode_leave_the_area_empty(self):
         self.dock()
-        self.assertGreater(self.sponsor_shown(), 20, "the real picture shows")
+        self.assertGreater(self.sponsor_shown(lambda colours: colours > 20), 20, "the real picture shows")
         # Garbage, an error page, and a picture too wide to be decoded at all.
         for fault in ("garbage", "404", "wide-picture"):
             with self.subTest(fault=fault):
                 self.service.fault(SPONSOR, fault)
                 self.dock()
-                self.assertEqual(self.sponsor_shown(), 1, "the sponsor area is not empty")
+                self.assertEqual(self.sponsor_shown(lambda colours: colours == 1), 1, "the sponsor area is not empty")
         # A picture of more than 64 KB is decoded from its first 65,535 bytes.
         self.service.fault(SPONSOR, "big-picture")
         self.dock()
-        self.assertGreater(self.sponsor_shown(), 20, "no picture from the first 64 KB")
+        self.assertGreater(self.sponsor_shown(lambda colours: colours > 20), 20, "no picture from the first 64 KB")
         self.service.fault(SPONSOR, None)
 
     def test_4_a_refusing_service(self):
@@ -156,14 +166,14 @@ class ServiceFaultTest(unittest.TestCase):
 
 
 class StalledPresetListTest(unittest.TestCase):
-    """A preset list that never comes holds the start only for a while."""
+    """A preset list that never comes does not hold the start."""
 
     def test_start_goes_on_without_the_preset_list(self):
         news = e2e.NewsSession(faults=[("/preset_feeds.xml", "stall")], stall_seconds=60)
         self.addCleanup(news.close)
         took = time.monotonic() - news.started
-        self.assertLess(took, 15 + 10, "the popup appeared %.0f s after start" % took)
-        self.assertEqual(news.service.count("/preset_feeds.xml"), 1)
+        self.assertLess(took, 8, "the popup appeared %.0f s after start" % took)
+        self.assertTrue(winetest.wait_for(lambda: news.service.count("/preset_feeds.xml") == 1, timeout=e2e.WAIT))
         # Without the preset list the channel has no feeds: the first refresh shows the no-feeds page.
         self.assertTrue(winetest.wait_for(lambda: news.shown_title().startswith("No feeds"), timeout=40))
         window = news.driver.create("Copying...", (150, 120, 500, 160))
