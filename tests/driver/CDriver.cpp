@@ -40,7 +40,9 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"wtext", &CDriver::wideText},
     {"colours", &CDriver::colours},
     {"tooltips", &CDriver::tooltips},
+    {"mutex", &CDriver::mutex},
     {"dock", &CDriver::dock},
+    {"follow", &CDriver::follow},
     {"get", &CDriver::get},
     {"resources", &CDriver::resources},
     {"workarea", &CDriver::workArea},
@@ -411,6 +413,37 @@ std::string CDriver::dock(Args& args)
     return "ok " + number(window) + " " + std::to_string(elapsed);
 }
 
+// follow TIMEOUT-MS HWND X Y -> MS: moves the watched window (without the events a user's move
+// raises), posts WM_WATCH_PLACE for it to the popup and measures how long the popup takes to stand
+// below it again: the time a message posted to the popup waits until it is handled, and its
+// handling; MS is -1 after the timeout
+std::string CDriver::follow(Args& args)
+{
+    int timeout = 0, x = 0, y = 0;
+    HWND window = nullptr;
+    if (!(args >> timeout) || !(window = readWindow(args)) || !(args >> x >> y))
+        return "error usage: follow TIMEOUT-MS HWND X Y";
+    HWND popup = CWindowProbe::findTopLevel(kPopupCaption);
+    if (!popup)
+        return "error no popup";
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LARGE_INTEGER start;
+    QueryPerformanceCounter(&start);
+    PostMessageA(popup, 0x0402, reinterpret_cast<WPARAM>(window), 0); // WM_WATCH_PLACE
+    double elapsed = -1;
+    while (millisecondsSince(start) < timeout) {
+        pumpMessages();
+        RECT watched, placed;
+        if (GetWindowRect(window, &watched) && GetWindowRect(popup, &placed) && placed.left == watched.left
+            && placed.top == watched.bottom) {
+            elapsed = millisecondsSince(start);
+            break;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+    }
+    return "ok " + std::to_string(elapsed);
+}
+
 // get URL -> BYTES MS: a plain WinINet GET of the URL and its whole body
 std::string CDriver::get(Args& args)
 {
@@ -460,6 +493,17 @@ std::string CDriver::workArea(Args&)
     RECT area;
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     return "ok " + rectText(area);
+}
+
+// mutex NAME -> 1 or 0: whether a mutex of that name exists in the session
+std::string CDriver::mutex(Args& args)
+{
+    const std::string name = restOfLine(args);
+    std::wstring wide(name.begin(), name.end());
+    HANDLE found = OpenMutexW(SYNCHRONIZE, FALSE, wide.c_str());
+    if (found)
+        CloseHandle(found);
+    return found ? "ok 1" : "ok 0";
 }
 
 // quit: destroys the driver's windows and ends

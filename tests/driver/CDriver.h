@@ -55,8 +55,10 @@ private:
     // The desktop
     std::string workArea(Args& args);
     std::string tooltips(Args& args);
+    std::string mutex(Args& args);
     // Measurements for the benchmarks
     std::string dock(Args& args);
+    std::string follow(Args& args);
     std::string get(Args& args);
     std::string resources(Args& args);
     std::string quit(Args& args);

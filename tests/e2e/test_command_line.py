@@ -66,6 +66,18 @@ class CommandLineTest(unittest.TestCase):
         self.assertNoPopupComes()
         self.assertEqual(self.driver.count(e2e.POPUP_CAPTION), (0, 0))
 
+    def test_uninstall_ends_a_copy_that_is_still_starting(self):
+        # What an installer does right after logon, say: the copy has taken its place (the mutex)
+        # but may not have its popup yet. The /Uninstall start waits for it, ends it, and returns
+        # only once its process has gone.
+        starting = self.desktop.start()
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.driver.mutex_exists(e2e.RUNNING_COPY_MUTEX), timeout=e2e.WAIT,
+                                              interval=0.005), "the copy did not take its place")
+        self.assertEqual(self.desktop.run("/Uninstall"), 0)
+        self.assertEqual(e2e.winetest.wait_for(lambda: starting.poll() is not None, timeout=1) and starting.returncode,
+                         0, "the starting copy still runs once /Uninstall has returned")
+        self.assertNoPopupComes()
+
     def test_uninstall_without_a_running_copy_does_nothing(self):
         self.assertEqual(self.desktop.run("/Uninstall"), 0)
         self.assertNoPopupComes()
@@ -93,9 +105,9 @@ class CommandLineTest(unittest.TestCase):
         self.assertTrue(ok, "another copy started: (windows, processes) = " + seen)
 
     def test_starts_at_the_same_moment_make_one_running_copy(self):
-        # A copy is found by its popup's caption, which comes only after its constructor has asked
-        # the service for the preset list; a service that never answers makes that the list's
-        # whole deadline. Starts in between wait for the caption and hand it their command.
+        # A copy is found by its popup's caption, which comes a moment after the process started
+        # (and never waits for the service, which here never answers). Starts in between wait for
+        # the caption and hand it their command.
         service = e2e.demo_service.DemoService(stall_seconds=60).start()
         self.addCleanup(service.stop)
         service.fault("/preset_feeds.xml", "stall")

@@ -14,8 +14,8 @@ WS_EX_STATICEDGE = 0x00020000
 WS_CAPTION = 0x00C00000
 WS_SYSMENU = 0x00080000
 WS_THICKFRAME = 0x00040000
-WM_KEYDOWN = 0x0100
-VK_ESCAPE = 0x1B
+WM_WATCH_DESTROYED = 0x0403
+IDOK, IDCANCEL = 1, 2
 
 
 class PopupWindowTest(unittest.TestCase):
@@ -53,25 +53,7 @@ class PopupWindowTest(unittest.TestCase):
         self.assertTrue(ok, "the popup no longer comes to a print window: " + seen)
 
     def press_escape(self):
-        """Clicks into the popup's item view, as a user does before typing into the popup, then
-        presses Esc. (A click on free client space would start a window drag, which Esc cancels.)
-
-        Under load, Wine's virtual desktop now and then loses a key from xdotool: traced, no
-        keyboard message reaches the popup's thread although the popup is in front. After two
-        such real presses the test posts the key to the popup instead, which still goes through
-        the popup's own message loop and dialog manager; a popup that Esc does not hide fails."""
-        for attempt in range(3):
-            popup = self.driver.popup()
-            if attempt == 2:
-                self.driver.post(popup.handle, WM_KEYDOWN, VK_ESCAPE, 0x00010001)
-                return
-            self.driver.foreground(popup.handle)
-            view = next(c for c in self.driver.children(popup.handle) if c.id == 1000)
-            spot = self.driver.info(view.handle).rect.centre()
-            self.desktop.click(*spot)
-            self.desktop.key("Escape", over=spot)
-            if self.desktop.wait_popup_hidden(timeout=3)[0]:
-                return
+        self.desktop.press_escape()
 
     def test_popup_is_a_small_tool_window_with_its_controls(self):
         style, ex_style = self.driver.style(self.popup)
@@ -132,6 +114,31 @@ class PopupWindowTest(unittest.TestCase):
         self.desktop.click(*self.driver.hit_point(self.popup, e2e.HTCLOSE))
         self.assertHidden("the close box")
         self.assertRunsOn()
+
+    def test_commands_any_program_can_post_only_hide_or_do_nothing(self):
+        # IDOK (what Enter sends a dialog) must not end the program: only Exit does. IDCANCEL hides
+        # the popup as Esc does.
+        self.view()
+        self.driver.post(self.popup, e2e.WM_COMMAND, IDOK)
+        ok, seen = e2e.holds(self.desktop.popup_on_screen, e2e.GRACE)
+        self.assertTrue(ok, "IDOK changed the popup: " + seen)
+        self.assertIsNone(self.desktop.running.poll(), "IDOK ended the program")
+        self.driver.post(self.popup, e2e.WM_COMMAND, IDCANCEL)
+        self.assertHidden("IDCANCEL")
+        self.assertRunsOn()
+
+    def test_a_destruction_report_of_no_window_leaves_the_remembered_place(self):
+        # Before any window was watched (the popup waits out of sight), a report that "no window"
+        # went away must not count as the watched window's end, which would remember the place out
+        # of sight: View still shows the popup where the template centres it.
+        self.driver.post(self.popup, WM_WATCH_DESTROYED, 0, 0)
+        self.desktop.reset()
+        popup = self.view()
+        area = self.driver.work_area()
+        centred = (area.left + (area.width - popup.rect.width) // 2, area.top + (area.height - popup.rect.height) // 2)
+        self.assertFalse(popup.out_of_sight(), popup)
+        self.assertLessEqual(abs(popup.rect.left - centred[0]), 1, "%s, centred would be %s" % (popup, centred))
+        self.assertLessEqual(abs(popup.rect.top - centred[1]), 1, "%s, centred would be %s" % (popup, centred))
 
     def test_about_box_opens_from_the_system_menu(self):
         self.view()

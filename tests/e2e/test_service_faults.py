@@ -173,6 +173,7 @@ class StalledPresetListTest(unittest.TestCase):
         self.addCleanup(news.close)
         took = time.monotonic() - news.started
         self.assertLess(took, 8, "the popup appeared %.0f s after start" % took)
+        self.assertTrue(news.desktop.tray_icon_present(news.popup), "no tray icon while the preset list is asked for")
         self.assertTrue(winetest.wait_for(lambda: news.service.count("/preset_feeds.xml") == 1, timeout=e2e.WAIT))
         # Without the preset list the channel has no feeds: the first refresh shows the no-feeds page.
         self.assertTrue(winetest.wait_for(lambda: news.shown_title().startswith("No feeds"), timeout=40))
