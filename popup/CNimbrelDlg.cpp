@@ -197,7 +197,7 @@ void CNimbrelDlg::OnSponsorPicture(CImage& picture)
 }
 
 // A fresh sponsor picture at every docking; the popup shows at once with the one it has.
-void CNimbrelDlg::OnDocking()
+void CNimbrelDlg::OnDocked()
 {
     m_service.FetchSponsorPicture();
 }

@@ -58,7 +58,7 @@ private:
     bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void OnPresetList(bool ok, const std::string& body) override;
     void OnSponsorPicture(CImage& picture) override;
-    void OnDocking() override;
+    void OnDocked() override;
 
     // Set-up
     void AddAboutToSystemMenu();

@@ -115,12 +115,12 @@ void CPopupPlacement::Accompany(HWND window)
 }
 
 // The popup's top edge lies on the watched window's bottom edge, flush left, exactly as
-// wide, keeping its own height. It shows at once, with the picture it has.
+// wide, keeping its own height. It shows at once, with the picture it has; a fresh one is asked
+// for once it stands there.
 void CPopupPlacement::OnWatchPlace(HWND window)
 {
     if (!window || window != m_watchedWnd || !m_watchedAlive || !::IsWindow(window))
         return;
-    m_events->OnDocking();
     RECT watched = {};
     ::GetWindowRect(window, &watched);
     m_placedBeside = watched;
@@ -130,6 +130,7 @@ void CPopupPlacement::OnWatchPlace(HWND window)
     m_visible = TRUE;
     m_savedRect = m_popup->GetWindowRect();
     ::SetTimer(*m_popup, kSettleTimer, kSettleMs, nullptr);
+    m_events->OnDocked();
 }
 
 // Places the popup again if the watched window ended up elsewhere than where it was when the

@@ -13,8 +13,8 @@ public:
     // What the placement tells the popup.
     class IEvents {
     public:
-        // The popup is about to dock below the watched window (a fresh sponsor picture is due).
-        virtual void OnDocking() = 0;
+        // The popup was placed below the watched window (a fresh sponsor picture is due).
+        virtual void OnDocked() = 0;
 
     protected:
         ~IEvents() = default;
