@@ -4,8 +4,18 @@
 
 namespace {
 
-const char kScheme[] = "http://";
-const int kSchemeLength = sizeof kScheme - 1;
+const char* const kSchemes[] = {"http://", "https://"};
+
+// The length of the address's scheme and "//", or 0 when it has neither of the service's.
+size_t SchemeLength(const char* text)
+{
+    for (const char* scheme : kSchemes) {
+        const size_t length = std::strlen(scheme);
+        if (std::strncmp(text, scheme, length) == 0)
+            return length;
+    }
+    return 0;
+}
 
 bool IsHostChar(char c)
 {
@@ -16,9 +26,10 @@ bool IsHostChar(char c)
 
 bool IsServiceAddress(const char* text)
 {
-    if (!text || std::strncmp(text, kScheme, kSchemeLength) != 0)
+    const size_t schemeLength = text ? SchemeLength(text) : 0;
+    if (schemeLength == 0)
         return false;
-    const char* p = text + kSchemeLength;
+    const char* p = text + schemeLength;
     const char* host = p;
     while (IsHostChar(*p))
         ++p;
@@ -47,8 +58,7 @@ CString ChooseServiceAddress(const char* overrideValue, const char* builtIn)
 CString ServiceDomain(const char* address)
 {
     CString domain = address ? address : "";
-    if (std::strncmp(domain, kScheme, kSchemeLength) == 0)
-        domain = domain.Mid(kSchemeLength);
+    domain = domain.Mid(static_cast<int>(SchemeLength(domain)));
     int end = 0;
     while (end < domain.GetLength() && domain.GetAt(end) != ':' && domain.GetAt(end) != '/')
         ++end;

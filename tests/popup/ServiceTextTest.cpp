@@ -67,18 +67,22 @@ TEST(PresetFeedList, AListCutShortKeepsOnlyItsWholeLines)
     EXPECT_EQ(WholeLinesLength("", 0), 0u);
 }
 
-TEST(ServiceAddress, TakesOnlyAPlainHttpAddressFromTheEnvironment)
+TEST(ServiceAddress, TakesOnlyAPlainHttpOrHttpsAddressFromTheEnvironment)
 {
     const char* builtIn = "http://lullcast.example";
     EXPECT_EQ(std::string(ChooseServiceAddress(nullptr, builtIn)), builtIn);
     EXPECT_EQ(std::string(ChooseServiceAddress("http://127.0.0.1:8080", builtIn)), "http://127.0.0.1:8080");
     EXPECT_EQ(std::string(ChooseServiceAddress("http://news.test/", builtIn)), "http://news.test");
-    for (const char* refused : {"", "https://x.test", "ftp://x", "http://", "http://x/path", "http://x:", "http://x:123456",
-                                "http://x y", "HTTP://x", "file:///c:/", "http://x?q", "http://user@x", "http://.x"})
+    EXPECT_EQ(std::string(ChooseServiceAddress("https://news.test/", builtIn)), "https://news.test");
+    EXPECT_EQ(std::string(ChooseServiceAddress("https://localhost:8443", builtIn)), "https://localhost:8443");
+    for (const char* refused : {"", "https://", "https:/x.test", "httpss://x", "ftp://x", "http://", "http://x/path",
+                                "http://x:", "http://x:123456", "http://x y", "HTTP://x", "file:///c:/", "http://x?q",
+                                "http://user@x", "http://.x", "https://x/path"})
         EXPECT_EQ(std::string(ChooseServiceAddress(refused, builtIn)), builtIn) << refused;
 
     EXPECT_EQ(std::string(ServiceDomain("http://www.lullcast.example")), "lullcast.example");
     EXPECT_EQ(std::string(ServiceDomain("http://127.0.0.1:8080")), "127.0.0.1");
+    EXPECT_EQ(std::string(ServiceDomain("https://www.news.test:8443/")), "news.test");
 }
 
 TEST(WebLink, OpensOnlyHttpAndHttps)
