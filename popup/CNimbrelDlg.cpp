@@ -5,38 +5,12 @@
 #include "app/PopupMessages.h"
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
+#include "fw/CDeviceContext.h"
 #include "fw/CWinApp.h"
 #include "fw/Win32Util.h"
 #include "popup/CAboutDlg.h"
 #include "popup/ChannelMenu.h"
 #include "popup/ItemNavigation.h"
-
-namespace {
-
-const COLORREF kItemTextColour = RGB(160, 0, 0);
-const COLORREF kLinkColour = RGB(0, 0, 250);
-
-// Pixel figures of the layout at 96 DPI.
-const int kGripSize = 14;
-const int kRightMargin = 12;
-const int kLeftMargin = 10;
-const int kBottomGap = 1;
-const int kStatusSpacing = 14;
-const int kItemViewBottomGap = 12;
-const int kMenuIconReach = 18;
-
-int Width(const RECT& rect) { return rect.right - rect.left; }
-int Height(const RECT& rect) { return rect.bottom - rect.top; }
-
-RECT ClientRectOf(HWND parent, HWND child)
-{
-    RECT rect = {};
-    ::GetWindowRect(child, &rect);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-} // namespace
 
 CNimbrelDlg::CNimbrelDlg(std::function<void()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
 {
@@ -68,6 +42,7 @@ BOOL CNimbrelDlg::OnInitDialog()
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
     m_itemView.SubclassDlgItem(IDC_ITEM_VIEW, this);
     CreateFonts();
+    m_layout.Attach({this, m_icon, GetDlgItem(IDC_ITEM_VIEW), &m_linkBar, &m_statusLine, &m_menuIcon}, m_dpi);
     m_placement.Attach(*this, *this);
     m_placement.MoveOutOfSight();
     m_tray.Install(AfxGetInstanceHandle(), m_hWnd, WM_TRAY_NOTIFY, LULLCAST_MAIN_CAPTION, m_icon, IDR_TRAY_MENU);
@@ -95,10 +70,7 @@ void CNimbrelDlg::AddAboutToSystemMenu()
 
 void CNimbrelDlg::CreateFonts()
 {
-    HDC dc = ::GetDC(m_hWnd);
-    const int pixelsPerInch = ::GetDeviceCaps(dc, LOGPIXELSY);
-    ::ReleaseDC(m_hWnd, dc);
-
+    const int pixelsPerInch = ::GetDeviceCaps(CClientDC(m_hWnd), LOGPIXELSY);
     LOGFONTA font = {};
     std::strcpy(font.lfFaceName, "Arial");
     font.lfWeight = FW_NORMAL;
@@ -131,6 +103,11 @@ bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         return true;
     if (m_sponsor.OnMessage(message, wParam, lParam, result)) // WM_DRAWITEM of IDC_SPONSOR
         return true;
+    if (m_layout.OnMessage(message, wParam, lParam, result)) { // size, paint, hit test, cursor, colours
+        if (message == WM_SIZE)
+            m_placement.Remember(); // the remembered rectangle follows every size change
+        return true;
+    }
     return OnOwnMessage(message, wParam, lParam, result);
 }
 
@@ -145,9 +122,6 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             about.DoModal();
         }
         return true;
-    case WM_PAINT:
-        OnPaint();
-        return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(m_icon);
         return true;
@@ -159,24 +133,6 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return true;
     case WM_DESTROY:
         OnDestroy();
-        return true;
-    case WM_SIZE:
-        OnSize(LOWORD(lParam), HIWORD(lParam));
-        return true;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORLISTBOX:
-        result = OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        return true;
-    case WM_SETCURSOR:
-        if (!OnSetCursor())
-            return false;
-        result = TRUE;
-        return true;
-    case WM_NCHITTEST:
-        result = OnNcHitTest(lParam);
         return true;
     case WM_TRAY_NOTIFY:
         result = m_tray.HandleIconMessage(wParam, lParam);
@@ -200,105 +156,6 @@ void CNimbrelDlg::OnSponsorPicture(CImage& picture)
 void CNimbrelDlg::OnDocked()
 {
     m_service.FetchSponsorPicture();
-}
-
-int CNimbrelDlg::Px(int pixelsAt96Dpi) const
-{
-    return ScaleForDpi(pixelsAt96Dpi, m_dpi);
-}
-
-void CNimbrelDlg::OnSize(int cx, int cy)
-{
-    if (m_linkBar.m_hWnd) {
-        const RECT icon = m_menuIcon.GetWindowRect();
-        const RECT links = m_linkBar.GetWindowRect();
-        const int wi = Width(icon), hi = Height(icon);
-        const int wn = Width(links), hn = Height(links);
-        const UINT moveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
-
-        m_menuIcon.SetWindowPos(nullptr, cx - wi - Px(kRightMargin), cy - hi, 0, 0, moveOnly);
-        m_linkBar.SetWindowPos(nullptr, cx - wi - wn - Px(kRightMargin), cy - hn - Px(kBottomGap), 0, 0, moveOnly);
-
-        const UINT redrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
-        ::RedrawWindow(m_statusLine, nullptr, nullptr, redrawNow);
-        m_statusLine.SetWindowPos(nullptr, Px(kLeftMargin), cy - hn - Px(kBottomGap),
-                                  cx - wn - wi - Px(kStatusSpacing), hn, SWP_NOZORDER | SWP_NOACTIVATE);
-        ::RedrawWindow(m_statusLine, nullptr, nullptr, redrawNow);
-
-        HWND itemView = GetDlgItem(IDC_ITEM_VIEW);
-        const int left = ClientRectOf(m_hWnd, itemView).left;
-        ::SetWindowPos(itemView, nullptr, 0, 0, cx - left - Px(kLeftMargin), cy - hn - Px(kItemViewBottomGap),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    m_placement.Remember();
-}
-
-void CNimbrelDlg::OnPaint()
-{
-    if (::IsIconic(m_hWnd)) {
-        PAINTSTRUCT paint;
-        HDC dc = ::BeginPaint(m_hWnd, &paint);
-        ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-        const RECT client = GetClientRect();
-        const int x = (Width(client) - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
-        const int y = (Height(client) - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-        ::DrawIcon(dc, x, y, m_icon);
-        ::EndPaint(m_hWnd, &paint);
-        return;
-    }
-    PAINTSTRUCT paint;
-    ::BeginPaint(m_hWnd, &paint);
-    ::EndPaint(m_hWnd, &paint);
-
-    HDC dc = ::GetDC(m_hWnd);
-    const RECT client = GetClientRect();
-    const int grip = Px(kGripSize);
-    RECT strip = {client.right - grip, client.top, client.right, client.bottom};
-    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
-    RECT corner = {client.right - grip, client.bottom - grip, client.right, client.bottom};
-    ::DrawFrameControl(dc, &corner, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
-    ::ReleaseDC(m_hWnd, dc);
-}
-
-// The user drags the popup by any free spot of its client area and sizes it at the grip.
-LRESULT CNimbrelDlg::OnNcHitTest(LPARAM lParam)
-{
-    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-    const RECT window = GetWindowRect();
-    const int grip = Px(kGripSize);
-    if (point.x >= window.right - grip && point.x < window.right && point.y >= window.bottom - grip
-        && point.y < window.bottom)
-        return HTBOTTOMRIGHT;
-    const LRESULT hit = ::DefWindowProcA(m_hWnd, WM_NCHITTEST, 0, lParam);
-    return hit == HTCLIENT ? HTCAPTION : hit;
-}
-
-// The hand cursor shows over the link bar and the menu icon beside it.
-bool CNimbrelDlg::OnSetCursor()
-{
-    POINT cursor;
-    ::GetCursorPos(&cursor);
-    RECT links = m_linkBar.GetWindowRect();
-    links.right += Px(kMenuIconReach);
-    if (!::PtInRect(&links, cursor))
-        return false;
-    ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
-    return true;
-}
-
-LRESULT CNimbrelDlg::OnCtlColor(UINT message, HDC dc, HWND control)
-{
-    const LRESULT defaultBrush = ::DefWindowProcA(m_hWnd, message, reinterpret_cast<WPARAM>(dc),
-                                                  reinterpret_cast<LPARAM>(control));
-    if (control == GetDlgItem(IDC_ITEM_VIEW)) {
-        ::SetTextColor(dc, kItemTextColour);
-        return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
-    }
-    if (control == m_linkBar.m_hWnd) {
-        ::SetTextColor(dc, kLinkColour);
-        ::SetBkMode(dc, TRANSPARENT);
-    }
-    return defaultBrush;
 }
 
 // Answers still on their way find no window: they are not applied, and nothing waits for them.

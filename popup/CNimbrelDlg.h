@@ -14,6 +14,7 @@
 #include "fw/CScopedHandle.h"
 #include "fw/CStatic.h"
 #include "popup/CItemBrowser.h"
+#include "popup/CPopupLayout.h"
 #include "popup/CPopupPlacement.h"
 #include "popup/CRSSEditCtrl.h"
 #include "popup/CServiceClient.h"
@@ -50,6 +51,7 @@ private:
     CPopupPlacement m_placement;
     CItemBrowser m_browser;
     CSponsorPicture m_sponsor;
+    CPopupLayout m_layout;
     std::function<void()> m_onCaptioned;
     // The settings dialog while it is open: a second Settings command brings it to the front.
     CDlgSettings* m_settingsDlg = nullptr;
@@ -65,14 +67,7 @@ private:
     void CreateFonts();
     void FocusSponsorArea();
 
-    // Appearance
-    void OnSize(int cx, int cy);
-    void OnPaint();
-    LRESULT OnNcHitTest(LPARAM lParam);
-    bool OnSetCursor();
-    LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
     void OnDestroy();
-    int Px(int pixelsAt96Dpi) const;
 
     // Commands
     void OnView();

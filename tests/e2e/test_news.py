@@ -61,7 +61,9 @@ class NewsTest(unittest.TestCase):
         news = self.news
         pictures = news.service.count("/60x39.jpg")
         self.dock()
-        self.assertGreater(news.service.count("/60x39.jpg"), pictures)
+        # The picture is asked for once the popup stands below the window.
+        self.assertTrue(winetest.wait_for(lambda: news.service.count("/60x39.jpg") > pictures, timeout=e2e.WAIT),
+                        "no picture was asked for")
         self.assertGreater(winetest.wait_for(lambda: news.sponsor_colours() > 20 and news.sponsor_colours(),
                                              timeout=5) or 0, 20, "no picture in the sponsor area")
         self.assertEqual(news.views(), [], "docking reports no view")

@@ -1,0 +1,159 @@
+#include "popup/CPopupLayout.h"
+
+#include "fw/CDeviceContext.h"
+#include "fw/Win32Util.h"
+
+namespace {
+
+const COLORREF kItemTextColour = RGB(160, 0, 0);
+const COLORREF kLinkColour = RGB(0, 0, 250);
+
+// Pixel figures of the layout at 96 DPI.
+const int kGripSize = 14;
+const int kRightMargin = 12;
+const int kLeftMargin = 10;
+const int kBottomGap = 1;
+const int kStatusSpacing = 14;
+const int kItemViewBottomGap = 12;
+const int kMenuIconReach = 18;
+
+int Width(const RECT& rect) { return rect.right - rect.left; }
+int Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+RECT ClientRectOf(HWND parent, HWND child)
+{
+    RECT rect = {};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+} // namespace
+
+void CPopupLayout::Attach(const Parts& parts, int dpi)
+{
+    m_parts = parts;
+    m_dpi = dpi;
+}
+
+int CPopupLayout::Px(int pixelsAt96Dpi) const
+{
+    return ScaleForDpi(pixelsAt96Dpi, m_dpi);
+}
+
+bool CPopupLayout::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return true;
+    case WM_PAINT:
+        OnPaint();
+        return true;
+    case WM_NCHITTEST:
+        result = OnNcHitTest(lParam);
+        return true;
+    case WM_SETCURSOR:
+        if (!OnSetCursor())
+            return false;
+        result = TRUE;
+        return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+        result = OnCtlColor(message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CPopupLayout::OnSize(int cx, int cy)
+{
+    if (m_parts.linkBar->m_hWnd) {
+        const RECT icon = m_parts.menuIcon->GetWindowRect();
+        const RECT links = m_parts.linkBar->GetWindowRect();
+        const int wi = Width(icon), hi = Height(icon);
+        const int wn = Width(links), hn = Height(links);
+        const UINT moveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+
+        m_parts.menuIcon->SetWindowPos(nullptr, cx - wi - Px(kRightMargin), cy - hi, 0, 0, moveOnly);
+        m_parts.linkBar->SetWindowPos(nullptr, cx - wi - wn - Px(kRightMargin), cy - hn - Px(kBottomGap), 0, 0, moveOnly);
+
+        const UINT redrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
+        ::RedrawWindow(*m_parts.statusLine, nullptr, nullptr, redrawNow);
+        m_parts.statusLine->SetWindowPos(nullptr, Px(kLeftMargin), cy - hn - Px(kBottomGap),
+                                  cx - wn - wi - Px(kStatusSpacing), hn, SWP_NOZORDER | SWP_NOACTIVATE);
+        ::RedrawWindow(*m_parts.statusLine, nullptr, nullptr, redrawNow);
+
+        HWND itemView = m_parts.itemView;
+        const int left = ClientRectOf(*m_parts.popup, itemView).left;
+        ::SetWindowPos(itemView, nullptr, 0, 0, cx - left - Px(kLeftMargin), cy - hn - Px(kItemViewBottomGap),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void CPopupLayout::OnPaint()
+{
+    if (::IsIconic(*m_parts.popup)) {
+        CPaintDC dc(*m_parts.popup);
+        ::SendMessageA(*m_parts.popup, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(dc)), 0);
+        const RECT client = m_parts.popup->GetClientRect();
+        const int x = (Width(client) - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (Height(client) - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
+        ::DrawIcon(dc, x, y, m_parts.icon);
+        return;
+    }
+    { CPaintDC validated(*m_parts.popup); } // the dialog's own painting is done
+
+    CClientDC dc(*m_parts.popup);
+    const RECT client = m_parts.popup->GetClientRect();
+    const int grip = Px(kGripSize);
+    RECT strip = {client.right - grip, client.top, client.right, client.bottom};
+    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
+    RECT corner = {client.right - grip, client.bottom - grip, client.right, client.bottom};
+    ::DrawFrameControl(dc, &corner, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
+}
+
+// The user drags the popup by any free spot of its client area and sizes it at the grip.
+LRESULT CPopupLayout::OnNcHitTest(LPARAM lParam)
+{
+    const POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    const RECT window = m_parts.popup->GetWindowRect();
+    const int grip = Px(kGripSize);
+    if (point.x >= window.right - grip && point.x < window.right && point.y >= window.bottom - grip
+        && point.y < window.bottom)
+        return HTBOTTOMRIGHT;
+    const LRESULT hit = ::DefWindowProcA(*m_parts.popup, WM_NCHITTEST, 0, lParam);
+    return hit == HTCLIENT ? HTCAPTION : hit;
+}
+
+// The hand cursor shows over the link bar and the menu icon beside it.
+bool CPopupLayout::OnSetCursor()
+{
+    POINT cursor;
+    ::GetCursorPos(&cursor);
+    RECT links = m_parts.linkBar->GetWindowRect();
+    links.right += Px(kMenuIconReach);
+    if (!::PtInRect(&links, cursor))
+        return false;
+    ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
+    return true;
+}
+
+LRESULT CPopupLayout::OnCtlColor(UINT message, HDC dc, HWND control)
+{
+    const LRESULT defaultBrush = ::DefWindowProcA(*m_parts.popup, message, reinterpret_cast<WPARAM>(dc),
+                                                  reinterpret_cast<LPARAM>(control));
+    if (control == m_parts.itemView) {
+        ::SetTextColor(dc, kItemTextColour);
+        return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+    }
+    if (control == m_parts.linkBar->m_hWnd) {
+        ::SetTextColor(dc, kLinkColour);
+        ::SetBkMode(dc, TRANSPARENT);
+    }
+    return defaultBrush;
+}

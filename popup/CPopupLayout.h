@@ -1,0 +1,39 @@
+// How the popup looks and where its parts are: the layout of its controls at every size, the
+// size grip it paints in its bottom-right corner, dragging by any free spot of its client area,
+// the hand cursor over the links, and the colours of the item view and the link bar.
+#pragma once
+#include <windows.h>
+
+#include "fw/CStatic.h"
+#include "fw/CWnd.h"
+
+class CPopupLayout {
+public:
+    struct Parts {
+        CWnd* popup;
+        HICON icon; // drawn while the popup is minimised
+        HWND itemView;
+        CStatic* linkBar;
+        CStatic* statusLine;
+        CStatic* menuIcon;
+    };
+
+    void Attach(const Parts& parts, int dpi);
+
+    // WM_SIZE, WM_PAINT, WM_NCHITTEST, WM_SETCURSOR and the control colour messages; false for
+    // any other message, and for WM_SETCURSOR where the default cursor stands.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    // A length in pixels at 96 DPI, at the popup's DPI.
+    int Px(int pixelsAt96Dpi) const;
+
+private:
+    void OnSize(int cx, int cy);
+    void OnPaint();
+    LRESULT OnNcHitTest(LPARAM lParam);
+    bool OnSetCursor();
+    LRESULT OnCtlColor(UINT message, HDC dc, HWND control);
+
+    Parts m_parts = {};
+    int m_dpi = 96;
+};
