@@ -25,6 +25,12 @@ struct ScreenRect {
     bool operator!=(const ScreenRect& other) const { return !(*this == other); }
 };
 
+// One monitor: its whole rectangle and its work area (without the taskbar and docked bars).
+struct MonitorAreas {
+    ScreenRect monitor;
+    ScreenRect work;
+};
+
 // The pixels two rectangles share; 0 when they do not meet. 64 bits: a virtual screen of
 // several large monitors has more pixels than an int holds.
 inline long long OverlapArea(const ScreenRect& a, const ScreenRect& b)

@@ -11,12 +11,6 @@
 
 #include "fw/ScreenRect.h"
 
-// One monitor: its whole rectangle and its work area (without the taskbar and docked bars).
-struct MonitorAreas {
-    ScreenRect monitor;
-    ScreenRect work;
-};
-
 // The monitor that holds the largest part of the rectangle; for a rectangle on none (a window
 // moved off every screen, or a monitor unplugged since), the nearest one. Ties go to the
 // earlier monitor of the list. Null when the list is empty.
