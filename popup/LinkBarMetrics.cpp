@@ -1,0 +1,30 @@
+#include "popup/LinkBarMetrics.h"
+
+#include <cstring>
+
+namespace {
+
+int TextWidth(HDC dc, const char* text)
+{
+    SIZE size = {};
+    return ::GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), &size) ? size.cx : 0;
+}
+
+} // namespace
+
+LinkBarPieceWidths MeasureLinkBarPieces(HWND linkBar)
+{
+    LinkBarPieceWidths widths;
+    HDC dc = ::GetDC(linkBar);
+    if (!dc)
+        return widths;
+    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(linkBar, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    for (int i = 0; i < kLinkBarWordCount; ++i)
+        widths.words[i] = TextWidth(dc, kLinkBarWords[i]);
+    widths.separator = TextWidth(dc, kLinkBarSeparator);
+    if (previous)
+        ::SelectObject(dc, previous);
+    ::ReleaseDC(linkBar, dc);
+    return widths;
+}
