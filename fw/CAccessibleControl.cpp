@@ -10,6 +10,8 @@ CAccessibleControl::~CAccessibleControl()
 
 void CAccessibleControl::SetAccessible(CComPtr<CAccessibleProxy> accessible)
 {
+    if (accessible.Get() == m_accessible.Get())
+        return;
     if (m_accessible)
         m_accessible->Disconnect();
     m_accessible = std::move(accessible);

@@ -4,7 +4,7 @@
 
 namespace {
 
-void SetChildId(VARIANT* variant, long id)
+void SetNumber(VARIANT* variant, long id)
 {
     variant->vt = VT_I4;
     variant->lVal = id;
@@ -100,17 +100,13 @@ STDMETHODIMP CAccessibleLinks::get_accName(VARIANT child, BSTR* name)
 STDMETHODIMP CAccessibleLinks::get_accValue(VARIANT child, BSTR* value)
 {
     LINK_OR_SELF(child, CAccessibleProxy::get_accValue(child, value));
-    if (value)
-        *value = nullptr;
-    return S_FALSE;
+    return NoText(value);
 }
 
 STDMETHODIMP CAccessibleLinks::get_accDescription(VARIANT child, BSTR* description)
 {
     LINK_OR_SELF(child, CAccessibleProxy::get_accDescription(child, description));
-    if (description)
-        *description = nullptr;
-    return S_FALSE;
+    return NoText(description);
 }
 
 STDMETHODIMP CAccessibleLinks::get_accRole(VARIANT child, VARIANT* role)
@@ -118,7 +114,7 @@ STDMETHODIMP CAccessibleLinks::get_accRole(VARIANT child, VARIANT* role)
     LINK_OR_SELF(child, CAccessibleProxy::get_accRole(child, role));
     if (!role)
         return E_POINTER;
-    SetChildId(role, ROLE_SYSTEM_LINK);
+    SetNumber(role, ROLE_SYSTEM_LINK);
     return S_OK;
 }
 
@@ -132,24 +128,20 @@ STDMETHODIMP CAccessibleLinks::get_accState(VARIANT child, VARIANT* state)
         flags |= STATE_SYSTEM_FOCUSED;
     if (!::IsWindowVisible(Control()))
         flags |= STATE_SYSTEM_INVISIBLE;
-    SetChildId(state, flags);
+    SetNumber(state, flags);
     return S_OK;
 }
 
 STDMETHODIMP CAccessibleLinks::get_accHelp(VARIANT child, BSTR* help)
 {
     LINK_OR_SELF(child, CAccessibleProxy::get_accHelp(child, help));
-    if (help)
-        *help = nullptr;
-    return S_FALSE;
+    return NoText(help);
 }
 
 STDMETHODIMP CAccessibleLinks::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut)
 {
     LINK_OR_SELF(child, CAccessibleProxy::get_accKeyboardShortcut(child, shortcut));
-    if (shortcut)
-        *shortcut = nullptr;
-    return S_FALSE;
+    return NoText(shortcut);
 }
 
 STDMETHODIMP CAccessibleLinks::get_accFocus(VARIANT* child)
@@ -160,7 +152,7 @@ STDMETHODIMP CAccessibleLinks::get_accFocus(VARIANT* child)
         return CAccessibleProxy::get_accFocus(child);
     if (!child)
         return E_POINTER;
-    SetChildId(child, m_focused + 1);
+    SetNumber(child, m_focused + 1);
     return S_OK;
 }
 
@@ -220,7 +212,7 @@ STDMETHODIMP CAccessibleLinks::accNavigate(long direction, VARIANT start, VARIAN
         end->vt = VT_EMPTY;
         return S_FALSE;
     }
-    SetChildId(end, target);
+    SetNumber(end, target);
     return S_OK;
 }
 
@@ -238,11 +230,11 @@ STDMETHODIMP CAccessibleLinks::accHitTest(long x, long y, VARIANT* child)
     const long offset = x - bar.left;
     for (size_t i = 0; i < m_links.size(); ++i) {
         if (offset >= m_links[i].begin && offset < m_links[i].end) {
-            SetChildId(child, static_cast<long>(i) + 1);
+            SetNumber(child, static_cast<long>(i) + 1);
             return S_OK;
         }
     }
-    SetChildId(child, CHILDID_SELF);
+    SetNumber(child, CHILDID_SELF);
     return S_OK;
 }
 

@@ -9,6 +9,8 @@
         return Standard()->call;                   \
     } while (0)
 
+// __uuidof(IAccessible), never mingw's IID_IAccessible: liboleacc.a resolves that name to an
+// import thunk, not to the interface's GUID.
 CAccessibleProxy::CAccessibleProxy(HWND control) : m_control(control)
 {
     ::CreateStdAccessibleObject(control, OBJID_CLIENT, __uuidof(IAccessible),
@@ -195,4 +197,11 @@ HRESULT CAccessibleProxy::Answer(const wchar_t* text, BSTR* result)
         return E_POINTER;
     *result = ::SysAllocString(text);
     return *result ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CAccessibleProxy::NoText(BSTR* result)
+{
+    if (result)
+        *result = nullptr;
+    return S_FALSE;
 }

@@ -67,6 +67,8 @@ protected:
     static bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CHILDID_SELF; }
     // A new string for an answer, or E_OUTOFMEMORY.
     static HRESULT Answer(const wchar_t* text, BSTR* result);
+    // The answer when there is no such text (S_FALSE).
+    static HRESULT NoText(BSTR* result);
 
 private:
     LONG m_refs = 1;

@@ -12,6 +12,15 @@ int TextWidth(HDC dc, const char* text)
 
 } // namespace
 
+HFONT CreateLinkBarFont(int dpi)
+{
+    LOGFONTA font = {};
+    std::strcpy(font.lfFaceName, "Arial");
+    font.lfWeight = FW_NORMAL;
+    font.lfHeight = -::MulDiv(8, dpi, 72);
+    return ::CreateFontIndirectA(&font);
+}
+
 LinkBarPieceWidths MeasureLinkBarPieces(HWND linkBar)
 {
     LinkBarPieceWidths widths;

@@ -34,14 +34,9 @@ bool CAccessHostWindow::Create(HINSTANCE instance)
     if (!m_window || !::LoadLibraryA("riched20.dll"))
         return false;
 
-    // The link font as the popup makes it: Arial 8 points at the screen's DPI.
     HDC dc = ::GetDC(m_window);
-    LOGFONTA font = {};
-    std::strcpy(font.lfFaceName, "Arial");
-    font.lfWeight = FW_NORMAL;
-    font.lfHeight = -::MulDiv(8, ::GetDeviceCaps(dc, LOGPIXELSY), 72);
+    m_linkFont = CreateLinkBarFont(::GetDeviceCaps(dc, LOGPIXELSY));
     ::ReleaseDC(m_window, dc);
-    m_linkFont = ::CreateFontIndirectA(&font);
 
     RECT client = {};
     ::GetClientRect(m_window, &client);

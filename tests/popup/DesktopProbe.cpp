@@ -25,6 +25,7 @@
 
 #include "fw/Monitors.h"
 #include "fw/QuietFacts.h"
+#include "fw/Win32Util.h"
 #include "popup/LinkBarLayout.h"
 #include "popup/LinkBarMetrics.h"
 #include "popup/PopupPlacement.h"
@@ -89,12 +90,7 @@ int LinkBar()
     HDC dc = ::GetDC(window);
     const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
     ::ReleaseDC(window, dc);
-    // The link font as the popup makes it (CreateFonts): Arial 8 points at the window's DPI.
-    LOGFONTA font = {};
-    std::strcpy(font.lfFaceName, "Arial");
-    font.lfWeight = FW_NORMAL;
-    font.lfHeight = -::MulDiv(8, dpi, 72);
-    HFONT linkFont = ::CreateFontIndirectA(&font);
+    HFONT linkFont = CreateLinkBarFont(dpi);
 
     const char* text = "Previous | Next | Feed | ";
     HWND bar = ::CreateWindowExA(WS_EX_TRANSPARENT, "STATIC", text, WS_CHILD | WS_VISIBLE | SS_RIGHT | SS_NOTIFY, 0, 0,
@@ -128,12 +124,7 @@ int LinkBar()
     // Twice the line's height, so that a wrapped line would show.
     const int width = layout.width, height = 2 * metrics.tmHeight;
     ::SetWindowPos(bar, nullptr, layout.left, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = TopDownBitmapInfo(width, height, 32);
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC memory = ::CreateCompatibleDC(nullptr);
