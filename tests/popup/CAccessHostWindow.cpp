@@ -1,7 +1,5 @@
 #include "tests/popup/CAccessHostWindow.h"
 
-#include <cstring>
-
 #include "popup/LinkBarMetrics.h"
 
 namespace {
