@@ -28,9 +28,9 @@ CAccessibleLinks::CAccessibleLinks(HWND control, HWND owner, UINT message)
 {
 }
 
-CComPtr<CAccessibleLinks> CAccessibleLinks::Create(HWND control, HWND owner, UINT message)
+CAccessibleLinks* CAccessibleLinks::Create(HWND control, HWND owner, UINT message)
 {
-    return CComPtr<CAccessibleLinks>::Adopt(new CAccessibleLinks(control, owner, message));
+    return new CAccessibleLinks(control, owner, message);
 }
 
 void CAccessibleLinks::SetLinks(std::vector<Link> links)

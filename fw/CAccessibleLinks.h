@@ -21,8 +21,8 @@ public:
     };
 
     // A default action posts message to owner with wParam = the link's index (0 for the first)
-    // and lParam 0.
-    static CComPtr<CAccessibleLinks> Create(HWND control, HWND owner, UINT message);
+    // and lParam 0. Created with one reference, which the creator holds (CComPtr) and releases.
+    static CAccessibleLinks* Create(HWND control, HWND owner, UINT message);
 
     void SetLinks(std::vector<Link> links);
     // The link that has the keyboard focus (-1 for none); a screen reader is told of the move.

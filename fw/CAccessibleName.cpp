@@ -7,9 +7,9 @@ CAccessibleName::CAccessibleName(HWND control, std::wstring name, long role)
 {
 }
 
-CComPtr<CAccessibleName> CAccessibleName::Create(HWND control, std::wstring name, long role)
+CAccessibleName* CAccessibleName::Create(HWND control, std::wstring name, long role)
 {
-    return CComPtr<CAccessibleName>::Adopt(new CAccessibleName(control, std::move(name), role));
+    return new CAccessibleName(control, std::move(name), role);
 }
 
 void CAccessibleName::SetName(std::wstring name)

@@ -18,8 +18,9 @@ public:
         LPARAM lParam = 0;
     };
 
-    // role 0 keeps the standard object's role (ROLE_SYSTEM_... otherwise).
-    static CComPtr<CAccessibleName> Create(HWND control, std::wstring name, long role = 0);
+    // role 0 keeps the standard object's role (ROLE_SYSTEM_... otherwise). Created with one
+    // reference, which the creator holds (CComPtr) and releases.
+    static CAccessibleName* Create(HWND control, std::wstring name, long role = 0);
 
     // A new name, announced to screen readers as a change of name. An empty name gives the
     // standard object's again.

@@ -57,7 +57,7 @@ public:
     STDMETHODIMP put_accValue(VARIANT child, BSTR value) override;
 
 protected:
-    // Created with one reference, which the creator adopts (CComPtr::Adopt).
+    // Created with one reference, which the creator takes over.
     explicit CAccessibleProxy(HWND control);
     virtual ~CAccessibleProxy() = default;
 

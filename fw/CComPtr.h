@@ -1,59 +1,52 @@
-// Holds one reference to a COM object and releases it when it goes. Adopt takes over a
-// reference the caller already owns (a new object, an out parameter filled by a call); copying
-// adds a reference of its own.
+// Holders for COM: an interface pointer released when it goes, and the thread's COM apartment,
+// left again only if it was entered here.
 #pragma once
-#include <unknwn.h>
+#include <objbase.h>
 
-#include <utility>
-
-template <class T>
+template <class Interface>
 class CComPtr {
 public:
     CComPtr() = default;
+    explicit CComPtr(Interface* pointer) : m_pointer(pointer) {} // takes over the caller's reference
     ~CComPtr() { Reset(); }
-    CComPtr(const CComPtr& other) : m_object(other.m_object)
-    {
-        if (m_object)
-            m_object->AddRef();
-    }
-    // From a holder of a derived class.
-    template <class U>
-    CComPtr(const CComPtr<U>& other) : m_object(other.Get())
-    {
-        if (m_object)
-            m_object->AddRef();
-    }
-    CComPtr(CComPtr&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
-    CComPtr& operator=(CComPtr other) noexcept
-    {
-        std::swap(m_object, other.m_object);
-        return *this;
-    }
+    CComPtr(const CComPtr&) = delete;
+    CComPtr& operator=(const CComPtr&) = delete;
 
-    static CComPtr Adopt(T* object)
-    {
-        CComPtr held;
-        held.m_object = object;
-        return held;
-    }
+    Interface* Get() const { return m_pointer; }
+    Interface* operator->() const { return m_pointer; }
+    explicit operator bool() const { return m_pointer != nullptr; }
 
-    T* Get() const { return m_object; }
-    T* operator->() const { return m_object; }
-    explicit operator bool() const { return m_object != nullptr; }
-
-    // Where a call writes the reference it hands over; whatever was held before is released.
-    T** Receive()
+    // For a call that hands out a new reference: the old one is released first.
+    Interface** Receive()
     {
         Reset();
-        return &m_object;
+        return &m_pointer;
     }
 
-    void Reset()
+    void Reset(Interface* pointer = nullptr)
     {
-        if (T* object = std::exchange(m_object, nullptr))
-            object->Release();
+        if (m_pointer)
+            m_pointer->Release();
+        m_pointer = pointer;
     }
 
 private:
-    T* m_object = nullptr;
+    Interface* m_pointer = nullptr;
+};
+
+class CComApartment {
+public:
+    explicit CComApartment(DWORD model = COINIT_APARTMENTTHREADED) : m_result(::CoInitializeEx(nullptr, model)) {}
+    ~CComApartment()
+    {
+        if (SUCCEEDED(m_result))
+            ::CoUninitialize(); // only a start-up that succeeded is undone
+    }
+    CComApartment(const CComApartment&) = delete;
+    CComApartment& operator=(const CComApartment&) = delete;
+
+    bool Entered() const { return SUCCEEDED(m_result); }
+
+private:
+    HRESULT m_result;
 };

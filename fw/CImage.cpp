@@ -2,8 +2,6 @@
 
 #include <gdiplus.h>
 
-#include "fw/Win32Util.h"
-
 using namespace Gdiplus;
 
 ULONG_PTR CImage::s_decoderToken = 0;
@@ -52,7 +50,13 @@ HRESULT CImage::Load(IStream* stream, int largestSide)
 
     const bool alpha = (format & PixelFormatAlpha) != 0;
     const int bits = alpha ? 32 : 24;
-    const BITMAPINFO info = TopDownBitmapInfo(static_cast<int>(width), static_cast<int>(height), static_cast<WORD>(bits));
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = static_cast<LONG>(width);
+    info.bmiHeader.biHeight = -static_cast<LONG>(height); // top-down, as GDI+ hands the rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = static_cast<WORD>(bits);
+    info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
     CGdiObject bitmap(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (!bitmap || !pixels)

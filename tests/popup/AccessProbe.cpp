@@ -123,11 +123,13 @@ std::string Navigate(IAccessible* object, long direction, long from)
     return text;
 }
 
-CComPtr<IAccessible> ObjectOf(HWND control)
+// The control's object with a reference for the caller, or null.
+IAccessible* ObjectOf(HWND control)
 {
-    CComPtr<IAccessible> object;
-    ::AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
-                                 reinterpret_cast<void**>(object.Receive()));
+    IAccessible* object = nullptr;
+    if (FAILED(::AccessibleObjectFromWindow(control, OBJID_CLIENT, __uuidof(IAccessible),
+                                            reinterpret_cast<void**>(&object))))
+        return nullptr;
     return object;
 }
 
@@ -137,7 +139,7 @@ CComPtr<IAccessible> ObjectOf(HWND control)
 void ReadControl(HWND host, int id)
 {
     HWND control = ::GetDlgItem(host, id);
-    CComPtr<IAccessible> object = ObjectOf(control);
+    CComPtr<IAccessible> object(ObjectOf(control));
     if (!object) {
         Print("object " + std::to_string(id) + " none");
         return;
@@ -176,7 +178,7 @@ void ReadHost(HWND host)
 
 int Act(HWND host, int id, long child)
 {
-    CComPtr<IAccessible> object = ObjectOf(::GetDlgItem(host, id));
+    CComPtr<IAccessible> object(ObjectOf(::GetDlgItem(host, id)));
     if (!object) {
         Print("no object");
         return 1;
@@ -188,7 +190,7 @@ int Act(HWND host, int id, long child)
 // A screen reader that keeps the object while the program's window goes on.
 int Hold(HWND host)
 {
-    CComPtr<IAccessible> object = ObjectOf(::GetDlgItem(host, CAccessHostWindow::kLinkBarId));
+    CComPtr<IAccessible> object(ObjectOf(::GetDlgItem(host, CAccessHostWindow::kLinkBarId)));
     if (!object) {
         Print("no object");
         return 1;

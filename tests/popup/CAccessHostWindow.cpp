@@ -52,24 +52,24 @@ bool CAccessHostWindow::Create(HINSTANCE instance)
         return false;
 
     m_linkBar.SubclassWindow(links);
-    m_links = CAccessibleLinks::Create(links, m_window, kLinkAction);
+    m_links.Reset(CAccessibleLinks::Create(links, m_window, kLinkAction));
     std::vector<CAccessibleLinks::Link> words;
     const wchar_t* names[kLinkBarWordCount] = {L"Previous", L"Next", L"Feed"};
     for (int i = 0; i < kLinkBarWordCount; ++i)
         words.push_back({names[i], m_layout.words[i].begin, m_layout.words[i].end});
     m_links->SetLinks(words);
-    m_linkBar.SetAccessible(CComPtr<CAccessibleProxy>(m_links));
+    m_linkBar.SetAccessible(m_links.Get());
 
     m_menuIcon.SubclassWindow(icon);
-    CComPtr<CAccessibleName> menu = CAccessibleName::Create(icon, L"Channel menu", ROLE_SYSTEM_BUTTONMENU);
+    CComPtr<CAccessibleName> menu(CAccessibleName::Create(icon, L"Channel menu", ROLE_SYSTEM_BUTTONMENU));
     menu->SetDefaultAction({L"Open", m_window, WM_COMMAND, MAKEWPARAM(kMenuIconId, STN_CLICKED),
                             reinterpret_cast<LPARAM>(icon)});
-    m_menuIcon.SetAccessible(CComPtr<CAccessibleProxy>(menu));
+    m_menuIcon.SetAccessible(menu.Get());
 
     m_itemView.SubclassWindow(view);
-    m_viewName = CAccessibleName::Create(view, L"");
+    m_viewName.Reset(CAccessibleName::Create(view, L""));
     m_viewName->SetDefaultAction({L"Open", m_window, kViewAction, 0, 0});
-    m_itemView.SetAccessible(CComPtr<CAccessibleProxy>(m_viewName));
+    m_itemView.SetAccessible(m_viewName.Get());
     return true;
 }
 
@@ -93,9 +93,9 @@ std::string CAccessHostWindow::Layout() const
 
 void CAccessHostWindow::Disconnect()
 {
-    m_linkBar.SetAccessible({});
-    m_menuIcon.SetAccessible({});
-    m_itemView.SetAccessible({});
+    m_linkBar.SetAccessible(nullptr);
+    m_menuIcon.SetAccessible(nullptr);
+    m_itemView.SetAccessible(nullptr);
 }
 
 bool CAccessHostWindow::Announce(const std::wstring& text)

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fw/CAccessibleControl.h"
+#include "fw/CAccessibleStatic.h"
 #include "fw/CAccessibleLinks.h"
 #include "fw/CAccessibleName.h"
 #include "fw/CUiaNotifier.h"
@@ -41,7 +41,7 @@ private:
     HWND m_window = nullptr;
     HFONT m_linkFont = nullptr;
     LinkBarLayout m_layout;
-    CAccessibleControl m_linkBar, m_menuIcon, m_itemView;
+    CAccessibleStatic m_linkBar, m_menuIcon, m_itemView;
     CComPtr<CAccessibleLinks> m_links;
     CComPtr<CAccessibleName> m_viewName;
     CUiaNotifier m_notifier;

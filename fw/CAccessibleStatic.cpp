@@ -1,23 +1,23 @@
-#include "fw/CAccessibleControl.h"
+#include "fw/CAccessibleStatic.h"
 
-#include <utility>
-
-CAccessibleControl::~CAccessibleControl()
+CAccessibleStatic::~CAccessibleStatic()
 {
     if (m_accessible)
         m_accessible->Disconnect();
 }
 
-void CAccessibleControl::SetAccessible(CComPtr<CAccessibleProxy> accessible)
+void CAccessibleStatic::SetAccessible(CAccessibleProxy* accessible)
 {
-    if (accessible.Get() == m_accessible.Get())
+    if (accessible == m_accessible.Get())
         return;
     if (m_accessible)
         m_accessible->Disconnect();
-    m_accessible = std::move(accessible);
+    if (accessible)
+        accessible->AddRef();
+    m_accessible.Reset(accessible);
 }
 
-LRESULT CAccessibleControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT CAccessibleStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_GETOBJECT: {
@@ -33,5 +33,5 @@ LRESULT CAccessibleControl::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     default:
         break;
     }
-    return CWnd::WindowProc(message, wParam, lParam);
+    return CStatic::WindowProc(message, wParam, lParam);
 }
