@@ -17,6 +17,20 @@ HMODULE LoadSystemLibrary(const char* fileName);
 // Loads a DLL from the given module's own folder, by full path.
 HMODULE LoadLibraryBeside(HMODULE module, const char* fileName);
 
+// The header of an uncompressed bitmap whose rows run from the top down, as GDI+ hands them
+// and as pixels are read back.
+inline BITMAPINFO TopDownBitmapInfo(int width, int height, WORD bitsPerPixel)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = bitsPerPixel;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 // Dots per inch of the screen, as the process sees it.
 int GetScreenDpi();
 

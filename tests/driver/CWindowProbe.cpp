@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "fw/Win32Util.h"
+
 namespace {
 // A window that is busy (the popup waits on the network inside some handlers) must not hang the driver.
 const UINT kSendTimeoutMs = 5000;
@@ -101,12 +103,7 @@ int CWindowProbe::countColours(HWND window, int limit)
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
         return 0;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = TopDownBitmapInfo(width, height, 32);
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
