@@ -268,7 +268,8 @@ std::string FindFeedLink(const std::string& page, const std::string& pageUrl)
         if (!HasToken(rel, "alternate") || !IsFeedType(type) || !hasHref || Trim(href).empty())
             continue;
         const std::string feed = ResolveUrl(pageUrl, href);
-        return IsHttpUrl(feed) ? feed : std::string();
+        if (IsHttpUrl(feed))
+            return feed;
     }
     return std::string();
 }

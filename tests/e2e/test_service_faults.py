@@ -1,9 +1,11 @@
-"""The popup against a service that misbehaves: a preset list with CR line ends, a sponsor picture
-that stalls, is refused, is an error page, is garbage or is too big, a feed of 10 MB, and window
-events that must not move the popup. After each fault the popup goes on docking and answering.
+"""The popup against a service that misbehaves: a preset list with CR line ends or with addresses
+that are no web feeds, a sponsor picture that stalls, is refused, is an error page, is garbage or
+is too big, a feed of 10 MB, and window events that must not move the popup. After each fault the
+popup goes on docking and answering.
 
 One Lullcast runs for the whole class; the tests build on each other in the order of their names.
 """
+import os
 import time
 import unittest
 
@@ -57,16 +59,15 @@ class ServiceFaultTest(unittest.TestCase):
         news = self.news
         self.assertIsNotNone(winetest.wait_for(news.shown_title, timeout=40), "no item after the first refresh")
         self.dock()
-        # The News section holds three entries: the two feeds and the blank-looking line ("\r"),
-        # which does not end the section. Feed steps through all three and back to the first.
+        # The News section holds the two feeds, their lines ending in "\r"; the blank-looking line
+        # ("\r") after them does not end the section, but it is no address and is passed over.
+        # Feed steps through the two and back to the first.
         news.click_link_bar(e2e.FEED_X)
         self.assertEqual(news.shown_title(), "Fischmarkt öffnet früher")
         news.click_link_bar(e2e.FEED_X)
-        self.assertEqual(news.shown_title(), "No feeds have been found in this channel")
-        news.click_link_bar(e2e.FEED_X)
         self.assertEqual(news.shown_title(), "Market square reopens after repairs")
         # The system's HTTP client drops the carriage return from the end of the reports' address.
-        self.assertEqual(news.views(), [news.feed_url("news-2.xml"), "", news.feed_url("news-1.xml")])
+        self.assertEqual(news.views(), [news.feed_url("news-2.xml"), news.feed_url("news-1.xml")])
 
     def test_2_a_stalled_picture_delays_the_popup_by_3_s_once(self):
         self.service.fault(SPONSOR, "stall")
@@ -153,6 +154,44 @@ class ServiceFaultTest(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 15, "the popup was held %.0f s" % took)
         self.service.release_stalls()
         self.service.fault("/clicks.php", None)
+
+
+SECRET_FEED = """<?xml version="1.0"?>
+<rss version="2.0"><channel><title>Secret local feed</title>
+<item><title>Local secret item</title><pubDate>Tue, 08 Dec 2026 10:00:00 GMT</pubDate></item></channel></rss>
+"""
+
+
+def preset_with_local_files(service):
+    return "\n".join(["[News]", "file:///C:/users/Public/secret.xml", "C:\\users\\Public\\secret.xml",
+                      "file://127.0.0.1/share/secret.xml", service.url("/feeds/news-1.xml"),
+                      "HTTP" + service.url("/feeds/news-2.xml")[4:], "", "[Sports]", service.url("/feeds/sports-1.xml"), ""])
+
+
+class LocalFilesInThePresetListTest(unittest.TestCase):
+    """Addresses of the preset list that are no web feeds (a local file, a share) are neither loaded
+    nor reported: the channel holds its http feeds only."""
+
+    def test_a_local_file_named_by_the_service_is_neither_shown_nor_reported(self):
+        news = e2e.NewsSession(documents=[("/preset_feeds.xml", preset_with_local_files)])
+        self.addCleanup(news.close)
+        secret = news.desktop.wine.drive_c("users", "Public", "secret.xml")
+        os.makedirs(os.path.dirname(secret), exist_ok=True)
+        with open(secret, "w", encoding="utf-8") as f:  # before the first refresh, 10 s after the start
+            f.write(SECRET_FEED)
+        self.assertEqual(winetest.wait_for(lambda: news.shown_title(), timeout=40), "Market square reopens after repairs")
+        self.assertEqual(news.status(), "Harbour Evening Post")
+        window = news.driver.create("Copying...", (150, 120, 500, 160))
+        self.assertTrue(news.desktop.wait_docked(window)[0])
+        news.click_link_bar(e2e.FEED_X)
+        self.assertEqual(news.shown_title(), "Fischmarkt öffnet früher")
+        news.click_link_bar(e2e.FEED_X)
+        self.assertEqual(news.shown_title(), "Market square reopens after repairs")
+        news2 = "HTTP" + news.feed_url("news-2.xml")[4:]
+        self.assertEqual(news.views(), [news2, news.feed_url("news-1.xml")])
+        reported = " ".join(query for query in news.service.clicks())
+        self.assertNotIn("secret", reported.lower())
+        self.assertNotIn("file:", reported.lower())
 
 
 class StalledPresetListTest(unittest.TestCase):
