@@ -413,6 +413,28 @@ class LullcastDesktop:
         with open(self._links, encoding="utf-8") as f:
             return [line.rstrip("\n").split("\t")[1:] for line in f if line.strip()]
 
+    def unix_process(self):
+        """The Linux process that runs Lullcast.exe in this session's prefix; None when there is none."""
+        for name in os.listdir("/proc"):
+            if not name.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % name, "rb") as f:
+                    command = f.read().split(b"\0")[0].decode("utf-8", "replace")
+                with open("/proc/%s/environ" % name, "rb") as f:
+                    environment = f.read().split(b"\0")
+            except OSError:
+                continue
+            if command.lower().endswith("lullcast.exe") and ("WINEPREFIX=" + self.wine.prefix).encode() in environment:
+                return int(name)
+        return None
+
+    def peak_memory(self):
+        """The most memory Lullcast's Linux process has held resident so far, in bytes."""
+        with open("/proc/%d/status" % self.unix_process()) as f:
+            status = dict(line.split(":", 1) for line in f if ":" in line)
+        return int(status["VmHWM"].split()[0]) * 1024
+
     def control(self, window, control_id):
         """The handle of a control of the popup."""
         return next(c.handle for c in self.driver.children(window) if c.id == control_id)

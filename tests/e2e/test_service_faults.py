@@ -6,17 +6,41 @@ popup goes on docking and answering.
 One Lullcast runs for the whole class; the tests build on each other in the order of their names.
 """
 import os
+import struct
 import time
 import unittest
+import zlib
 
+import demo_service
 import lullcast_e2e as e2e
 import winetest
 
 SPONSOR = "/60x39.jpg"
+# A picture that claims to be huge must not be decoded: the popup's peak memory may grow by this
+# much at most (decoding them took it up by hundreds of megabytes).
+PEAK_GROWTH_LIMIT = 64 << 20
 # The sponsor picture stands between a watch event and the popup's appearance: it is given up
 # after 3 s. The test allows for the polling and a loaded machine.
 SPONSOR_DEADLINE_S = 3.0
 SLACK_S = 1.5
+
+
+def jpeg_claiming(width, height):
+    """The service's sponsor picture with its frame header changed to claim another size."""
+    with open(os.path.join(demo_service.CATALOG, "60x39.jpg"), "rb") as f:
+        jpeg = bytearray(f.read())
+    frame = jpeg.index(b"\xff\xc0")
+    jpeg[frame + 5:frame + 9] = struct.pack(">HH", height, width)
+    return bytes(jpeg)
+
+
+def grey_png(width, height):
+    """A PNG of one grey, which compresses to almost nothing."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = zlib.compress(b"\0" * ((width + 1) * height), 9)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
+            chunk(b"IDAT", rows) + chunk(b"IEND", b""))
 
 
 class ServiceFaultTest(unittest.TestCase):
@@ -154,6 +178,23 @@ class ServiceFaultTest(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 15, "the popup was held %.0f s" % took)
         self.service.release_stalls()
         self.service.fault("/clicks.php", None)
+
+    def test_9_pictures_that_claim_a_huge_size_are_not_decoded(self):
+        pictures = [("jpeg", jpeg_claiming(12000, 12000)), ("png", grey_png(8000, 8000))]
+        self.assertLess(max(len(body) for _, body in pictures), 65535, "the pictures fit the sponsor request")
+        peak = self.news.desktop.peak_memory()
+        try:
+            for kind, body in pictures:
+                with self.subTest(picture=kind):
+                    self.service.put(SPONSOR, body, "image/" + kind)
+                    self.dock()
+                    self.assertEqual(self.sponsor_shown(), 1, "the sponsor area is not empty")
+        finally:
+            self.service.remove(SPONSOR)
+        grown = self.news.desktop.peak_memory() - peak
+        self.assertLess(grown, PEAK_GROWTH_LIMIT, "the popup's peak memory grew by %.0f MB" % (grown / 1048576))
+        self.dock()
+        self.assertGreater(self.sponsor_shown(), 20, "the real picture shows again")
 
 
 SECRET_FEED = """<?xml version="1.0"?>
