@@ -1,5 +1,7 @@
 #include "feeds/FeedDiscovery.h"
 
+#include "fw/MarkupText.h"
+
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -43,74 +45,6 @@ bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix)
             return false;
     }
     return true;
-}
-
-// The few references an address in a page holds most often; others stay as written.
-std::string DecodeAttribute(const std::string& value)
-{
-    static const struct {
-        const char* reference;
-        char character;
-    } kReferences[] = {{"&amp;", '&'}, {"&#38;", '&'}, {"&quot;", '"'}, {"&#39;", '\''}, {"&lt;", '<'}, {"&gt;", '>'}};
-    std::string out;
-    for (size_t i = 0; i < value.size();) {
-        bool decoded = false;
-        for (const auto& entry : kReferences) {
-            if (value.compare(i, std::strlen(entry.reference), entry.reference) == 0) {
-                out += entry.character;
-                i += std::strlen(entry.reference);
-                decoded = true;
-                break;
-            }
-        }
-        if (!decoded)
-            out += value[i++];
-    }
-    return out;
-}
-
-// Reads the attributes of a tag from just after its name; stops after its '>'.
-struct Attribute {
-    std::string name, value;
-};
-
-std::vector<Attribute> ReadAttributes(const std::string& page, size_t& at)
-{
-    std::vector<Attribute> attributes;
-    for (;;) {
-        while (at < page.size() && (IsBlank(page[at]) || page[at] == '/'))
-            ++at;
-        if (at >= page.size())
-            return attributes;
-        if (page[at] == '>') {
-            ++at;
-            return attributes;
-        }
-        Attribute attribute;
-        while (at < page.size() && !IsBlank(page[at]) && page[at] != '=' && page[at] != '>' && page[at] != '/')
-            attribute.name += Lower(page[at++]);
-        while (at < page.size() && IsBlank(page[at]))
-            ++at;
-        if (at < page.size() && page[at] == '=') {
-            ++at;
-            while (at < page.size() && IsBlank(page[at]))
-                ++at;
-            if (at < page.size() && (page[at] == '"' || page[at] == '\'')) {
-                const char quote = page[at++];
-                const size_t close = page.find(quote, at);
-                const size_t end = close == std::string::npos ? page.size() : close;
-                attribute.value = page.substr(at, end - at);
-                at = close == std::string::npos ? page.size() : close + 1;
-            } else {
-                while (at < page.size() && !IsBlank(page[at]) && page[at] != '>')
-                    attribute.value += page[at++];
-            }
-        }
-        if (attribute.name.empty())
-            ++at; // a stray character: step over it
-        else
-            attributes.push_back(attribute);
-    }
 }
 
 bool HasToken(const std::string& list, const char* token)
@@ -255,13 +189,13 @@ std::string FindFeedLink(const std::string& page, const std::string& pageUrl)
         at += 5;
         std::string rel, type, href;
         bool hasHref = false;
-        for (const Attribute& attribute : ReadAttributes(page, at)) {
+        for (const MarkupAttribute& attribute : ReadTagAttributes(page, at)) {
             if (attribute.name == "rel")
                 rel = attribute.value;
             else if (attribute.name == "type")
                 type = attribute.value;
             else if (attribute.name == "href") {
-                href = DecodeAttribute(attribute.value);
+                href = DecodeMarkupReferences(attribute.value);
                 hasHref = true;
             }
         }
