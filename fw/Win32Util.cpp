@@ -56,6 +56,18 @@ int GetScreenDpi()
     return dpi > 0 ? dpi : 96;
 }
 
+bool IsNetworkPath(const char* path)
+{
+    if (!path)
+        return false;
+    if ((path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/'))
+        return true;
+    if (!path[0] || path[1] != ':')
+        return false; // relative: on the current drive, which is taken as local
+    const char root[] = {path[0], ':', '\\', '\0'};
+    return ::GetDriveTypeA(root) == DRIVE_REMOTE;
+}
+
 bool ReadWholeFile(const CString& path, std::string& bytes, unsigned long long maxBytes)
 {
     const CKernelHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -19,6 +19,9 @@ HMODULE LoadSystemLibrary(const char* fileName);
 // Loads a DLL from the given module's own folder, by full path.
 HMODULE LoadLibraryBeside(HMODULE module, const char* fileName);
 
+// True for a path on another machine: a UNC path, or one on a drive mapped to a share.
+bool IsNetworkPath(const char* path);
+
 // The whole file, when it is at most maxBytes long; false when it cannot be read.
 bool ReadWholeFile(const CString& path, std::string& bytes, unsigned long long maxBytes);
 bool WriteWholeFile(const CString& path, const std::string& bytes);

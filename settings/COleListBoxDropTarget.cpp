@@ -27,12 +27,16 @@ DROPEFFECT COleListBoxDropTarget::OnDragOver(CWnd* window, IDataObject*, DWORD, 
     return EffectAt(window, point);
 }
 
-// The dropped text goes to the end of the list as it is, unless the list holds it already;
-// the new item is not selected and the buttons keep their state.
+// Files dropped from a file manager, else the dropped text, go to the dialog, which adds them
+// to the end of the list; new items are not selected and the buttons keep their state.
 BOOL COleListBoxDropTarget::OnDrop(CWnd* window, IDataObject* data, DROPEFFECT, POINT)
 {
     if (!data)
         return FALSE;
+    CDlgSettings* dialog = static_cast<CDlgSettings*>(window);
+    std::vector<CString> files;
+    if (GetFiles(data, files))
+        return dialog->TakeDroppedFiles(files);
     FORMATETC format = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     CStgMedium medium;
     if (FAILED(data->GetData(&format, &medium)) || medium.tymed != TYMED_HGLOBAL || !medium.hGlobal)
@@ -42,12 +46,5 @@ BOOL COleListBoxDropTarget::OnDrop(CWnd* window, IDataObject* data, DROPEFFECT, 
         return FALSE;
     const CString text = DroppedText(block, ::GlobalSize(medium.hGlobal));
     ::GlobalUnlock(medium.hGlobal);
-
-    CListBox& list = static_cast<CDlgSettings*>(window)->m_feedList;
-    CStringArray items;
-    for (int i = 0; i < list.GetCount(); ++i)
-        items.Add(list.GetText(i));
-    if (FindFeedIgnoringCase(items, text) >= 0)
-        return TRUE;
-    return list.AddString(text) >= 0;
+    return dialog->TakeDroppedLink(text);
 }

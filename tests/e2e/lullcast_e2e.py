@@ -247,9 +247,16 @@ class Driver:
     def begin_drag_text(self, text, terminated=True):
         """Starts a drag of the text in the driver, as a browser does with a link, while the left button
         is held; finish_drag gives (DoDragDrop's result, the drop effect) once the button is let go."""
-        answer = self.command("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
+        self._begin_drag("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
+
+    def begin_drag_files(self, paths):
+        """Starts a drag of files (Windows paths) in the driver, as a file manager does; see begin_drag_text."""
+        self._begin_drag("dragfiles " + escape("\n".join(paths)))
+
+    def _begin_drag(self, command):
+        answer = self.command(command)
         if answer != "dragging":
-            raise DriverError("dragtext -> %s" % answer)
+            raise DriverError("%s -> %s" % (command.split()[0], answer))
 
     def finish_drag(self, timeout=30):
         answer = self._read_line(timeout)
@@ -469,6 +476,12 @@ class LullcastDesktop:
         """Drags text from the driver's window at start to end with real input, the way a link is
         dragged out of a browser; returns (DoDragDrop's result, the drop effect)."""
         self.drag(start, end, while_held=lambda: self.driver.begin_drag_text(text, terminated))
+        return self.driver.finish_drag()
+
+    def drag_files(self, start, end, paths):
+        """Drags files (Windows paths) from the driver's window at start to end, the way files are
+        dragged out of a file manager; returns (DoDragDrop's result, the drop effect)."""
+        self.drag(start, end, while_held=lambda: self.driver.begin_drag_files(paths))
         return self.driver.finish_drag()
 
     def key(self, name, over=None):
