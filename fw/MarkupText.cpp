@@ -85,8 +85,11 @@ std::vector<MarkupAttribute> ReadTagAttributes(const std::string& text, size_t& 
             ++at;
             return attributes;
         }
+        if (text[at] == '<')
+            return attributes; // the tag was left open
         MarkupAttribute attribute;
-        while (at < text.size() && !IsBlank(text[at]) && text[at] != '=' && text[at] != '>' && text[at] != '/')
+        while (at < text.size() && !IsBlank(text[at]) && text[at] != '=' && text[at] != '>' && text[at] != '/'
+               && text[at] != '<')
             attribute.name += Lower(text[at++]);
         while (at < text.size() && IsBlank(text[at]))
             ++at;
@@ -101,13 +104,13 @@ std::vector<MarkupAttribute> ReadTagAttributes(const std::string& text, size_t& 
                 attribute.value = text.substr(at, end - at);
                 at = close == std::string::npos ? text.size() : close + 1;
             } else {
-                while (at < text.size() && !IsBlank(text[at]) && text[at] != '>')
+                while (at < text.size() && !IsBlank(text[at]) && text[at] != '>' && text[at] != '<')
                     attribute.value += text[at++];
             }
         }
-        if (attribute.name.empty())
+        if (attribute.name.empty() && at < text.size() && text[at] != '<')
             ++at; // a stray character: step over it
-        else
+        else if (!attribute.name.empty() && attributes.size() < kMostTagAttributes)
             attributes.push_back(attribute);
     }
 }

@@ -11,9 +11,11 @@ struct MarkupAttribute {
     std::string value; // as written, references not decoded
 };
 
-// Reads the attributes of a tag from just after its name; `at` ends after the tag's '>' (or at
-// the end of the text). Values may be quoted with either quote or not at all; a quote that is
-// never closed takes the rest of the text.
+// Reads the attributes of a tag from just after its name; `at` ends after the tag's '>', at a
+// '<' that starts the next tag of a tag left open, or at the end of the text. Values may be
+// quoted with either quote or not at all; a quote that is never closed takes the rest of the
+// text. The first kMostTagAttributes attributes are kept; the rest are read and passed over.
+const size_t kMostTagAttributes = 256;
 std::vector<MarkupAttribute> ReadTagAttributes(const std::string& text, size_t& at);
 
 // The value with its character references (&#38; &#x26;) and the five named references XML
