@@ -25,16 +25,6 @@ std::string LowerCase(std::string text)
     return text;
 }
 
-std::string Trim(const std::string& text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix)
 {
     const size_t length = std::strlen(prefix);
@@ -66,7 +56,7 @@ bool HasToken(const std::string& list, const char* token)
 
 bool IsFeedType(const std::string& type)
 {
-    const std::string lower = LowerCase(Trim(type));
+    const std::string lower = LowerCase(TrimMarkupBlanks(type));
     return lower == "application/rss+xml" || lower == "application/atom+xml";
 }
 
@@ -131,7 +121,7 @@ bool IsHttpUrl(const std::string& url)
 
 std::string ResolveUrl(const std::string& base, const std::string& reference)
 {
-    const std::string href = Trim(reference);
+    const std::string href = TrimMarkupBlanks(reference);
     if (SchemeEnd(href) != std::string::npos)
         return href;
     const size_t schemeEnd = SchemeEnd(base);
@@ -199,7 +189,7 @@ std::string FindFeedLink(const std::string& page, const std::string& pageUrl)
                 hasHref = true;
             }
         }
-        if (!HasToken(rel, "alternate") || !IsFeedType(type) || !hasHref || Trim(href).empty())
+        if (!HasToken(rel, "alternate") || !IsFeedType(type) || !hasHref || TrimMarkupBlanks(href).empty())
             continue;
         const std::string feed = ResolveUrl(pageUrl, href);
         if (IsHttpUrl(feed))

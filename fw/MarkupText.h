@@ -22,3 +22,9 @@ std::vector<MarkupAttribute> ReadTagAttributes(const std::string& text, size_t& 
 // defines (&amp; &lt; &gt; &quot; &apos;) decoded, characters as UTF-8; any other reference, and
 // one that names no character, stays as written.
 std::string DecodeMarkupReferences(const std::string& value);
+
+// The text without the white space (blanks, tabs, line ends, form feeds) at its edges.
+std::string TrimMarkupBlanks(const std::string& text);
+
+// Appends the character `code` (at most 0x10FFFF) encoded as UTF-8.
+void AppendUtf8(std::string& out, unsigned long code);

@@ -30,16 +30,6 @@ bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix)
     return text.size() >= at + length && EqualNoCase(text.substr(at, length), prefix);
 }
 
-std::string Trim(const std::string& text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 // Where the markup at `at` ("<!...>", "<?...?>", a comment or a CDATA section) ends; the end of
 // the text when it is never closed. A declaration's internal subset and quoted literals may
 // hold '>' of their own.
@@ -142,7 +132,7 @@ std::vector<std::string> ReadSubscriptionList(const std::string& document)
         for (const MarkupAttribute& attribute : attributes) {
             if (attribute.name != "xmlurl")
                 continue;
-            const std::string address = FeedLinkAddress(Trim(DecodeMarkupReferences(attribute.value)));
+            const std::string address = FeedLinkAddress(TrimMarkupBlanks(DecodeMarkupReferences(attribute.value)));
             bool named = false;
             for (const std::string& feed : feeds)
                 named = named || EqualNoCase(feed, address.c_str());

@@ -581,13 +581,13 @@ class NewsSession:
     """The reference service, Lullcast pointed at it, and what a test reads of the popup."""
 
     def __init__(self, registry=(), faults=(), documents=(), **service_options):
-        """faults: (path, mode) pairs of the service, in force from the start; documents: (path, body)
-        pairs the service serves from the start (they take precedence over its catalog)."""
+        """faults: (path, mode) pairs of the service, in force from the start; documents: (path,
+        body) pairs it serves from the start, "{{service}}" in a body standing for its address."""
         self.service = demo_service.DemoService(catalog=demo_service.CATALOG, **service_options).start()
         for path, mode in faults:
             self.service.fault(path, mode)
         for path, body in documents:
-            self.service.put(path, body(self.service) if callable(body) else body)
+            self.service.put(path, body.replace("{{service}}", self.service.address))
         try:
             self.desktop = LullcastDesktop(service=self.service.address, registry=registry)
         except BaseException:

@@ -3,23 +3,12 @@
 #include "feeds/FeedDiscovery.h"
 #include "settings/FeedListRules.h"
 #include "settings/SubscriptionList.h"
+#include "tests/FuzzCheck.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-void Check(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken promise: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
