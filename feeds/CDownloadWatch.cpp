@@ -2,27 +2,115 @@
 
 #include <utility>
 
-CDownloadWatch* CDownloadWatch::Create(std::shared_ptr<CDownloadProgress> progress)
+namespace {
+
+const ULONG kPieceBytes = 64 * 1024;
+// After the binding is told to abort, how long its stop may take before the watch stops waiting.
+const ULONGLONG kAbortGraceMs = 2000;
+
+} // namespace
+
+CDownloadWatch* CDownloadWatch::Create(std::shared_ptr<CDownloadProgress> progress, const std::string& file)
 {
-    return new CDownloadWatch(std::move(progress));
+    return new CDownloadWatch(std::move(progress), file);
 }
 
-CDownloadWatch::CDownloadWatch(std::shared_ptr<CDownloadProgress> progress)
-    : m_refs(1), m_progress(std::move(progress)), m_httpStatus(0), m_ended(false)
+CDownloadWatch::CDownloadWatch(std::shared_ptr<CDownloadProgress> progress, const std::string& file)
+    : m_refs(1), m_progress(std::move(progress)), m_written(0), m_httpStatus(0), m_ended(false), m_stopped(false),
+      m_complete(false), m_writeFailed(false)
 {
+    const HANDLE handle = ::CreateFileA(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+        m_file.Reset(handle);
 }
 
-bool CDownloadWatch::Continue(ULONGLONG bytes)
+bool CDownloadWatch::Download(const std::string& url)
+{
+    // The address as URLDownloadToFileA takes it: text in the process's code page.
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, url.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<size_t>(length) : 1, L'\0');
+    HRESULT result = E_FAIL;
+    if (m_file && length > 0 && ::MultiByteToWideChar(CP_ACP, 0, url.c_str(), -1, &wide[0], length)) {
+        CComPtr<IBindCtx> context;
+        CComPtr<IMoniker> moniker;
+        CComPtr<IStream> stream;
+        result = ::CreateAsyncBindCtx(0, this, nullptr, context.Receive());
+        if (SUCCEEDED(result))
+            result = ::CreateURLMoniker(nullptr, wide.c_str(), moniker.Receive());
+        if (SUCCEEDED(result))
+            result = moniker->BindToStorage(context.Get(), nullptr, IID_IStream,
+                                            reinterpret_cast<void**>(stream.Receive()));
+        if (SUCCEEDED(result))
+            WaitForStop();
+        m_binding.Reset();
+    }
+    m_file.Reset();
+    return SUCCEEDED(result) && m_complete && !m_ended && !m_writeFailed;
+}
+
+void CDownloadWatch::WaitForStop()
+{
+    ULONGLONG abortedAt = 0;
+    while (!m_stopped) {
+        if (!abortedAt && (m_ended || m_writeFailed || Ending())) {
+            abortedAt = ::GetTickCount64();
+            if (m_binding)
+                m_binding->Abort();
+        }
+        if (abortedAt && ::GetTickCount64() - abortedAt >= kAbortGraceMs)
+            return;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (!m_stopped && ::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+}
+
+bool CDownloadWatch::Ending()
 {
     CDownloadProgress& p = *m_progress;
-    const ULONGLONG now = ::GetTickCount64();
-    if (bytes > static_cast<ULONGLONG>(::InterlockedCompareExchange64(&p.bytes, 0, 0)))
-        ::InterlockedExchange64(&p.bytes, static_cast<LONG64>(bytes));
-    if (::InterlockedCompareExchange(&p.abandoned, 0, 0) || now >= p.deadline || bytes > p.maxBytes)
+    if (::InterlockedCompareExchange(&p.abandoned, 0, 0) || ::GetTickCount64() >= p.deadline)
         m_ended = true;
-    else
-        ::InterlockedExchange64(&p.lastProgress, static_cast<LONG64>(now));
-    return !m_ended;
+    return m_ended;
+}
+
+bool CDownloadWatch::Continue()
+{
+    if (Ending())
+        return false;
+    ::InterlockedExchange64(&m_progress->lastProgress, static_cast<LONG64>(::GetTickCount64()));
+    return true;
+}
+
+bool CDownloadWatch::TakeData(IStream* stream)
+{
+    char piece[kPieceBytes];
+    for (;;) {
+        if (!Continue())
+            return false;
+        ULONG read = 0;
+        const HRESULT result = stream->Read(piece, kPieceBytes, &read);
+        if (read > 0) {
+            if (m_written + read > m_progress->maxBytes) {
+                m_ended = true; // too large: nothing past the limit is written
+                return false;
+            }
+            DWORD written = 0;
+            if (!::WriteFile(m_file.Get(), piece, read, &written, nullptr) || written != read) {
+                m_writeFailed = true;
+                return false;
+            }
+            m_written += read;
+            ::InterlockedExchange64(&m_progress->bytes, static_cast<LONG64>(m_written));
+        }
+        if (result == E_PENDING || (SUCCEEDED(result) && read == 0))
+            return true; // the rest comes with a later notification, or the stream has ended
+        if (FAILED(result))
+            return false;
+    }
 }
 
 STDMETHODIMP CDownloadWatch::QueryInterface(REFIID iid, void** object)
@@ -54,9 +142,12 @@ STDMETHODIMP_(ULONG) CDownloadWatch::Release()
     return static_cast<ULONG>(refs);
 }
 
-STDMETHODIMP CDownloadWatch::OnStartBinding(DWORD, IBinding*)
+STDMETHODIMP CDownloadWatch::OnStartBinding(DWORD, IBinding* binding)
 {
-    return Continue(0) ? S_OK : E_ABORT;
+    if (binding)
+        binding->AddRef();
+    m_binding.Reset(binding);
+    return Continue() ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CDownloadWatch::GetPriority(LONG*)
@@ -69,27 +160,34 @@ STDMETHODIMP CDownloadWatch::OnLowResource(DWORD)
     return S_OK;
 }
 
-STDMETHODIMP CDownloadWatch::OnProgress(ULONG progress, ULONG, ULONG, LPCWSTR)
+STDMETHODIMP CDownloadWatch::OnProgress(ULONG, ULONG, ULONG, LPCWSTR)
 {
-    return Continue(progress) ? S_OK : E_ABORT;
+    return Continue() ? S_OK : E_ABORT;
 }
 
-STDMETHODIMP CDownloadWatch::OnStopBinding(HRESULT, LPCWSTR)
+STDMETHODIMP CDownloadWatch::OnStopBinding(HRESULT result, LPCWSTR)
 {
+    m_stopped = true;
+    m_complete = SUCCEEDED(result);
+    m_binding.Reset();
     return S_OK;
 }
 
 STDMETHODIMP CDownloadWatch::GetBindInfo(DWORD* bindFlags, BINDINFO*)
 {
-    // A refresh must see what the server has now, not a copy from the cache.
+    // The data is taken from the stream as it comes. A refresh must see what the server has
+    // now, not a copy from the cache, and no copy of the answer goes to the cache either.
     if (bindFlags)
-        *bindFlags |= BINDF_GETNEWESTVERSION;
+        *bindFlags = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA | BINDF_GETNEWESTVERSION
+            | BINDF_NOWRITECACHE;
     return S_OK;
 }
 
-STDMETHODIMP CDownloadWatch::OnDataAvailable(DWORD, DWORD size, FORMATETC*, STGMEDIUM*)
+STDMETHODIMP CDownloadWatch::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* medium)
 {
-    return Continue(size) ? S_OK : E_ABORT;
+    if (!medium || medium->tymed != TYMED_ISTREAM || !medium->pstm)
+        return Continue() ? S_OK : E_ABORT;
+    return TakeData(medium->pstm) ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CDownloadWatch::OnObjectAvailable(REFIID, IUnknown*)
@@ -101,7 +199,7 @@ STDMETHODIMP CDownloadWatch::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWST
 {
     if (additionalHeaders)
         *additionalHeaders = nullptr;
-    return Continue(0) ? S_OK : E_ABORT;
+    return Continue() ? S_OK : E_ABORT;
 }
 
 STDMETHODIMP CDownloadWatch::OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalRequestHeaders)
@@ -109,5 +207,5 @@ STDMETHODIMP CDownloadWatch::OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* 
     if (additionalRequestHeaders)
         *additionalRequestHeaders = nullptr;
     m_httpStatus = status;
-    return Continue(0) ? S_OK : E_ABORT;
+    return Continue() ? S_OK : E_ABORT;
 }

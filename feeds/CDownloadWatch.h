@@ -1,13 +1,25 @@
-// Watches one download of the URL moniker library from within: takes in what the server
-// answered, notes each sign of progress, and ends the download once it is given up on, has
-// run past its deadline or brought more than its size limit. It lives on the thread that runs
-// the download, and is called only there; the thread that waits for the download reads the
-// shared progress.
+// Runs one download of the URL moniker library and writes what it brings into a file: takes in
+// what the server answered, notes each sign of progress, and ends the download once it is given
+// up on, has run past its deadline or brought more than its size limit.
+//
+// The limit holds for what is written, not for what comes over the wire: an answer sent
+// compressed arrives inflated. The download is therefore bound asynchronously and its data taken
+// from the stream piece by piece, which ends it at the first byte past the limit; a synchronous
+// binding would have the moniker library inflate the whole answer into a cache file of its own
+// before a single piece is seen.
+//
+// It lives on the thread that runs the download, and is called only there (its callbacks come
+// through that thread's messages); the thread that waits for the download reads the shared
+// progress.
 #pragma once
 #include <windows.h>
 #include <urlmon.h>
 
 #include <memory>
+#include <string>
+
+#include "fw/CComPtr.h"
+#include "fw/CScopedHandle.h"
 
 // What the download's thread and the waiting thread share.
 struct CDownloadProgress {
@@ -16,7 +28,7 @@ struct CDownloadProgress {
     {
     }
     volatile LONG64 lastProgress;   // tick count of the last sign of life
-    volatile LONG64 bytes = 0;      // received so far
+    volatile LONG64 bytes = 0;      // written so far
     volatile LONG abandoned = 0;    // set by the waiting thread when it gives up
     const ULONGLONG deadline;       // tick count after which the download ends
     const ULONGLONG maxBytes;
@@ -24,13 +36,16 @@ struct CDownloadProgress {
 
 class CDownloadWatch : public IBindStatusCallback, public IHttpNegotiate {
 public:
-    // A COM object of its own: created with one reference, which the creator releases.
-    static CDownloadWatch* Create(std::shared_ptr<CDownloadProgress> progress);
+    // A COM object of its own: created with one reference, which the creator releases. The
+    // download goes to `file`, which is made anew.
+    static CDownloadWatch* Create(std::shared_ptr<CDownloadProgress> progress, const std::string& file);
+
+    // Runs the download, handling the thread's messages until it has ended; true when the whole
+    // document is in the file. The file is closed when this returns, whatever the outcome.
+    bool Download(const std::string& url);
 
     // The HTTP status of the response, 0 when there was none.
     DWORD GetHttpStatus() const { return m_httpStatus; }
-    // True when the watch ended the download (given up, too late or too large).
-    bool Ended() const { return m_ended; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -53,14 +68,26 @@ public:
                             LPWSTR* additionalRequestHeaders) override;
 
 private:
-    explicit CDownloadWatch(std::shared_ptr<CDownloadProgress> progress);
+    CDownloadWatch(std::shared_ptr<CDownloadProgress> progress, const std::string& file);
     virtual ~CDownloadWatch() = default;
 
+    // True once the download is to end: given up on, past its deadline, or too large.
+    bool Ending();
     // Notes a sign of life; false when the download is to end.
-    bool Continue(ULONGLONG bytes);
+    bool Continue();
+    // Writes what the stream holds now into the file; false when the download is to end.
+    bool TakeData(IStream* stream);
+    // Handles the thread's messages, which carry the callbacks, until the binding has stopped.
+    void WaitForStop();
 
     LONG m_refs;
     std::shared_ptr<CDownloadProgress> m_progress;
+    CKernelHandle m_file;
+    CComPtr<IBinding> m_binding;
+    ULONGLONG m_written;
     DWORD m_httpStatus;
-    bool m_ended;
+    bool m_ended;       // the watch ended the download
+    bool m_stopped;     // the binding has stopped
+    bool m_complete;    // ... and brought the whole document
+    bool m_writeFailed;
 };

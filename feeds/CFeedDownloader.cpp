@@ -30,22 +30,12 @@ struct Job {
     bool succeeded = false;
 };
 
-ULONGLONG FileSize(const char* path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path, GetFileExInfoStandard, &data))
-        return 0;
-    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 // Runs on the download's own thread.
 void RunJob(Job& job)
 {
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    CDownloadWatch* watch = CDownloadWatch::Create(job.progress);
-    const HRESULT result = ::URLDownloadToFileA(nullptr, job.url.c_str(), job.file.c_str(), 0, watch);
-    job.succeeded = result == S_OK && !watch->Ended() && watch->GetHttpStatus() < 400
-        && FileSize(job.file.c_str()) <= job.progress->maxBytes;
+    CDownloadWatch* watch = CDownloadWatch::Create(job.progress, job.file);
+    job.succeeded = watch->Download(job.url) && watch->GetHttpStatus() < 400;
     watch->Release();
     if (SUCCEEDED(com))
         ::CoUninitialize();

@@ -5,7 +5,8 @@
 class CFeedDownloader {
 public:
     // A download that makes no progress for this long is given up, and so is one that has not
-    // ended after the deadline or brings more than the size limit.
+    // ended after the deadline or brings more than the size limit, counted as written to the
+    // file: an answer sent compressed counts as what it inflates to.
     static const unsigned long kStallTimeoutMs = 30000;
     static const unsigned long kDeadlineMs = 120000;
     static const unsigned long long kMaxBytes = 32ull << 20;

@@ -1,5 +1,7 @@
 #include "feeds/FeedDiscovery.h"
 
+#include "fw/MarkupText.h"
+
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -23,16 +25,6 @@ std::string LowerCase(std::string text)
     return text;
 }
 
-std::string Trim(const std::string& text)
-{
-    size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin]))
-        ++begin;
-    while (end > begin && IsBlank(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix)
 {
     const size_t length = std::strlen(prefix);
@@ -43,74 +35,6 @@ bool StartsWithNoCase(const std::string& text, size_t at, const char* prefix)
             return false;
     }
     return true;
-}
-
-// The few references an address in a page holds most often; others stay as written.
-std::string DecodeAttribute(const std::string& value)
-{
-    static const struct {
-        const char* reference;
-        char character;
-    } kReferences[] = {{"&amp;", '&'}, {"&#38;", '&'}, {"&quot;", '"'}, {"&#39;", '\''}, {"&lt;", '<'}, {"&gt;", '>'}};
-    std::string out;
-    for (size_t i = 0; i < value.size();) {
-        bool decoded = false;
-        for (const auto& entry : kReferences) {
-            if (value.compare(i, std::strlen(entry.reference), entry.reference) == 0) {
-                out += entry.character;
-                i += std::strlen(entry.reference);
-                decoded = true;
-                break;
-            }
-        }
-        if (!decoded)
-            out += value[i++];
-    }
-    return out;
-}
-
-// Reads the attributes of a tag from just after its name; stops after its '>'.
-struct Attribute {
-    std::string name, value;
-};
-
-std::vector<Attribute> ReadAttributes(const std::string& page, size_t& at)
-{
-    std::vector<Attribute> attributes;
-    for (;;) {
-        while (at < page.size() && (IsBlank(page[at]) || page[at] == '/'))
-            ++at;
-        if (at >= page.size())
-            return attributes;
-        if (page[at] == '>') {
-            ++at;
-            return attributes;
-        }
-        Attribute attribute;
-        while (at < page.size() && !IsBlank(page[at]) && page[at] != '=' && page[at] != '>' && page[at] != '/')
-            attribute.name += Lower(page[at++]);
-        while (at < page.size() && IsBlank(page[at]))
-            ++at;
-        if (at < page.size() && page[at] == '=') {
-            ++at;
-            while (at < page.size() && IsBlank(page[at]))
-                ++at;
-            if (at < page.size() && (page[at] == '"' || page[at] == '\'')) {
-                const char quote = page[at++];
-                const size_t close = page.find(quote, at);
-                const size_t end = close == std::string::npos ? page.size() : close;
-                attribute.value = page.substr(at, end - at);
-                at = close == std::string::npos ? page.size() : close + 1;
-            } else {
-                while (at < page.size() && !IsBlank(page[at]) && page[at] != '>')
-                    attribute.value += page[at++];
-            }
-        }
-        if (attribute.name.empty())
-            ++at; // a stray character: step over it
-        else
-            attributes.push_back(attribute);
-    }
 }
 
 bool HasToken(const std::string& list, const char* token)
@@ -132,7 +56,7 @@ bool HasToken(const std::string& list, const char* token)
 
 bool IsFeedType(const std::string& type)
 {
-    const std::string lower = LowerCase(Trim(type));
+    const std::string lower = LowerCase(TrimMarkupBlanks(type));
     return lower == "application/rss+xml" || lower == "application/atom+xml";
 }
 
@@ -197,7 +121,7 @@ bool IsHttpUrl(const std::string& url)
 
 std::string ResolveUrl(const std::string& base, const std::string& reference)
 {
-    const std::string href = Trim(reference);
+    const std::string href = TrimMarkupBlanks(reference);
     if (SchemeEnd(href) != std::string::npos)
         return href;
     const size_t schemeEnd = SchemeEnd(base);
@@ -255,20 +179,21 @@ std::string FindFeedLink(const std::string& page, const std::string& pageUrl)
         at += 5;
         std::string rel, type, href;
         bool hasHref = false;
-        for (const Attribute& attribute : ReadAttributes(page, at)) {
+        for (const MarkupAttribute& attribute : ReadTagAttributes(page, at)) {
             if (attribute.name == "rel")
                 rel = attribute.value;
             else if (attribute.name == "type")
                 type = attribute.value;
             else if (attribute.name == "href") {
-                href = DecodeAttribute(attribute.value);
+                href = DecodeMarkupReferences(attribute.value);
                 hasHref = true;
             }
         }
-        if (!HasToken(rel, "alternate") || !IsFeedType(type) || !hasHref || Trim(href).empty())
+        if (!HasToken(rel, "alternate") || !IsFeedType(type) || !hasHref || TrimMarkupBlanks(href).empty())
             continue;
         const std::string feed = ResolveUrl(pageUrl, href);
-        return IsHttpUrl(feed) ? feed : std::string();
+        if (IsHttpUrl(feed))
+            return feed;
     }
     return std::string();
 }

@@ -4,8 +4,8 @@
 #include <string>
 
 // The address of the first feed (RSS or Atom) that the head of the HTML page names, resolved
-// against the page's own address; empty when it names none, or when the address it names is
-// not an http or https one.
+// against the page's own address, and an http or https one: a feed named at a local file, a
+// share or any other scheme is passed over for the next. Empty when it names none of them.
 std::string FindFeedLink(const std::string& page, const std::string& pageUrl);
 
 // A reference (absolute, or relative as in a web page) resolved against a base address.

@@ -2,10 +2,7 @@
 
 #include <windows.h>
 
-#include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
-
-#include <algorithm>
 
 namespace {
 
@@ -51,41 +48,4 @@ CString GetFeedFilePath()
         return besideProgram;
     const CString tempFolder = GetTempFolder();
     return tempFolder.IsEmpty() ? besideProgram : tempFolder + kFeedFileName;
-}
-
-bool ReadWholeFile(const CString& path, std::string& bytes, unsigned long long maxBytes)
-{
-    const CKernelHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size;
-    if (file.Get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.Get(), &size)
-        || static_cast<unsigned long long>(size.QuadPart) > maxBytes)
-        return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD read = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        if (!::ReadFile(file.Get(), &bytes[done], chunk, &read, nullptr) || read == 0)
-            return false;
-        done += read;
-    }
-    return true;
-}
-
-bool WriteWholeFile(const CString& path, const std::string& bytes)
-{
-    const CKernelHandle file(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                           nullptr));
-    if (file.Get() == INVALID_HANDLE_VALUE)
-        return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
-        if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
-            return false;
-        done += written;
-    }
-    return true;
 }

@@ -3,6 +3,9 @@
 #include <gdiplus.h>
 
 #include <utility>
+#include <vector>
+
+#include "fw/PictureHeader.h"
 
 using namespace Gdiplus;
 
@@ -20,6 +23,24 @@ public:
     }
     GpBitmap* bitmap = nullptr;
 };
+
+// What the header of the picture in the stream claims; the stream is read from its start and
+// left there. A stream that cannot be read, or is longer than maxBytes, claims nothing.
+PictureHeader ReadStreamHeader(IStream* stream, unsigned long maxBytes)
+{
+    LARGE_INTEGER start = {};
+    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)))
+        return PictureHeader();
+    std::vector<unsigned char> bytes;
+    unsigned char piece[16384];
+    ULONG read = 0;
+    while (bytes.size() <= maxBytes && SUCCEEDED(stream->Read(piece, sizeof piece, &read)) && read > 0)
+        bytes.insert(bytes.end(), piece, piece + read);
+    stream->Seek(start, STREAM_SEEK_SET, nullptr);
+    if (bytes.size() > maxBytes)
+        return PictureHeader();
+    return ReadPictureHeader(bytes.data(), bytes.size());
+}
 
 } // namespace
 
@@ -56,6 +77,9 @@ HRESULT CImage::Load(IStream* stream, int largestSide)
     if (!StartDecoder())
         return E_FAIL;
     if (m_bitmap || !stream)
+        return E_FAIL;
+    // The decoder allocates what the header claims, before it finds that the file holds far less.
+    if (!MayDecodePicture(ReadStreamHeader(stream, kLargestFile), largestSide))
         return E_FAIL;
     CDecodedBitmap decoded;
     if (DllExports::GdipCreateBitmapFromStream(stream, &decoded.bitmap) != Ok)

@@ -19,10 +19,13 @@ public:
     bool HasAlpha() const { return m_hasAlpha; }
     void Destroy();
 
-    // Decodes a picture in any format the system reads. A picture wider or higher than
-    // largestSide pixels is refused before its pixels are decoded. The image must be empty.
-    // The decoder starts at the first call and runs until ReleaseDecoder.
+    // Decodes a PNG, JPEG, GIF or BMP picture from the start of the stream; other formats are
+    // refused, and so is a stream of more than kLargestFile bytes. A picture whose header claims
+    // a side longer than largestSide pixels, or more pixels in all its frames than a square of
+    // that side, is refused before the decoder sees it. The image must be empty. The decoder
+    // starts at the first call and runs until ReleaseDecoder.
     HRESULT Load(IStream* stream, int largestSide);
+    static const unsigned long kLargestFile = 4ul << 20;
 
     // Draws the whole picture stretched into dest; nothing when empty.
     BOOL Draw(HDC dc, const RECT& dest) const;

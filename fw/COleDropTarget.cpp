@@ -1,6 +1,9 @@
 #include "fw/COleDropTarget.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include "fw/CStgMedium.h"
 
 namespace {
 
@@ -59,6 +62,26 @@ DROPEFFECT COleDropTarget::Reconcile(DROPEFFECT answer, DROPEFFECT allowed)
             return DROPEFFECT_LINK;
     }
     return DROPEFFECT_NONE;
+}
+
+bool COleDropTarget::GetFiles(IDataObject* data, std::vector<CString>& files)
+{
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    CStgMedium medium;
+    if (!data || FAILED(data->GetData(&format, &medium)) || medium.tymed != TYMED_HGLOBAL || !medium.hGlobal)
+        return false;
+    HDROP drop = static_cast<HDROP>(medium.hGlobal);
+    const UINT count = ::DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = ::DragQueryFileA(drop, i, nullptr, 0);
+        if (length == 0)
+            continue;
+        CString path;
+        const UINT copied = ::DragQueryFileA(drop, i, path.GetBufferSetLength(static_cast<int>(length)), length + 1);
+        path.ReleaseBuffer(static_cast<int>(copied <= length ? copied : length));
+        files.push_back(path);
+    }
+    return true;
 }
 
 STDMETHODIMP COleDropTarget::QueryInterface(REFIID iid, void** object)

@@ -8,6 +8,8 @@
 #pragma once
 #include <ole2.h>
 
+#include <vector>
+
 #include "fw/CWnd.h"
 
 using DROPEFFECT = DWORD;
@@ -26,6 +28,10 @@ public:
     // The answer of a handler, reconciled with what the drag source allows: an allowed answer
     // stands; a copy becomes a move, else a link, when only those are allowed; else none.
     static DROPEFFECT Reconcile(DROPEFFECT answer, DROPEFFECT allowed);
+
+    // For the drop handler: the paths of the files the offered data carries (CF_HDROP, as a
+    // file manager offers them). False when it carries no files.
+    static bool GetFiles(IDataObject* data, std::vector<CString>& files);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;

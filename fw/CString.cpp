@@ -44,10 +44,11 @@ CString::~CString()
 
 CString& CString::operator=(const CString& other)
 {
-    if (other.m_data)
-        ++other.m_data->refs;
+    Data* data = other.m_data; // taken first: `other` may be this string itself
+    if (data)
+        ++data->refs;
     Release();
-    m_data = other.m_data;
+    m_data = data;
     return *this;
 }
 
@@ -325,12 +326,12 @@ void CString::Assign(const char* text, int length)
 }
 
 // Gives this string a buffer of its own with room for at least `capacity` characters,
-// keeping the current text.
+// keeping as much of the current text as fits.
 void CString::MakeUnique(int capacity)
 {
     if (m_data && m_data->refs == 1 && m_data->capacity >= capacity)
         return;
-    const int length = GetLength();
+    const int length = GetLength() < capacity ? GetLength() : capacity;
     int newCapacity = capacity;
     if (m_data && m_data->refs == 1 && capacity < m_data->capacity * 2)
         newCapacity = m_data->capacity * 2; // growing by appends stays linear

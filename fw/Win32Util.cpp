@@ -1,5 +1,9 @@
 #include "fw/Win32Util.h"
 
+#include "fw/CScopedHandle.h"
+
+#include <algorithm>
+
 CString GetModulePath(HMODULE module)
 {
     const DWORD longestPath = 32768;
@@ -50,4 +54,53 @@ int GetScreenDpi()
     if (screen)
         ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
+}
+
+bool IsNetworkPath(const char* path)
+{
+    if (!path)
+        return false;
+    if ((path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/'))
+        return true;
+    if (!path[0] || path[1] != ':')
+        return false; // relative: on the current drive, which is taken as local
+    const char root[] = {path[0], ':', '\\', '\0'};
+    return ::GetDriveTypeA(root) == DRIVE_REMOTE;
+}
+
+bool ReadWholeFile(const CString& path, std::string& bytes, unsigned long long maxBytes)
+{
+    const CKernelHandle file(::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size;
+    if (file.Get() == INVALID_HANDLE_VALUE || !::GetFileSizeEx(file.Get(), &size)
+        || static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD read = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        if (!::ReadFile(file.Get(), &bytes[done], chunk, &read, nullptr) || read == 0)
+            return false;
+        done += read;
+    }
+    return true;
+}
+
+bool WriteWholeFile(const CString& path, const std::string& bytes)
+{
+    const CKernelHandle file(::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                           nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE)
+        return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        if (!::WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
 }

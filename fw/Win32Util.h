@@ -4,6 +4,8 @@
 
 #include "fw/CString.h"
 
+#include <string>
+
 // The full path of the given module's file (the executable's for NULL); empty when unknown.
 // With UTF-8 as the code page a path of fewer than MAX_PATH characters can take more bytes.
 CString GetModulePath(HMODULE module);
@@ -30,6 +32,13 @@ inline BITMAPINFO TopDownBitmapInfo(int width, int height, WORD bitsPerPixel)
     info.bmiHeader.biCompression = BI_RGB;
     return info;
 }
+
+// True for a path on another machine: a UNC path, or one on a drive mapped to a share.
+bool IsNetworkPath(const char* path);
+
+// The whole file, when it is at most maxBytes long; false when it cannot be read.
+bool ReadWholeFile(const CString& path, std::string& bytes, unsigned long long maxBytes);
+bool WriteWholeFile(const CString& path, const std::string& bytes);
 
 // Dots per inch of the screen, as the process sees it.
 int GetScreenDpi();

@@ -1,6 +1,9 @@
 #include "popup/PresetFeedList.h"
 
 #include <cstring>
+#include <string>
+
+#include "feeds/FeedDiscovery.h"
 
 void ReadPresetSection(const char* body, size_t length, int channel, CStringArray& feeds)
 {
@@ -19,7 +22,8 @@ void ReadPresetSection(const char* body, size_t length, int channel, CStringArra
         if (inSection) {
             if (lineLength == 0 || isHeader)
                 return;
-            feeds.Add(CString(lineStart, static_cast<int>(lineLength)));
+            if (IsHttpUrl(std::string(lineStart, lineLength)))
+                feeds.Add(CString(lineStart, static_cast<int>(lineLength)));
         } else if (isHeader && ++header == channel) {
             inSection = true;
         }

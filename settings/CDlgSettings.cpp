@@ -1,7 +1,9 @@
 #include "settings/CDlgSettings.h"
 
 #include "app/Resource.h"
+#include "fw/Win32Util.h"
 #include "settings/FeedListRules.h"
+#include "settings/SubscriptionList.h"
 
 namespace {
 
@@ -88,6 +90,26 @@ BOOL CDlgSettings::OnCommand(WPARAM wParam, LPARAM lParam)
     return CDialog::OnCommand(wParam, lParam);
 }
 
+bool CDlgSettings::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&)
+{
+    switch (message) {
+    case CSubscriptionFetch::kFetchedMessage:
+        OnSubscriptionListFetched(wParam);
+        return true;
+    case WM_TIMER:
+        if (wParam != CSubscriptionFetch::kDeadlineTimer)
+            return false;
+        m_fetch.Cancel(m_hWnd); // too late: whatever comes now is not added
+        Beep();
+        return true;
+    case WM_DESTROY:
+        m_fetch.Cancel(m_hWnd);
+        return false;
+    default:
+        return false;
+    }
+}
+
 void CDlgSettings::UpdateListButtons()
 {
     const ListButtons buttons = ListButtonsFor(m_feedList.GetCurSel(), m_feedList.GetCount());
@@ -135,4 +157,57 @@ void CDlgSettings::MoveSelectedFeed(int by)
     m_feedList.InsertString(selection + by, text);
     m_feedList.SetCurSel(selection + by);
     UpdateListButtons();
+}
+
+BOOL CDlgSettings::TakeDroppedLink(const CString& text)
+{
+    const std::string address = FeedLinkAddress(std::string(text.GetString(), text.GetLength()));
+    if (IsSubscriptionListLink(address))
+        return m_fetch.Start(m_hWnd, {address}); // refused while another list is on its way
+    CStringArray items;
+    for (int i = 0; i < m_feedList.GetCount(); ++i)
+        items.Add(m_feedList.GetText(i));
+    if (FindFeedIgnoringCase(items, address.c_str()) >= 0)
+        return TRUE;
+    return m_feedList.AddString(address.c_str()) >= 0;
+}
+
+// Files on this machine are read at once; files on another machine wait for the fetch.
+BOOL CDlgSettings::TakeDroppedFiles(const std::vector<CString>& files)
+{
+    std::vector<std::string> feeds, elsewhere;
+    for (const CString& file : files) {
+        std::string document;
+        if (IsNetworkPath(file))
+            elsewhere.push_back(file.GetString());
+        else if (ReadWholeFile(file, document, kLargestSubscriptionList))
+            for (const std::string& feed : FeedsOfDroppedDocument(document, file.GetString()))
+                feeds.push_back(feed);
+    }
+    const bool fetching = !elsewhere.empty() && m_fetch.Start(m_hWnd, elsewhere);
+    if (feeds.empty() && !fetching)
+        return FALSE;
+    AddFeeds(feeds);
+    return TRUE;
+}
+
+void CDlgSettings::AddFeeds(const std::vector<std::string>& feeds)
+{
+    CStringArray items;
+    for (int i = 0; i < m_feedList.GetCount(); ++i)
+        items.Add(m_feedList.GetText(i));
+    for (const CString& feed : NewFeeds(items, feeds))
+        m_feedList.AddString(feed);
+}
+
+// The feeds of a list that was fetched; a list that could not be had, or named none, is
+// answered with the beep a refused drop gets.
+void CDlgSettings::OnSubscriptionListFetched(WPARAM ticket)
+{
+    std::vector<std::string> feeds;
+    if (!m_fetch.Finish(m_hWnd, ticket, feeds))
+        return;
+    if (feeds.empty())
+        Beep();
+    AddFeeds(feeds);
 }

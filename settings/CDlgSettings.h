@@ -1,12 +1,16 @@
 // The settings dialog: refresh interval, notification, the channels the channel menu offers,
-// and the user's own feeds, which grow by links dropped on the list. It edits its members
-// only; the caller gives it the values and takes them back when it ends with OK.
+// and the user's own feeds, which grow by links and files dropped on the list. It edits its
+// members only; the caller gives it the values and takes them back when it ends with OK.
 #pragma once
+#include <string>
+#include <vector>
+
 #include "fw/CDialog.h"
 #include "fw/CListBox.h"
 #include "fw/CSpinButtonCtrl.h"
 #include "fw/CStringArray.h"
 #include "settings/COleListBoxDropTarget.h"
+#include "settings/CSubscriptionFetch.h"
 
 class CDlgSettings : public CDialog {
 public:
@@ -22,10 +26,19 @@ public:
     CSpinButtonCtrl m_spin;
     COleListBoxDropTarget m_dropTarget;
 
+    // What the drop target hands over; TRUE when the drop is taken. A link is added as it is
+    // dropped (a feed: link as the address it stands for), unless the list holds it already; a
+    // link to a subscription list is fetched, and its feeds are added when they come. Files
+    // add the feeds of the subscription lists among them and the feeds among them themselves;
+    // files that are neither are refused.
+    BOOL TakeDroppedLink(const CString& text);
+    BOOL TakeDroppedFiles(const std::vector<CString>& files);
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
     void UpdateListButtons();
@@ -33,4 +46,9 @@ private:
     void OnMoveFeedUp();
     void OnMoveFeedDown();
     void MoveSelectedFeed(int by);
+    // Appends the feeds the list does not hold yet, in order.
+    void AddFeeds(const std::vector<std::string>& feeds);
+    void OnSubscriptionListFetched(WPARAM ticket);
+
+    CSubscriptionFetch m_fetch;
 };

@@ -27,27 +27,25 @@ DROPEFFECT COleListBoxDropTarget::OnDragOver(CWnd* window, IDataObject*, DWORD, 
     return EffectAt(window, point);
 }
 
-// The dropped text goes to the end of the list as it is, unless the list holds it already;
-// the new item is not selected and the buttons keep their state.
+// The dropped text, else the files of a file manager's drop, go to the dialog, which adds them
+// to the end of the list; new items are not selected and the buttons keep their state. Text
+// comes first: a browser may offer a link as a shortcut file as well, a file manager offers no
+// text.
 BOOL COleListBoxDropTarget::OnDrop(CWnd* window, IDataObject* data, DROPEFFECT, POINT)
 {
     if (!data)
         return FALSE;
+    CDlgSettings* dialog = static_cast<CDlgSettings*>(window);
     FORMATETC format = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     CStgMedium medium;
-    if (FAILED(data->GetData(&format, &medium)) || medium.tymed != TYMED_HGLOBAL || !medium.hGlobal)
-        return FALSE;
-    const char* block = static_cast<const char*>(::GlobalLock(medium.hGlobal));
-    if (!block)
-        return FALSE;
-    const CString text = DroppedText(block, ::GlobalSize(medium.hGlobal));
-    ::GlobalUnlock(medium.hGlobal);
-
-    CListBox& list = static_cast<CDlgSettings*>(window)->m_feedList;
-    CStringArray items;
-    for (int i = 0; i < list.GetCount(); ++i)
-        items.Add(list.GetText(i));
-    if (FindFeedIgnoringCase(items, text) >= 0)
-        return TRUE;
-    return list.AddString(text) >= 0;
+    if (SUCCEEDED(data->GetData(&format, &medium)) && medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
+        const char* block = static_cast<const char*>(::GlobalLock(medium.hGlobal));
+        if (!block)
+            return FALSE;
+        const CString text = DroppedText(block, ::GlobalSize(medium.hGlobal));
+        ::GlobalUnlock(medium.hGlobal);
+        return dialog->TakeDroppedLink(text);
+    }
+    std::vector<CString> files;
+    return GetFiles(data, files) && dialog->TakeDroppedFiles(files);
 }

@@ -1,5 +1,6 @@
-// Takes text dropped on the "My Feeds" list of the settings dialog: registered on the dialog
-// window, it accepts a drop only over the list box and adds the text as a new item.
+// Takes links and files dropped on the "My Feeds" list of the settings dialog: registered on
+// the dialog window, it accepts a drop only over the list box and hands what was dropped to the
+// dialog.
 #pragma once
 #include "fw/COleDropTarget.h"
 

@@ -46,3 +46,19 @@ int FindFeedIgnoringCase(const CStringArray& items, const char* text)
     }
     return -1;
 }
+
+std::vector<CString> NewFeeds(const CStringArray& items, const std::vector<std::string>& found)
+{
+    CStringArray listed;
+    for (int i = 0; i < items.GetSize(); ++i)
+        listed.Add(items[i]);
+    std::vector<CString> added;
+    for (const std::string& feed : found) {
+        const CString text(feed.c_str());
+        if (text.IsEmpty() || FindFeedIgnoringCase(listed, text) >= 0)
+            continue;
+        listed.Add(text);
+        added.push_back(text);
+    }
+    return added;
+}

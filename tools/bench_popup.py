@@ -135,24 +135,6 @@ def get_once(news):
     return float(ms)
 
 
-def unix_process(news):
-    """The Linux process that runs Lullcast.exe in this session's prefix."""
-    prefix = news.desktop.wine.prefix
-    for name in os.listdir("/proc"):
-        if not name.isdigit():
-            continue
-        try:
-            with open("/proc/%s/cmdline" % name, "rb") as f:
-                command = f.read().split(b"\0")[0].decode("utf-8", "replace")
-            with open("/proc/%s/environ" % name, "rb") as f:
-                environment = f.read().split(b"\0")
-        except OSError:
-            continue
-        if command.lower().endswith("lullcast.exe") and ("WINEPREFIX=" + prefix).encode() in environment:
-            return int(name)
-    return None
-
-
 def resources(news, pid, unix_pid):
     # Windows's own counts, as Wine reports them for another process (its GetGuiResources and
     # memory counters give 0 there), then the Linux process's: anonymous resident memory, threads
@@ -214,7 +196,7 @@ def main():
                                                             "met" if max(times) <= 100 else "MISSED"))
 
         popup = news.driver.popup()
-        unix_pid = unix_process(news)
+        unix_pid = news.desktop.unix_process()
         bar = news.desktop.control(news.popup, e2e.LINK_BAR)
         news.driver.send(news.popup, e2e.WM_COMMAND, e2e.ID_TRAY_VIEW)
         bar_rect = news.driver.info(bar).rect

@@ -150,7 +150,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         if found is None:
             return self._send(404, NOT_FOUND_PAGE, "text/html", send_body)
         body, content_type = found
-        self._send(200, body, content_type, send_body)
+        self._send(200, body, content_type, send_body, service._headers_of(path))
 
     def _start_file(self, path, send_body):
         """Sends the headers of a served file and returns its body; sends the 404 page and
@@ -166,11 +166,13 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         return body
 
-    def _send(self, status, body, content_type, send_body):
+    def _send(self, status, body, content_type, send_body, headers=None):
         self.send_response(status)
         self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "no-cache")
+        for name, value in (headers or {}).items():
+            self.send_header(name, value)
         self.end_headers()
         if send_body:
             self.wfile.write(body)
@@ -200,6 +202,7 @@ class DemoService:
         self.slow_pieces = slow_pieces
         self.log_path = log_path
         self._documents = {}
+        self._headers = {}
         self._lock = threading.Lock()
         self._requests = []
         self._release = threading.Event()
@@ -306,16 +309,19 @@ class DemoService:
     def __exit__(self, *exc):
         self.stop()
 
-    def put(self, path, body, content_type=None):
-        """Serves `body` (bytes or str, str is sent as UTF-8) under `path` from now on."""
+    def put(self, path, body, content_type=None, headers=None):
+        """Serves `body` (bytes or str, str is sent as UTF-8) under `path` from now on; `headers`,
+        a dict, are extra response headers sent with it (say {"Content-Encoding": "gzip"})."""
         if isinstance(body, str):
             body = body.encode("utf-8")
         with self._lock:
             self._documents[path] = (body, content_type or _content_type(path))
+            self._headers[path] = dict(headers or {})
 
     def remove(self, path):
         with self._lock:
             self._documents.pop(path, None)
+            self._headers.pop(path, None)
 
     def requests(self):
         """(method, path and query) of every request so far, in order."""
@@ -339,6 +345,10 @@ class DemoService:
         if self.log_path:
             with open(self.log_path, "a", encoding="utf-8") as log:
                 log.write("%s %s %s\n" % (time.strftime("%Y-%m-%d %H:%M:%S"), method, path))
+
+    def _headers_of(self, path):
+        with self._lock:
+            return self._headers.get(path, {})
 
     def _fault_of(self, path):
         with self._lock:

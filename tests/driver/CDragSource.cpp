@@ -4,16 +4,43 @@
 
 #include <cstring>
 
-namespace {
+CDragSource::CDragSource(const std::string& text, bool terminated) : m_text(text), m_terminated(terminated) {}
 
-FORMATETC TextFormat()
+CDragSource::CDragSource(const std::vector<std::string>& files) : m_files(files), m_offersFiles(true) {}
+
+FORMATETC CDragSource::Format() const
 {
-    return {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return {static_cast<CLIPFORMAT>(m_offersFiles ? CF_HDROP : CF_TEXT), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
 }
 
-} // namespace
+HGLOBAL CDragSource::TextBlock() const
+{
+    const size_t size = m_text.size() + (m_terminated ? 1 : 0);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+    if (block) {
+        std::memcpy(GlobalLock(block), m_text.c_str(), size);
+        GlobalUnlock(block);
+    }
+    return block;
+}
 
-CDragSource::CDragSource(const std::string& text, bool terminated) : m_text(text), m_terminated(terminated) {}
+// A DROPFILES header, then the paths, each ended by a NUL, and a NUL after the last.
+HGLOBAL CDragSource::FileBlock() const
+{
+    std::string names;
+    for (const std::string& file : m_files)
+        names += file + '\0';
+    names += '\0';
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size());
+    if (block) {
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = FALSE;
+        std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size());
+        GlobalUnlock(block);
+    }
+    return block;
+}
 
 CDragSource::~CDragSource() = default;
 
@@ -57,13 +84,9 @@ STDMETHODIMP CDragSource::GetData(FORMATETC* format, STGMEDIUM* medium)
     HRESULT usable = QueryGetData(format);
     if (usable != S_OK)
         return usable;
-    const size_t size = m_text.size() + (m_terminated ? 1 : 0);
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+    HGLOBAL block = m_offersFiles ? FileBlock() : TextBlock();
     if (!block)
         return E_OUTOFMEMORY;
-    char* data = static_cast<char*>(GlobalLock(block));
-    std::memcpy(data, m_text.c_str(), size);
-    GlobalUnlock(block);
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = block;
     medium->pUnkForRelease = nullptr;
@@ -74,7 +97,7 @@ STDMETHODIMP CDragSource::QueryGetData(FORMATETC* format)
 {
     if (!format)
         return E_INVALIDARG;
-    if (format->cfFormat != CF_TEXT)
+    if (format->cfFormat != Format().cfFormat)
         return DV_E_FORMATETC;
     if (!(format->tymed & TYMED_HGLOBAL))
         return DV_E_TYMED;
@@ -92,8 +115,8 @@ STDMETHODIMP CDragSource::EnumFormatEtc(DWORD direction, IEnumFORMATETC** format
 {
     if (direction != DATADIR_GET)
         return E_NOTIMPL;
-    FORMATETC text = TextFormat();
-    return SHCreateStdEnumFmtEtc(1, &text, formats);
+    FORMATETC offered = Format();
+    return SHCreateStdEnumFmtEtc(1, &offered, formats);
 }
 
 STDMETHODIMP CDragSource::QueryContinueDrag(BOOL escapePressed, DWORD keyState)

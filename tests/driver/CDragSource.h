@@ -2,16 +2,20 @@
 #include <ole2.h>
 
 #include <string>
+#include <vector>
 
-// A drag of text, as a browser starts one when the user drags a link: the data object offers
-// CF_TEXT in global memory. The mouse is the user's (in the tests, real X input): the drag
-// starts with the left button held and ends where it is let go.
+// A drag of text, as a browser starts one when the user drags a link (the data object offers
+// CF_TEXT in global memory), or of files, as a file manager starts one (CF_HDROP). The mouse is
+// the user's (in the tests, real X input): the drag starts with the left button held and ends
+// where it is let go.
 class CDragSource : public IDataObject, public IDropSource
 {
 public:
     // terminated: whether the text block ends with a NUL (a block without one is exactly as
     // long as the text).
     CDragSource(const std::string& text, bool terminated);
+    // The files, by their full paths.
+    explicit CDragSource(const std::vector<std::string>& files);
     ~CDragSource();
 
     // Runs the drag; the result is DoDragDrop's, the effect what the target answered.
@@ -36,7 +40,13 @@ public:
     STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 private:
+    FORMATETC Format() const;
+    HGLOBAL TextBlock() const;
+    HGLOBAL FileBlock() const;
+
     std::string m_text;
-    bool m_terminated;
+    bool m_terminated = true;
+    std::vector<std::string> m_files;
+    bool m_offersFiles = false;
     LONG m_references = 1;
 };

@@ -7,6 +7,8 @@
 #include <psapi.h>
 #include <wininet.h>
 
+#include <algorithm>
+
 namespace {
 const char kPopupCaption[] = "Lullcast - Idlewaven";
 const UINT kSendTimeoutMs = 5000;
@@ -37,6 +39,7 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"listitems", &CDriver::listItems},
     {"menu", &CDriver::menu},
     {"dragtext", &CDriver::dragText},
+    {"dragfiles", &CDriver::dragFiles},
     {"wtext", &CDriver::wideText},
     {"colours", &CDriver::colours},
     {"tooltips", &CDriver::tooltips},
@@ -358,17 +361,37 @@ std::string CDriver::dragText(Args& args)
     std::string mode;
     if (!(args >> mode) || (mode != "z" && mode != "bare"))
         return "error usage: dragtext z|bare TEXT";
+    CDragSource source(unescape(restOfLine(args)), mode == "z");
+    return runDrag(source);
+}
+
+// dragfiles PATHS -> "ok dragging" at once, then RESULT EFFECT when the drag ends: drags files
+// (their full paths, escaped, one to a line) as a file manager does
+std::string CDriver::dragFiles(Args& args)
+{
+    std::vector<std::string> files;
+    const std::string paths = unescape(restOfLine(args));
+    for (size_t start = 0; start < paths.size();) {
+        const size_t end = std::min(paths.find('\n', start), paths.size());
+        if (end > start)
+            files.push_back(paths.substr(start, end - start));
+        start = end + 1;
+    }
+    if (files.empty())
+        return "error usage: dragfiles PATHS";
+    CDragSource source(files);
+    return runDrag(source);
+}
+
+std::string CDriver::runDrag(CDragSource& source)
+{
     // OLE only for the length of the drag: with OLE kept initialised, the popup no longer came to
     // the driver's windows.
     if (FAILED(OleInitialize(nullptr)))
         return "error OleInitialize";
     DWORD effect = 0;
-    HRESULT result;
-    {
-        CDragSource source(unescape(restOfLine(args)), mode == "z");
-        reply("ok dragging");
-        result = source.drag(effect);
-    }
+    reply("ok dragging");
+    const HRESULT result = source.drag(effect);
     OleUninitialize();
     char answer[64];
     wsprintfA(answer, "ok %08lx %lu", static_cast<unsigned long>(result), static_cast<unsigned long>(effect));

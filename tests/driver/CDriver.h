@@ -8,6 +8,8 @@
 #include "tests/driver/CLineReader.h"
 #include "tests/driver/CTestWindows.h"
 
+class CDragSource;
+
 // Plays the rest of the desktop for the end-to-end tests: it takes one command per line on standard
 // input, answers each with one line on standard output ("ok ..." or "error ..."), and keeps its own
 // windows responsive in between. Window handles travel as decimal numbers; the commands and their
@@ -50,6 +52,8 @@ private:
     std::string listItems(Args& args);
     std::string menu(Args& args);
     std::string dragText(Args& args);
+    std::string dragFiles(Args& args);
+    std::string runDrag(CDragSource& source);
     std::string wideText(Args& args);
     std::string colours(Args& args);
     // The desktop

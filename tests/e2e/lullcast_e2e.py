@@ -254,9 +254,16 @@ class Driver:
     def begin_drag_text(self, text, terminated=True):
         """Starts a drag of the text in the driver, as a browser does with a link, while the left button
         is held; finish_drag gives (DoDragDrop's result, the drop effect) once the button is let go."""
-        answer = self.command("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
+        self._begin_drag("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
+
+    def begin_drag_files(self, paths):
+        """Starts a drag of files (Windows paths) in the driver, as a file manager does; see begin_drag_text."""
+        self._begin_drag("dragfiles " + escape("\n".join(paths)))
+
+    def _begin_drag(self, command):
+        answer = self.command(command)
         if answer != "dragging":
-            raise DriverError("dragtext -> %s" % answer)
+            raise DriverError("%s -> %s" % (command.split()[0], answer))
 
     def finish_drag(self, timeout=30):
         answer = self._read_line(timeout)
@@ -442,6 +449,28 @@ class LullcastDesktop:
         code, out, _ = self.wine.run(self._tray_host, "present", str(popup), str(TRAY_ICON_ID), timeout=60)
         return code == 0 and out.strip() == "present"
 
+    def unix_process(self):
+        """The Linux process that runs Lullcast.exe in this session's prefix; None when there is none."""
+        for name in os.listdir("/proc"):
+            if not name.isdigit():
+                continue
+            try:
+                with open("/proc/%s/cmdline" % name, "rb") as f:
+                    command = f.read().split(b"\0")[0].decode("utf-8", "replace")
+                with open("/proc/%s/environ" % name, "rb") as f:
+                    environment = f.read().split(b"\0")
+            except OSError:
+                continue
+            if command.lower().endswith("lullcast.exe") and ("WINEPREFIX=" + self.wine.prefix).encode() in environment:
+                return int(name)
+        return None
+
+    def peak_memory(self):
+        """The most memory Lullcast's Linux process has held resident so far, in bytes."""
+        with open("/proc/%d/status" % self.unix_process()) as f:
+            status = dict(line.split(":", 1) for line in f if ":" in line)
+        return int(status["VmHWM"].split()[0]) * 1024
+
     def control(self, window, control_id):
         """The handle of a control of the popup."""
         return next(c.handle for c in self.driver.children(window) if c.id == control_id)
@@ -498,6 +527,12 @@ class LullcastDesktop:
             self.key("Escape", over=spot)
             if self.wait_popup_hidden(timeout=3)[0]:
                 return
+
+    def drag_files(self, start, end, paths):
+        """Drags files (Windows paths) from the driver's window at start to end, the way files are
+        dragged out of a file manager; returns (DoDragDrop's result, the drop effect)."""
+        self.drag(start, end, while_held=lambda: self.driver.begin_drag_files(paths))
+        return self.driver.finish_drag()
 
     def key(self, name, over=None):
         """Presses a key; the mouse goes first over the point `over` so the display's focus follows it."""

@@ -1,20 +1,46 @@
-"""The popup against a service that misbehaves: a preset list with CR line ends, a sponsor picture
-that stalls, is refused, is an error page, is garbage or is too big, a feed of 10 MB, and window
-events that must not move the popup. After each fault the popup goes on docking and answering.
+"""The popup against a service that misbehaves: a preset list with CR line ends or with addresses
+that are no web feeds, a sponsor picture that stalls, is refused, is an error page, is garbage or
+is too big, a feed of 10 MB, and window events that must not move the popup. After each fault the
+popup goes on docking and answering.
 
 One Lullcast runs for the whole class; the tests build on each other in the order of their names.
 """
+import os
+import struct
 import time
 import unittest
+import zlib
 
+import demo_service
 import lullcast_e2e as e2e
 import winetest
 
 SPONSOR = "/60x39.jpg"
+# A picture that claims to be huge must not be decoded: the popup's peak memory may grow by this
+# much at most (decoding them took it up by hundreds of megabytes).
+PEAK_GROWTH_LIMIT = 64 << 20
 # The sponsor picture is asked for at every docking and given up after 3 s; the popup does not
 # wait for it. The test allows for the polling and a loaded machine.
 SPONSOR_DEADLINE_S = 3.0
 SLACK_S = 1.5
+
+
+def jpeg_claiming(width, height):
+    """The service's sponsor picture with its frame header changed to claim another size."""
+    with open(os.path.join(demo_service.CATALOG, "60x39.jpg"), "rb") as f:
+        jpeg = bytearray(f.read())
+    frame = jpeg.index(b"\xff\xc0")
+    jpeg[frame + 5:frame + 9] = struct.pack(">HH", height, width)
+    return bytes(jpeg)
+
+
+def grey_png(width, height):
+    """A PNG of one grey, which compresses to almost nothing."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = zlib.compress(b"\0" * ((width + 1) * height), 9)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 0, 0, 0, 0)) +
+            chunk(b"IDAT", rows) + chunk(b"IEND", b""))
 
 
 class ServiceFaultTest(unittest.TestCase):
@@ -64,16 +90,15 @@ class ServiceFaultTest(unittest.TestCase):
         news = self.news
         self.assertIsNotNone(winetest.wait_for(news.shown_title, timeout=40), "no item after the first refresh")
         self.dock()
-        # The News section holds three entries: the two feeds and the blank-looking line ("\r"),
-        # which does not end the section. Feed steps through all three and back to the first.
+        # The News section holds the two feeds, their lines ending in "\r"; the blank-looking line
+        # ("\r") after them does not end the section, but it is no address and is passed over.
+        # Feed steps through the two and back to the first.
         news.click_link_bar(e2e.FEED_X)
         self.assertEqual(news.shown_title(), "Fischmarkt öffnet früher")
         news.click_link_bar(e2e.FEED_X)
-        self.assertEqual(news.shown_title(), "No feeds have been found in this channel")
-        news.click_link_bar(e2e.FEED_X)
         self.assertEqual(news.shown_title(), "Market square reopens after repairs")
         # The system's HTTP client drops the carriage return from the end of the reports' address.
-        self.assertEqual(news.views(), [news.feed_url("news-2.xml"), "", news.feed_url("news-1.xml")])
+        self.assertEqual(news.views(), [news.feed_url("news-2.xml"), news.feed_url("news-1.xml")])
 
     def test_2_a_stalled_picture_does_not_hold_the_popup(self):
         colours = self.sponsor_shown(lambda colours: colours > 20)
@@ -163,6 +188,65 @@ class ServiceFaultTest(unittest.TestCase):
         self.assertLess(time.monotonic() - started, 15, "the popup was held %.0f s" % took)
         self.service.release_stalls()
         self.service.fault("/clicks.php", None)
+
+    def test_9_pictures_that_claim_a_huge_size_are_not_decoded(self):
+        pictures = [("jpeg", jpeg_claiming(12000, 12000)), ("png", grey_png(8000, 8000))]
+        self.assertLess(max(len(body) for _, body in pictures), 65535, "the pictures fit the sponsor request")
+        peak = self.news.desktop.peak_memory()
+        try:
+            for kind, body in pictures:
+                with self.subTest(picture=kind):
+                    self.service.put(SPONSOR, body, "image/" + kind)
+                    requests = self.service.count(SPONSOR)
+                    self.dock()
+                    self.assertTrue(winetest.wait_for(lambda: self.service.count(SPONSOR) > requests, timeout=e2e.WAIT))
+                    # Whenever the answer is taken in, the area stays empty.
+                    ok, seen = e2e.holds(lambda: (self.sponsor_shown() == 1, "%d colours" % self.sponsor_shown()),
+                                         e2e.GRACE)
+                    self.assertTrue(ok, "the sponsor area is not empty: " + seen)
+        finally:
+            self.service.remove(SPONSOR)
+        grown = self.news.desktop.peak_memory() - peak
+        self.assertLess(grown, PEAK_GROWTH_LIMIT, "the popup's peak memory grew by %.0f MB" % (grown / 1048576))
+        self.dock()
+        self.assertGreater(self.sponsor_shown(), 20, "the real picture shows again")
+
+
+SECRET_FEED = """<?xml version="1.0"?>
+<rss version="2.0"><channel><title>Secret local feed</title>
+<item><title>Local secret item</title><pubDate>Tue, 08 Dec 2026 10:00:00 GMT</pubDate></item></channel></rss>
+"""
+
+
+# The News section names a local file three ways before its two web feeds.
+PRESET_WITH_LOCAL_FILES = "\n".join([
+    "[News]", "file:///C:/users/Public/secret.xml", "C:\\users\\Public\\secret.xml", "file://127.0.0.1/share/secret.xml",
+    "{{service}}/feeds/news-1.xml", "{{service}}/feeds/news-2.xml", "", "[Sports]", "{{service}}/feeds/sports-1.xml", ""])
+
+
+class LocalFilesInThePresetListTest(unittest.TestCase):
+    """Addresses of the preset list that are no web feeds (a local file, a share) are neither loaded
+    nor reported: the channel holds its http feeds only."""
+
+    def test_a_local_file_named_by_the_service_is_neither_shown_nor_reported(self):
+        news = e2e.NewsSession(documents=[("/preset_feeds.xml", PRESET_WITH_LOCAL_FILES)])
+        self.addCleanup(news.close)
+        secret = news.desktop.wine.drive_c("users", "Public", "secret.xml")
+        os.makedirs(os.path.dirname(secret), exist_ok=True)
+        with open(secret, "w", encoding="utf-8") as f:  # before the first refresh, 10 s after the start
+            f.write(SECRET_FEED)
+        self.assertEqual(winetest.wait_for(lambda: news.shown_title(), timeout=40), "Market square reopens after repairs")
+        self.assertEqual(news.status(), "Harbour Evening Post")
+        window = news.driver.create("Copying...", (150, 120, 500, 160))
+        self.assertTrue(news.desktop.wait_docked(window)[0])
+        news.click_link_bar(e2e.FEED_X)
+        self.assertEqual(news.shown_title(), "Fischmarkt öffnet früher")
+        news.click_link_bar(e2e.FEED_X)
+        self.assertEqual(news.shown_title(), "Market square reopens after repairs")
+        self.assertEqual(news.views(), [news.feed_url("news-2.xml"), news.feed_url("news-1.xml")])
+        reported = " ".join(query for query in news.service.clicks())
+        self.assertNotIn("secret", reported.lower())
+        self.assertNotIn("file:", reported.lower())
 
 
 class StalledPresetListTest(unittest.TestCase):

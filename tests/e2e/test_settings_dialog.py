@@ -1,11 +1,12 @@
 """The settings dialog as a user works it: opened from the popup's Settings command, edited with real
-clicks and keys, links dropped on its feed list from another program, then left with Cancel or OK,
-and what the registry and the popup's feed list (the reference service sees its preset list asked
-for again) hold afterwards.
+clicks and keys, links and files (subscription lists among them) dropped on its feed list from
+another program, then left with Cancel or OK, and what the registry and the popup's feed list (the
+reference service sees its preset list asked for again) hold afterwards.
 
 One desktop for the whole class: the steps follow one another as a user's would (the numbers in the
 test names give their order), so that the many checks cost one Wine session.
 """
+import os
 import time
 import unittest
 
@@ -36,13 +37,16 @@ SEEDED = [("Interval", "REG_DWORD", "5"), ("Notify", "REG_DWORD", "5"), ("Feed1"
           ("Feed2", "REG_SZ", B), ("Feed4", "REG_SZ", STRAY), ("Feed6", "REG_SZ", FURTHER)]
 
 
-class SettingsDialogTest(unittest.TestCase):
+class SettingsDialogCase(unittest.TestCase):
+    """One running copy with the given stored settings for the class, and the user's ways with its
+    settings dialog."""
+
     @classmethod
-    def setUpClass(cls):
-        cls.news = e2e.NewsSession(registry=[(e2e.SETTINGS_KEY,) + value for value in SEEDED])
+    def start(cls, seeded, **session_options):
+        cls.news = e2e.NewsSession(registry=[(e2e.SETTINGS_KEY,) + value for value in seeded], **session_options)
         cls.addClassCleanup(cls.news.close)
         cls.desktop, cls.driver, cls.popup = cls.news.desktop, cls.news.driver, cls.news.popup
-        # The program the links are dragged from, as from a browser.
+        # The program the links and files are dragged from, as from a browser or a file manager.
         cls.source = cls.driver.create("Links", (20, 20, 260, 120))
         cls.dialog = None
 
@@ -130,9 +134,19 @@ class SettingsDialogTest(unittest.TestCase):
         start = self.driver.info(self.source).rect.centre()
         return self.desktop.drag_text(start, target, text, terminated)[1]
 
+    def drop_files(self, paths, target=None):
+        start = self.driver.info(self.source).rect.centre()
+        return self.desktop.drag_files(start, target or self.rect(FEED_LIST).centre(), paths)[1]
+
     def assertClosed(self):
         self.assertTrue(e2e.winetest.wait_for(lambda: not self.driver.find(e2e.SETTINGS_CAPTION), timeout=e2e.WAIT),
                         "the dialog stayed open")
+
+
+class SettingsDialogTest(SettingsDialogCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.start(SEEDED)
 
     # The steps
     def test_1_opening_state_edits_a_second_command_and_cancel(self):
@@ -268,6 +282,121 @@ class SettingsDialogTest(unittest.TestCase):
         self.assertEqual(self.desktop.run("/Uninstall"), 0)
         self.assertEqual(self.desktop.running.wait(timeout=e2e.WAIT), 0, "Lullcast did not end")
         self.assertEqual(self.desktop.settings()["Interval"], ("REG_DWORD", "0x7"))
+
+
+# Subscription lists, as feed readers export them.
+LISTED = ["http://harbour.test/rss.xml", "https://rescue.test/feed?a=1&b=2", "http://scheme.test/rss"]
+EXPORTED = """<?xml version="1.0" encoding="UTF-8"?>
+<opml version="2.0"><head><title>Subscriptions</title></head><body>
+  <outline text="News">
+    <outline type="rss" text="Harbour" xmlUrl="http://harbour.test/rss.xml"/>
+    <outline type="rss" text="Already listed" xmlUrl="HTTP://A.TEST/RSS"/>
+    <outline type="rss" text="Rescue" xmlUrl="https://rescue.test/feed?a=1&amp;b=2"/>
+  </outline>
+  <outline type="rss" text="Local" xmlUrl="file:///C:/users/Public/secret.xml"/>
+  <outline type="rss" text="Feed link" xmlUrl="feed://scheme.test/rss"/>
+</body></opml>
+"""
+LINKED = ["http://linked.test/one.xml", "http://linked.test/two.xml"]
+LATE = ["http://late.test/never.xml"]
+
+
+def opml(feeds):
+    return ("<opml version='1.0'><body>%s</body></opml>"
+            % "".join("<outline xmlUrl='%s'/>" % feed for feed in feeds))
+
+
+class SubscriptionListTest(SettingsDialogCase):
+    """Subscription lists (OPML) and feed: links dropped on My Feeds: the files from another
+    program as a file manager drags them, the links as a browser does."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.start([("Feed1", "REG_SZ", A)], stall_seconds=60, slow_pause=0.5, slow_pieces=6)
+        service = cls.news.service
+        service.put("/lists/linked.opml", opml(LINKED))
+        service.put("/lists/late.opml", opml(LATE))
+        service.put("/lists/after.opml", opml(["http://after.test/rss"]))
+        cls.files = {}
+        for name, body in [("Subscriptions.opml", EXPORTED), ("Local feed.xml", "<rss version='2.0'><channel/></rss>"),
+                           ("notes.txt", "http://notes.test/ is no list"), ("page.html", "<html><body/></html>"),
+                           ("More.opml", opml(["http://more.test/rss"]))]:
+            path = cls.desktop.wine.drive_c("users", "Public", name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(body)
+            cls.files[name] = "C:\\users\\Public\\" + name
+
+    def test_1_a_list_from_a_file_manager_adds_its_feeds_in_order(self):
+        self.open_settings()
+        self.assertEqual(self.items(), [A])
+        self.assertEqual(self.drop_files([self.files["Subscriptions.opml"]]), 1, "the list was refused")
+        self.assertEqual(self.items(), [A] + LISTED, "listed once each, in order, without the local file")
+        self.assertEqual(self.drop_files([self.files["Subscriptions.opml"]]), 1, "a list already taken is no failure")
+        self.assertEqual(self.items(), [A] + LISTED)
+
+    def test_2_a_feed_file_is_added_other_files_are_refused(self):
+        self.assertEqual(self.drop_files([self.files["Local feed.xml"]]), 1)
+        self.assertEqual(self.items()[-1], self.files["Local feed.xml"], "the feed file is added as dropped")
+        before = self.items()
+        for name in ("notes.txt", "page.html"):
+            self.assertEqual(self.drop_files([self.files[name]]), 0, "%s was taken" % name)
+        self.assertEqual(self.drop_files([self.files["notes.txt"], self.files["page.html"]]), 0)
+        self.assertEqual(self.items(), before, "a file that is neither a list nor a feed added something")
+        self.assertEqual(self.drop_files([self.files["notes.txt"], self.files["More.opml"]]), 1)
+        self.assertEqual(self.items(), before + ["http://more.test/rss"])
+
+    def test_3_feed_links_stand_for_their_web_address(self):
+        before = self.items()
+        self.assertEqual(self.drop("feed://feeds.test/rss", self.rect(FEED_LIST).centre()), 1)
+        self.assertEqual(self.drop("feed:https://secure.test/atom", self.rect(FEED_LIST).centre()), 1)
+        self.assertEqual(self.drop("FEED://FEEDS.TEST/RSS", self.rect(FEED_LIST).centre()), 1)
+        self.assertEqual(self.items(), before + ["http://feeds.test/rss", "https://secure.test/atom"])
+
+    def test_4_a_linked_list_is_fetched_while_the_dialog_goes_on(self):
+        before = self.items()
+        link = self.news.service.url("/slow/lists/linked.opml")  # three seconds in coming
+        started = time.monotonic()
+        self.assertEqual(self.drop(link, self.rect(FEED_LIST).centre()), 1)
+        self.assertEqual(self.items(), before, "the list's feeds came before the list")
+        # The dialog answers while the list is on its way.
+        self.click_item(0)
+        self.assertEqual(self.selection(), 0, "the dialog did not answer while the list was fetched")
+        self.assertEqual(self.items(), before)
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.items() == before + LINKED, timeout=20),
+                        "the linked list's feeds did not come: %r" % self.items())
+        self.assertGreater(time.monotonic() - started, 2.0)
+        self.assertNotIn(link, self.items(), "the link to the list is no feed")
+
+    def test_5_a_list_that_never_comes_adds_nothing(self):
+        before = self.items()
+        stalled = self.news.service.url("/stall/lists/stalled.opml")
+        self.assertEqual(self.drop(stalled, self.rect(FEED_LIST).centre()), 1)
+        waiting_since = time.monotonic()
+        other = self.news.service.url("/lists/after.opml")
+        self.assertEqual(self.drop(other, self.rect(FEED_LIST).centre()), 0, "a second list while one is on its way")
+        # Past the deadline the wait is given up; the stalled request ends when the server lets go,
+        # and a list can be fetched again.
+        time.sleep(max(0.0, 15 + 1.5 - (time.monotonic() - waiting_since)))
+        self.news.service.release_stalls()
+        time.sleep(1)
+        self.assertEqual(self.items(), before)
+        self.assertEqual(self.drop(other, self.rect(FEED_LIST).centre()), 1)
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.items() == before + ["http://after.test/rss"], timeout=10))
+
+    def test_6_a_list_that_comes_after_the_dialog_closed_adds_nothing(self):
+        listed = self.items()
+        self.assertEqual(self.drop(self.news.service.url("/slow/lists/late.opml"), self.rect(FEED_LIST).centre()), 1)
+        self.click(IDOK)
+        self.assertClosed()
+        time.sleep(5)  # the list has come by now, to a dialog that is gone
+        stored = self.desktop.settings()
+        self.assertEqual([stored.get("Feed%d" % n, ("", ""))[1] for n in range(1, len(listed) + 2)], listed + [""])
+        self.assertIsNone(self.desktop.running.poll(), "Lullcast ended")
+        self.open_settings()
+        self.assertEqual(self.items(), listed)
+        self.click(IDCANCEL)
+        self.assertClosed()
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include "feeds/ParsePubDate.h"
 
 #include "LiteralRules.h"
+#include "tests/FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -15,13 +16,6 @@
 
 namespace {
 
-void Check(bool condition, const char* what)
-{
-    if (!condition) {
-        std::fprintf(stderr, "broken promise: %s\n", what);
-        std::abort();
-    }
-}
 
 void FuzzCleanDescription(const std::string& input)
 {

@@ -52,6 +52,12 @@ TEST(FeedDiscovery, FindsTheFirstFeedThatThePagesHeadNames)
     // Only in the head, only http and https, and nothing from a page that names none.
     EXPECT_EQ(FindFeedLink("<body><link rel=alternate type=application/rss+xml href=/f></body>", "http://s/"), "");
     EXPECT_EQ(FindFeedLink("<link rel=alternate type=application/rss+xml href=file:///c:/x.xml>", "http://s/"), "");
+    // A feed named at a local file or a share is passed over for the next one the head names.
+    EXPECT_EQ(FindFeedLink("<link rel=alternate type=application/rss+xml href=file:///c:/x.xml>"
+                           "<link rel=alternate type=application/rss+xml href=file://host/share/x.xml>"
+                           "<link rel=alternate type=application/atom+xml href=HTTPS://s/atom>", "http://s/"),
+              "HTTPS://s/atom");
+    EXPECT_EQ(FindFeedLink("<link rel=alternate type=application/rss+xml href=x.xml>", "file:///c:/site/page.html"), "");
     EXPECT_EQ(FindFeedLink("<link rel=alternate type=application/rss+xml href=\"\">", "http://s/"), "");
     EXPECT_EQ(FindFeedLink("<html><head><title>none</title></head></html>", "http://s/"), "");
     EXPECT_EQ(FindFeedLink("<link rel=alternate type=application/rss+xml href=/f", "http://s/"), "http://s/f");

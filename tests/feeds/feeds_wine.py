@@ -3,12 +3,15 @@
 feeds_probe.exe (built by the Windows build named in LULLCAST_BUILD) runs loads into one CFeed
 and prints the feed after each as a JSON line; these tests read those lines.
 """
+import gzip
 import json
 import os
 import shutil
 import socket
 import subprocess
 import tempfile
+import threading
+import time
 import unittest
 import urllib.parse
 
@@ -320,6 +323,40 @@ class FeedLoadTest(unittest.TestCase):
         [late] = self.probe("--deadline-ms", "2500", "load", "/slow/rss1.xml")
         self.assertEqual(late["error"], "Failed to download " + self.service.url("/slow/rss1.xml"))
         self.assertLess(late["ms"], 2500 + 3000)
+
+    def test_the_size_limit_holds_for_what_a_compressed_answer_inflates_to(self):
+        # 64 MB of feed once inflated, 64 KB on the wire, against a limit of 1 MB.
+        inflated = SECOND.replace("<item>", "<!--" + " " * (64 << 20) + "--><item>", 1).encode()
+        self.service.put("/deflating.xml", gzip.compress(inflated, 9), "text/xml", {"Content-Encoding": "gzip"})
+        partial = os.path.join(self.folder, "Tidewell.xml.download")
+        largest, done = [0], threading.Event()
+
+        def watch():
+            while not done.is_set():
+                try:
+                    largest[0] = max(largest[0], os.path.getsize(partial))
+                except OSError:
+                    pass
+                time.sleep(0.005)
+
+        watcher = threading.Thread(target=watch)
+        watcher.start()
+        try:
+            [result] = self.probe("--max-bytes", str(1 << 20), "load", "/deflating.xml")
+        finally:
+            done.set()
+            watcher.join()
+        self.assertEqual(result["error"], "Failed to download " + self.service.url("/deflating.xml"))
+        self.assertLess(largest[0], 4 << 20, "the partial file grew to %d bytes" % largest[0])
+        self.assertLess(result["ms"], 5000)
+        self.assertFalse(os.path.exists(partial))
+        cached = [(os.path.join(root, name), os.path.getsize(os.path.join(root, name)))
+                  for root, _, names in os.walk(self.session.drive_c("users")) for name in names]
+        self.assertEqual([(path[-80:], size) for path, size in cached if size > 4 << 20], [], "a copy of the answer was kept")
+        # The same feed, small enough once inflated, still loads.
+        self.service.put("/gzipped.xml", gzip.compress(SECOND.encode()), "text/xml", {"Content-Encoding": "gzip"})
+        [small] = self.probe("--max-bytes", str(1 << 20), "load", "/gzipped.xml")
+        self.assertEqual(self.titles(small), ["Only item"])
 
     def test_text_is_converted_without_look_alikes(self):
         # Full-width quote, backslash and braces have look-alikes in code page 1252 that must not be used.

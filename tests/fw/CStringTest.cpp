@@ -115,6 +115,38 @@ TEST(CString, BufferAccessForApiCalls)
     shared.ReleaseBuffer(3);
     EXPECT_STREQ("abc", text);
     EXPECT_STREQ("Xbc", shared);
+
+    // A shared string asked for fewer characters than it holds keeps what fits, and its copy
+    // keeps the whole.
+    CString longer("a longer headline");
+    CString sharing(longer);
+    buffer = sharing.GetBufferSetLength(3);
+    EXPECT_EQ(std::string("a l"), std::string(buffer));
+    buffer[2] = 'L';
+    sharing.ReleaseBuffer();
+    EXPECT_STREQ("a L", sharing);
+    EXPECT_STREQ("a longer headline", longer);
+    CString alone("unshared text");
+    alone.GetBufferSetLength(4);
+    alone.ReleaseBuffer();
+    EXPECT_STREQ("unsh", alone);
+}
+
+TEST(CString, AssignedToItselfKeepsItsText)
+{
+    CString text("headline");
+    CString& same = text;
+    text = same;
+    EXPECT_STREQ("headline", text);
+    CString copy(text);
+    text = same; // shared with another
+    text = static_cast<CString&&>(same);
+    EXPECT_STREQ("headline", text);
+    EXPECT_STREQ("headline", copy);
+    CString empty;
+    CString& alsoEmpty = empty;
+    empty = alsoEmpty;
+    EXPECT_TRUE(empty.IsEmpty());
 }
 
 TEST(CString, ComparesByteForByte)

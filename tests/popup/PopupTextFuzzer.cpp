@@ -1,11 +1,13 @@
-// Feeds arbitrary bytes to the preset list reader and to the item texts: nothing may crash, and
-// the rich text may hold no control word the builder did not write itself.
+// Feeds arbitrary bytes to the preset list reader and to the item texts: nothing may crash, the
+// preset list gives web addresses only, and the rich text may hold no control word the builder
+// did not write itself.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "feeds/FeedDiscovery.h"
 #include "popup/ItemText.h"
 #include "popup/PresetFeedList.h"
 
@@ -46,6 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* bytes = reinterpret_cast<const char*>(data);
     CStringArray feeds;
     ReadPresetSection(bytes, size, size ? data[0] % 10 : 0, feeds);
+    for (int i = 0; i < feeds.GetSize(); ++i) {
+        if (!IsHttpUrl(std::string(feeds[i].GetString(), feeds[i].GetLength())))
+            std::abort(); // the service may name web feeds only
+    }
 
     // Title and description: the text up to the first NUL, split in two.
     const std::string text(bytes, strnlen(bytes, size));

@@ -44,15 +44,25 @@ TEST(PresetFeedList, ReadsTheSectionOfTheChannel)
 
 TEST(PresetFeedList, KeepsCarriageReturnsSoBlankLookingLinesDoNotEndTheSection)
 {
+    // The blank-looking line is no address: it is passed over, and the section goes on.
     const std::string body = "[News]\r\nhttp://a/1\r\n\r\nhttp://a/2\r\n[Sports]\r\nhttp://b/1\r\n";
-    EXPECT_EQ(Section(body, 0), (Lines{"http://a/1\r", "\r", "http://a/2\r"}));
+    EXPECT_EQ(Section(body, 0), (Lines{"http://a/1\r", "http://a/2\r"}));
     EXPECT_EQ(Section(body, 1), (Lines{"http://b/1\r"}));
 }
 
-TEST(PresetFeedList, TakesAnyBytes)
+TEST(PresetFeedList, TakesAnyBytesButOnlyWebAddresses)
 {
-    const std::string body("[A]\nx\0y\n\xff\xfe\n", 11);
-    EXPECT_EQ(Section(body, 0), (Lines{std::string("x\0y", 3), "\xff\xfe"}));
+    const std::string body("[A]\nhttp://x\0y\n\xff\xfe\nHTTPS://z\n", 28);
+    EXPECT_EQ(Section(body, 0), (Lines{std::string("http://x\0y", 10), "HTTPS://z"}));
+}
+
+TEST(PresetFeedList, PassesOverAddressesThatAreNotWebFeeds)
+{
+    const std::string body = "[News]\nfile:///C:/users/Public/secret.xml\nhttp://a/1\n\\\\host\\share\\feed.xml\n"
+                             "file://host/share/feed.xml\nC:\\feed.xml\nftp://a/f\n javascript:x\n https://a/lead\n"
+                             "hTtPs://a/2\nhttp:/a/3\n\nhttp://after/the/end\n";
+    EXPECT_EQ(Section(body, 0), (Lines{"http://a/1", "hTtPs://a/2"}));
+    EXPECT_EQ(Section("[News]\nfile:///x\n[Sports]\nhttp://b\n", 0), Lines{}); // still ended by the next header
 }
 
 TEST(PresetFeedList, AListCutShortKeepsOnlyItsWholeLines)
