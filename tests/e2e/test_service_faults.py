@@ -154,6 +154,7 @@ class ServiceFaultTest(unittest.TestCase):
     def test_6_below_a_window_narrower_than_the_popup_it_is_placed_once(self):
         self.driver.destroy_all()
         self.news.desktop.wait_popup_hidden()
+        self.news.idle()
         requests = self.service.count(SPONSOR)
         window = self.driver.create("Copying...", (400, 300, 60, 150))
         ok, seen = e2e.wait_check(lambda: (self.driver.popup().visible and self.driver.popup().rect.top == 450,
@@ -170,6 +171,7 @@ class ServiceFaultTest(unittest.TestCase):
         self.driver.destroy_all()
         ok, seen = self.news.desktop.wait_popup_hidden()
         self.assertTrue(ok, seen)
+        self.news.idle()  # the docking's picture may still be on its way
         requests = self.service.count(SPONSOR)
         self.driver.post(self.news.popup, e2e.WM_WATCH_PLACE, 0, 0)
         self.driver.post(self.news.popup, e2e.WM_WATCH_PLACE, self.last_window, 0)  # gone
