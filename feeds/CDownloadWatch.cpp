@@ -7,6 +7,8 @@ namespace {
 const ULONG kPieceBytes = 64 * 1024;
 // After the binding is told to abort, how long its stop may take before the watch stops waiting.
 const ULONGLONG kAbortGraceMs = 2000;
+// The response headers are read this far at most.
+const size_t kLongestHeaders = 64 * 1024;
 
 } // namespace
 
@@ -197,15 +199,32 @@ STDMETHODIMP CDownloadWatch::OnObjectAvailable(REFIID, IUnknown*)
 
 STDMETHODIMP CDownloadWatch::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders)
 {
-    if (additionalHeaders)
+    if (additionalHeaders) {
         *additionalHeaders = nullptr;
+        // The lines are ASCII (the server's validators were checked before they came here);
+        // the moniker library frees what it is given with the task allocator.
+        if (!m_requestHeaders.empty()) {
+            const size_t count = m_requestHeaders.size();
+            wchar_t* lines = static_cast<wchar_t*>(::CoTaskMemAlloc((count + 1) * sizeof(wchar_t)));
+            if (lines) {
+                for (size_t i = 0; i < count; ++i)
+                    lines[i] = static_cast<unsigned char>(m_requestHeaders[i]);
+                lines[count] = L'\0';
+                *additionalHeaders = lines;
+            }
+        }
+    }
     return Continue() ? S_OK : E_ABORT;
 }
 
-STDMETHODIMP CDownloadWatch::OnResponse(DWORD status, LPCWSTR, LPCWSTR, LPWSTR* additionalRequestHeaders)
+STDMETHODIMP CDownloadWatch::OnResponse(DWORD status, LPCWSTR responseHeaders, LPCWSTR, LPWSTR* additionalRequestHeaders)
 {
     if (additionalRequestHeaders)
         *additionalRequestHeaders = nullptr;
     m_httpStatus = status;
+    // Kept as bytes: only ASCII matters to what is read of them, anything else becomes "?".
+    m_responseHeaders.clear();
+    for (const wchar_t* at = responseHeaders; at && *at && m_responseHeaders.size() < kLongestHeaders; ++at)
+        m_responseHeaders += *at < 0x80 ? static_cast<char>(*at) : '?';
     return Continue() ? S_OK : E_ABORT;
 }

@@ -44,8 +44,13 @@ public:
     // document is in the file. The file is closed when this returns, whatever the outcome.
     bool Download(const std::string& url);
 
-    // The HTTP status of the response, 0 when there was none.
+    // Header lines (each ended by CR LF) sent with the request: the conditions of a download
+    // that asks for the document only if it changed.
+    void SetRequestHeaders(const std::string& lines) { m_requestHeaders = lines; }
+
+    // The HTTP status of the response, 0 when there was none, and its header lines.
     DWORD GetHttpStatus() const { return m_httpStatus; }
+    const std::string& GetResponseHeaders() const { return m_responseHeaders; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -84,6 +89,8 @@ private:
     std::shared_ptr<CDownloadProgress> m_progress;
     CKernelHandle m_file;
     CComPtr<IBinding> m_binding;
+    std::string m_requestHeaders;
+    std::string m_responseHeaders;
     ULONGLONG m_written;
     DWORD m_httpStatus;
     bool m_ended;       // the watch ended the download

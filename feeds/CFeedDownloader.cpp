@@ -26,16 +26,33 @@ CWorkerCall& Worker()
 struct Job {
     std::string url;
     std::string file; // where this download writes
+    std::string requestHeaders;
     std::shared_ptr<CDownloadProgress> progress;
     bool succeeded = false;
+    DWORD status = 0;
+    std::string responseHeaders;
 };
+
+// Seconds since 1970 by the system's clock, as HTTP dates count.
+long long NowEpochSeconds()
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<long long>(ticks / 10000000ull) - 11644473600ll;
+}
 
 // Runs on the download's own thread.
 void RunJob(Job& job)
 {
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     CDownloadWatch* watch = CDownloadWatch::Create(job.progress, job.file);
-    job.succeeded = watch->Download(job.url) && watch->GetHttpStatus() < 400;
+    watch->SetRequestHeaders(job.requestHeaders);
+    const bool downloaded = watch->Download(job.url);
+    job.status = watch->GetHttpStatus();
+    job.responseHeaders = watch->GetResponseHeaders();
+    // A "not modified" brings no document, whatever the moniker library makes of it.
+    job.succeeded = downloaded && job.status < 400 && job.status != 304;
     watch->Release();
     if (SUCCEEDED(com))
         ::CoUninitialize();
@@ -47,9 +64,18 @@ void RunJob(Job& job)
 
 bool CFeedDownloader::Download(const CString& url, const CString& path)
 {
+    CHttpAnswer answer;
+    return Download(url, path, CHttpValidators(), answer);
+}
+
+bool CFeedDownloader::Download(const CString& url, const CString& path, const CHttpValidators& conditions,
+                               CHttpAnswer& answer)
+{
+    answer = CHttpAnswer();
     const ULONGLONG start = ::GetTickCount64();
     auto job = std::make_shared<Job>();
     job->url = url.GetString();
+    job->requestHeaders = ConditionalRequestHeaders(conditions);
     job->file = std::string(path.GetString()) + ".download";
     job->progress = std::make_shared<CDownloadProgress>(start + g_deadlineMs, g_maxBytes);
     const std::shared_ptr<CDownloadProgress> progress = job->progress;
@@ -62,6 +88,7 @@ bool CFeedDownloader::Download(const CString& url, const CString& path)
         ::InterlockedExchange(&progress->abandoned, 1);
         return false;
     }
+    answer = ReadHttpAnswer(job->status, job->responseHeaders, NowEpochSeconds());
     return job->succeeded && ::MoveFileExA(job->file.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
 }
 

@@ -1,5 +1,6 @@
 // Downloads a feed into a file.
 #pragma once
+#include "feeds/HttpAnswer.h"
 #include "fw/CString.h"
 
 class CFeedDownloader {
@@ -17,6 +18,12 @@ public:
     // is replaced only by a download that ended well. A download given up on is left to end in
     // its own time; until it has, the next download fails at once rather than start another.
     static bool Download(const CString& url, const CString& path);
+    // The same, sending the validators of the copy already held, so that the server may answer
+    // "304 Not Modified" (then no file is written and false is returned); `answer` takes the
+    // status and what the server said of validators and of when to ask again (status 0 when no
+    // answer came at all).
+    static bool Download(const CString& url, const CString& path, const CHttpValidators& conditions,
+                         CHttpAnswer& answer);
 
     // For the tests of the limits only; the program never calls it.
     static void SetLimitsForTests(unsigned long stallTimeoutMs, unsigned long deadlineMs, unsigned long long maxBytes);
