@@ -3,13 +3,15 @@ serves the service's WSGI application (tools/service_app.py: the preset list, th
 feeds, the sponsor picture, the articles and the view and click reports at /clicks.php), and it is
 also a stand-in for the web servers of feeds, with the behaviours of real servers for the tests.
 
-The server keeps itself whole under load and hostile clients: a listen backlog of 512, a pool of
-`threads` (32) threads that serve the connections, at most `queue_limit` (512) accepted connections
-waiting for a thread (beyond that a connection gets a 503 with "Retry-After: 1" and is closed), a
-time-out of `connection_timeout` (20 s) on every read and write of a connection, a 400 page for a
-path that is no path (a NUL or other control character once decoded, bad UTF-8), and bounded
-records: requests() keeps the newest `record_limit` (10000) requests, and the --log file is moved
-to FILE.1 when it passes `log_limit` bytes (1 MB), so it takes at most about twice that.
+The server keeps itself whole under load and hostile clients: a listen backlog of 512; a pool of
+`threads` (32) threads that serve the connections, where a connection waits for its first bytes
+without holding a thread; at most `queue_limit` (512) connections held at once, waiting or served
+(beyond that a new connection gets a 503 with "Retry-After: 1" and is closed, counted in
+busy_refusals); a time-out of `connection_timeout` (20 s) for the first bytes and for every read
+and write after them; a 400 page for a path that is no path (a NUL or other control character once
+decoded, bad UTF-8); and bounded records: requests() keeps the newest `record_limit` (10000)
+requests, and the --log file is moved to FILE.1 when it passes `log_limit` bytes (1 MB), so that it
+takes at most about twice that.
 
 For the tests it also serves the files of a root folder and the documents put() from Python:
 
@@ -77,6 +79,7 @@ import os
 import posixpath
 import queue
 import random
+import selectors
 import signal
 import socket
 import socketserver
@@ -249,7 +252,9 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 
 
 class _Server(socketserver.TCPServer):
-    """A TCP server whose connections are served by a fixed pool of threads from a bounded queue."""
+    """A TCP server whose connections are served by a fixed pool of threads. An accepted connection
+    waits, costing no thread, until its first bytes arrive (or its time-out passes, and it is
+    closed); then it waits for a free thread. At most queue_limit connections are held so."""
 
     allow_reuse_address = True
     request_queue_size = BACKLOG
@@ -257,23 +262,41 @@ class _Server(socketserver.TCPServer):
     def __init__(self, address, threads, queue_limit, connection_timeout, tls_context):
         self.connection_timeout = connection_timeout
         self.tls_context = tls_context
+        self.queue_limit = queue_limit
         self.busy_refusals = 0
-        self._waiting = queue.Queue(maxsize=queue_limit)
+        self._held = 0  # connections accepted and not yet done with
+        self._held_lock = threading.Lock()
+        self._arrived = queue.SimpleQueue()  # accepted, for the watcher to register
+        self._ready = queue.Queue()  # readable, for the pool
+        self._closing = False
         super().__init__(address, _Handler)
-        self._workers = [threading.Thread(target=self._work, name="demo-service-%d" % i, daemon=True)
-                         for i in range(threads)]
-        for worker in self._workers:
-            worker.start()
+        self._wake_read, self._wake_write = socket.socketpair()
+        self._threads = [threading.Thread(target=self._watch, name="demo-service-watch", daemon=True)]
+        self._threads += [threading.Thread(target=self._work, name="demo-service-%d" % i, daemon=True)
+                          for i in range(threads)]
+        for thread in self._threads:
+            thread.start()
 
     def process_request(self, request, client_address):
-        try:
-            self._waiting.put_nowait((request, client_address))
-        except queue.Full:
+        with self._held_lock:
+            full = self._held >= self.queue_limit
+            if not full:
+                self._held += 1
+        if full:
             self.busy_refusals += 1
             self._refuse(request)
+            return
+        self._arrived.put((request, client_address, time.monotonic()))
+        self._wake()
+
+    def _wake(self):
+        try:
+            self._wake_write.send(b"x")
+        except OSError:
+            pass
 
     def _refuse(self, request):
-        """Every thread busy and the queue full: a short 503, written without waiting, and close."""
+        """Too many connections held: a short 503, written without waiting, and close."""
         try:
             request.setblocking(False)
             if self.tls_context is None:
@@ -283,9 +306,44 @@ class _Server(socketserver.TCPServer):
             pass
         request.close()
 
+    def _done(self, request):
+        with self._held_lock:
+            self._held -= 1
+        try:
+            request.close()
+        except OSError:
+            pass
+
+    def _watch(self):
+        """Hands connections to the pool once they have something to read; closes the silent ones."""
+        waiting = selectors.DefaultSelector()
+        waiting.register(self._wake_read, selectors.EVENT_READ)
+        while not self._closing:
+            for key, _ in waiting.select(timeout=0.1):
+                if key.fileobj is self._wake_read:
+                    self._wake_read.recv(4096)
+                    continue
+                waiting.unregister(key.fileobj)
+                self._ready.put(key.data[:2])
+            while True:
+                try:
+                    request, client_address, since = self._arrived.get_nowait()
+                except queue.Empty:
+                    break
+                waiting.register(request, selectors.EVENT_READ, (request, client_address, since))
+            now = time.monotonic()
+            for key in list(waiting.get_map().values()):
+                if key.data and now - key.data[2] > self.connection_timeout:
+                    waiting.unregister(key.fileobj)
+                    self._done(key.fileobj)
+        for key in list(waiting.get_map().values()):
+            if key.data:
+                self._done(key.fileobj)
+        waiting.close()
+
     def _work(self):
         while True:
-            item = self._waiting.get()
+            item = self._ready.get()
             if item is None:
                 return
             request, client_address = item
@@ -299,21 +357,30 @@ class _Server(socketserver.TCPServer):
             except Exception:
                 self.handle_error(request, client_address)
             finally:
-                self.shutdown_request(request)
+                try:
+                    request.shutdown(socket.SHUT_WR)
+                except OSError:
+                    pass
+                self._done(request)
 
     def server_close(self):
         super().server_close()
-        while True:  # connections still waiting are closed unanswered
+        self._closing = True
+        self._wake()
+        self._threads[0].join(timeout=10)
+        while True:  # connections still waiting for a thread are closed unanswered
             try:
-                item = self._waiting.get_nowait()
+                item = self._ready.get_nowait()
             except queue.Empty:
                 break
             if item is not None:
-                item[0].close()
-        for _ in self._workers:
-            self._waiting.put(None)
-        for worker in self._workers:
-            worker.join(timeout=10)
+                self._done(item[0])
+        for _ in self._threads[1:]:
+            self._ready.put(None)
+        for thread in self._threads[1:]:
+            thread.join(timeout=10)
+        self._wake_read.close()
+        self._wake_write.close()
 
 
 class DemoService:
