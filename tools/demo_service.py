@@ -656,6 +656,28 @@ class DemoService:
         return body, dict(headers).get("Content-Type", "application/octet-stream")
 
 
+def unused_port():
+    """A port on 127.0.0.1 that nothing listens on just now."""
+    with socket.socket() as s:
+        s.bind((LOOPBACK, 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(port, process=None, timeout=30):
+    """Waits until something accepts connections on 127.0.0.1:port (a started server, whose
+    Popen `process` must not end meanwhile)."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if process is not None and process.poll() is not None:
+            raise RuntimeError("the server ended with %s" % process.returncode)
+        try:
+            socket.create_connection((LOOPBACK, port), timeout=1).close()
+            return
+        except OSError:
+            time.sleep(0.1)
+    raise RuntimeError("nothing listens on %d" % port)
+
+
 def _raw_path(target):
     return urllib.parse.urlsplit(target).path
 

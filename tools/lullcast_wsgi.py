@@ -7,7 +7,7 @@ the environment.
                        the preset list and the feeds (default: each request's own Host)
     LULLCAST_CATALOG   the folder of the sample feeds and the sponsor picture (default tools/service)
 
-    gunicorn --chdir tools -c tools/service/deploy/gunicorn.conf.py lullcast_wsgi:application
+    gunicorn --chdir tools -c tools/service/deploy/gunicorn.conf.py
 
 Each gunicorn worker has its own store and writing thread; the configuration file writes what a
 worker still holds when it ends.

@@ -89,12 +89,17 @@ class _Store:
 
     def close(self, timeout=30.0):
         """Writes what is queued (for at most timeout seconds) and ends the writing thread."""
+        if self._closing:
+            return
         self.flush(timeout)
         with self._cond:
             self._closing = True
             self._cond.notify_all()
         self._thread.join(timeout=5)
         self._disconnect()
+        if self.dropped or self.pending():
+            print("reports store: %d reports dropped (queue full), %d not written" % (self.dropped, self.pending()),
+                  file=sys.stderr)
 
     def reports(self):
         """Every stored report, oldest first, as dicts of action, feed, url and query."""
@@ -204,11 +209,12 @@ class PostgresStore(_Store):
 
     def _insert(self, rows):
         with self._lock:
+            import psycopg2.extras
             conn = self._connect()
             try:
-                with conn.cursor() as cursor:
-                    cursor.executemany("INSERT INTO reports (time, action, feed, url, query)"
-                                       " VALUES (%s, %s, %s, %s, %s)", rows)
+                with conn.cursor() as cursor:  # one statement for the batch
+                    psycopg2.extras.execute_values(cursor, "INSERT INTO reports (time, action, feed, url, query)"
+                                                   " VALUES %s", rows, page_size=BATCH)
                 conn.commit()
             except BaseException:
                 if not conn.closed:

@@ -34,9 +34,3 @@ def raw(host, port, data, timeout=10):
                 break
             answer += chunk
         return answer
-
-
-def unused_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]

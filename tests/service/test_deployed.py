@@ -4,7 +4,6 @@ PostgreSQL, everything on 127.0.0.1 and a private cluster's socket."""
 import os
 import shutil
 import signal
-import socket
 import subprocess
 import tempfile
 import threading
@@ -12,8 +11,9 @@ import time
 import unittest
 
 import pgcluster
+from demo_service import unused_port, wait_for_port
 import service_app
-from servicetest import fetch, unused_port
+from servicetest import fetch
 from test_service_app import REPORTS
 
 TOOLS = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -37,19 +37,6 @@ http {{
     include {prefix}/lullcast.conf;
 }}
 """
-
-
-def wait_for_port(port, process, timeout=30):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if process.poll() is not None:
-            raise RuntimeError("exited with %s" % process.returncode)
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            return
-        except OSError:
-            time.sleep(0.1)
-    raise RuntimeError("nothing listens on %d" % port)
 
 
 @unittest.skipUnless(pgcluster.available() and os.path.exists(GUNICORN) and os.path.exists(NGINX),
