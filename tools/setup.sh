@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12 (run as root). Safe to run again.
 set -euo pipefail
 packages=(cmake ninja-build g++ mingw-w64 wine wine64 wine32:i386 xvfb xauth xdotool fonts-wine nsis
-          imagemagick googletest libgtest-dev clang libclang-rt-14-dev python3 procps)
+          imagemagick googletest libgtest-dev clang libclang-rt-14-dev python3 procps
+          postgresql python3-psycopg2 gunicorn nginx-light wrk openssl ca-certificates)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -11,4 +12,12 @@ done
 export DEBIAN_FRONTEND=noninteractive
 dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
 apt-get update -qq
+# PostgreSQL and nginx are only run by the tests, privately: their packages start no system-wide
+# server while they are installed here.
+policy=/usr/sbin/policy-rc.d
+own_policy=
+if [ ! -e "$policy" ]; then
+  printf '#!/bin/sh\nexit 101\n' > "$policy" && chmod 755 "$policy" && own_policy=1
+fi
+trap '[ -n "$own_policy" ] && rm -f "$policy"' EXIT
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,182 @@
+"""The reference service as an operator deploys it: the static parts exported for nginx with the
+shipped site file, the reports passed on to gunicorn (with the shipped settings) and stored in
+PostgreSQL, everything on 127.0.0.1 and a private cluster's socket."""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+import pgcluster
+from demo_service import unused_port, wait_for_port
+import service_app
+from servicetest import fetch
+from test_service_app import REPORTS
+
+TOOLS = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+DEPLOY = os.path.join(TOOLS, "service", "deploy")
+GUNICORN = "/usr/bin/gunicorn"
+NGINX = "/usr/sbin/nginx"
+
+NGINX_MAIN = """worker_processes 1;
+pid {prefix}/nginx.pid;
+error_log {prefix}/error.log;
+events {{ worker_connections 256; }}
+http {{
+    include /etc/nginx/mime.types;
+    default_type application/octet-stream;
+    access_log off;
+    client_body_temp_path {prefix}/temp/body;
+    proxy_temp_path {prefix}/temp/proxy;
+    fastcgi_temp_path {prefix}/temp/fastcgi;
+    uwsgi_temp_path {prefix}/temp/uwsgi;
+    scgi_temp_path {prefix}/temp/scgi;
+    include {prefix}/lullcast.conf;
+}}
+"""
+
+
+@unittest.skipUnless(pgcluster.available() and os.path.exists(GUNICORN) and os.path.exists(NGINX),
+                     "needs postgresql, gunicorn and nginx: bash tools/setup.sh installs them")
+class DeployedServiceTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="lullcast-deploy-")
+        os.chmod(cls.folder, 0o755)  # nginx's workers run as nobody
+        cls.cluster = pgcluster.PgCluster(durable=False).start()
+        cls.app_port, cls.web_port = unused_port(), unused_port()
+        cls.address = "http://127.0.0.1:%d" % cls.web_port
+        www = os.path.join(cls.folder, "www")
+        subprocess.run(["/usr/bin/python3", os.path.join(TOOLS, "service_app.py"), "export", "--address", cls.address,
+                        www], check=True, stdout=subprocess.DEVNULL)
+        for top, folders, _ in os.walk(cls.folder):
+            for name in folders:
+                os.chmod(os.path.join(top, name), 0o755)
+        env = dict(os.environ, LULLCAST_DB=cls.cluster.dsn, LULLCAST_ADDRESS=cls.address)
+        cls.gunicorn_log = open(os.path.join(cls.folder, "gunicorn.log"), "w+")
+        cls.gunicorn = subprocess.Popen([GUNICORN, "--chdir", TOOLS, "-c", os.path.join(DEPLOY, "gunicorn.conf.py"),
+                                         "-b", "127.0.0.1:%d" % cls.app_port], env=env,
+                                        stdout=cls.gunicorn_log, stderr=subprocess.STDOUT)
+        cls.nginx = None
+        try:
+            wait_for_port(cls.app_port, cls.gunicorn)
+            with open(os.path.join(DEPLOY, "nginx-lullcast.conf")) as f:
+                site = f.read()
+            for shipped, here in (("127.0.0.1:8080", "127.0.0.1:%d" % cls.web_port), ("/srv/lullcast/www", www),
+                                  ("127.0.0.1:8000", "127.0.0.1:%d" % cls.app_port)):
+                assert shipped in site, shipped
+                site = site.replace(shipped, here)
+            prefix = os.path.join(cls.folder, "nginx")
+            os.makedirs(os.path.join(prefix, "temp"), mode=0o777)
+            os.chmod(os.path.join(prefix, "temp"), 0o777)
+            with open(os.path.join(prefix, "lullcast.conf"), "w") as f:
+                f.write(site)
+            with open(os.path.join(prefix, "nginx.conf"), "w") as f:
+                f.write(NGINX_MAIN.format(prefix=prefix))
+            cls.nginx = subprocess.Popen([NGINX, "-p", prefix, "-c", os.path.join(prefix, "nginx.conf"),
+                                          "-e", os.path.join(prefix, "error.log"), "-g", "daemon off;"])
+            wait_for_port(cls.web_port, cls.nginx)
+        except BaseException:
+            cls.tearDownClass()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        if cls.nginx:
+            cls.nginx.send_signal(signal.SIGQUIT)
+            cls.nginx.wait(timeout=30)
+        if cls.gunicorn.poll() is None:
+            cls.gunicorn.terminate()
+            cls.gunicorn.wait(timeout=60)
+        cls.gunicorn_log.close()
+        cls.cluster.close()
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def stored(self, count, timeout=30):
+        """The stored reports once there are count of them (gunicorn's workers write them shortly after)."""
+        import psycopg2
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                with psycopg2.connect(self.cluster.dsn) as conn, conn.cursor() as cursor:
+                    cursor.execute("SELECT action, feed, url, query FROM reports ORDER BY id")
+                    rows = cursor.fetchall()
+                conn.close()
+            except psycopg2.OperationalError:
+                rows = []
+            if len(rows) >= count or time.monotonic() > deadline:
+                return [dict(zip(("action", "feed", "url", "query"), row)) for row in rows]
+            time.sleep(0.1)
+
+    def clear(self):
+        import psycopg2
+        with psycopg2.connect(self.cluster.dsn) as conn, conn.cursor() as cursor:
+            cursor.execute("DELETE FROM reports")
+        conn.close()
+
+    def test_nginx_serves_the_static_parts_as_the_application_would(self):
+        app = service_app.ServiceApp(service_app.CATALOG, None, self.address)
+        try:
+            for path in ("/preset_feeds.xml", "/feeds/news-1.xml", "/feeds/travel-1.xml", "/60x39.jpg",
+                         "/articles/ferry-timetable.html", "/"):
+                with self.subTest(path=path):
+                    status, headers, body = fetch(self.address + path)
+                    self.assertEqual((status, body), (200, app.static(path, self.address)[0]))
+                    if path == "/preset_feeds.xml":
+                        self.assertEqual(headers["Content-Type"], "text/plain")
+                    again = fetch(self.address + path, {"If-None-Match": headers["ETag"]})
+                    self.assertEqual(again[0], 304)
+        finally:
+            app.close()
+        self.assertIn(b"<h1>not-exported.html</h1>", fetch(self.address + "/articles/not-exported.html")[2],
+                      "what is not exported comes from gunicorn")
+        self.assertEqual(fetch(self.address + "/feeds/none.xml")[0], 404)
+        self.assertEqual(fetch(self.address + "/feeds/%00")[0], 400)
+
+    def test_gunicorn_alone_serves_the_whole_protocol(self):
+        direct = "http://127.0.0.1:%d" % self.app_port
+        status, _, body = fetch(direct + "/preset_feeds.xml")
+        self.assertEqual(status, 200)
+        self.assertIn((self.address + "/feeds/news-1.xml\n").encode(), body)
+        self.assertEqual(fetch(direct + "/feeds/%00")[0], 400)
+        status, headers, _ = fetch(direct + "/feeds/news-2.xml")
+        self.assertEqual(fetch(direct + "/feeds/news-2.xml", {"If-None-Match": headers["ETag"]})[0], 304)
+
+    def test_reports_pass_through_nginx_and_gunicorn_unchanged_into_postgresql(self):
+        # (An HTTP client sends no "#" and what follows it, so that report is left out here.)
+        reports = [r for r in REPORTS if "#" not in r[0]]
+        for front in (self.address, "http://127.0.0.1:%d" % self.app_port):
+            with self.subTest(front=front):
+                self.clear()
+                for target, _ in reports:
+                    self.assertEqual(fetch(front + target)[0], 200)
+                expected = [dict(report, query=target.split("?", 1)[1]) for target, report in reports]
+                by_query = lambda r: r["query"]  # noqa: E731 (each worker writes its own, so in no set order)
+                self.assertEqual(sorted(self.stored(len(expected)), key=by_query), sorted(expected, key=by_query))
+
+    def test_no_report_is_lost_while_the_database_restarts(self):
+        self.clear()
+        answered = []
+
+        def send(first):
+            for n in range(first, first + 150):
+                status = fetch(self.address + "/clicks.php?action=view&feed=http://a.example/f.xml?n=%d" % n)[0]
+                answered.append((n, status))
+
+        senders = [threading.Thread(target=send, args=(first,)) for first in (0, 1000)]
+        for sender in senders:
+            sender.start()
+        time.sleep(0.3)
+        self.cluster.restart(down_seconds=1.0)
+        for sender in senders:
+            sender.join()
+        self.assertEqual(sorted(status for _, status in answered), [200] * 300)
+        stored = sorted(int(r["feed"].rsplit("=", 1)[1]) for r in self.stored(300))
+        self.assertEqual(stored, sorted(n for n, _ in answered))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,258 @@
+"""The service's WSGI application (tools/service_app.py) with its reports in SQLite and in
+PostgreSQL (a private cluster, restarted while reports arrive), and the operator's report command."""
+import os
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+import urllib.parse
+
+import pgcluster
+import service_app
+import service_report
+import service_store
+
+ADDRESS = "http://news.example.org"
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+
+
+def call(app, target, method="GET", headers=None, raw_uri=True, host="desktop.example"):
+    """(status, headers dict, body) of one request, as a WSGI server would make it."""
+    path, _, query = target.partition("?")
+    environ = {"REQUEST_METHOD": method, "SCRIPT_NAME": "", "QUERY_STRING": query,
+               "PATH_INFO": urllib.parse.unquote(path).encode("utf-8").decode("latin-1"),
+               "SERVER_NAME": "127.0.0.1", "SERVER_PORT": "8000", "SERVER_PROTOCOL": "HTTP/1.1",
+               "HTTP_HOST": host, "wsgi.url_scheme": "http", "wsgi.input": None, "wsgi.errors": sys.stderr}
+    if raw_uri:
+        environ["RAW_URI"] = target
+    for name, value in (headers or {}).items():
+        environ["HTTP_" + name.upper().replace("-", "_")] = value
+    answer = {}
+
+    def start_response(status, response_headers, exc_info=None):
+        answer["status"], answer["headers"] = int(status.split()[0]), dict(response_headers)
+
+    body = b"".join(app(environ, start_response))
+    return answer["status"], answer["headers"], body
+
+
+# The view and click reports as the program sends them, unescaped, and what is stored of each.
+REPORTS = [
+    ("/clicks.php?action=view&feed=http://a.example/feeds/news-1.xml",
+     {"action": "view", "feed": "http://a.example/feeds/news-1.xml", "url": None}),
+    ("/clicks.php?action=view&feed=http://b.example/rss.php?id=3&lang=de",
+     {"action": "view", "feed": "http://b.example/rss.php?id=3&lang=de", "url": None}),
+    ("/clicks.php?action=browse&feed=http://b.example/rss.php?id=3&url=http://b.example/a?x=1&url=2",
+     {"action": "browse", "feed": "http://b.example/rss.php?id=3", "url": "http://b.example/a?x=1&url=2"}),
+    ("/clicks.php?action=browse&feed=&url=http://news.example.org",
+     {"action": "browse", "feed": "", "url": "http://news.example.org"}),
+    ("/clicks.php?action=view&feed=http://c.example/%7Euser/feed.xml#top",
+     {"action": "view", "feed": "http://c.example/%7Euser/feed.xml#top", "url": None}),
+]
+
+
+class _AppTests:
+    """The same tests on each store; a subclass gives target() and cleans up."""
+
+    def setUp(self):
+        self.app = service_app.ServiceApp(service_app.CATALOG, self.target(), ADDRESS)
+
+    def tearDown(self):
+        self.app.close()
+
+    def test_the_protocol_as_the_program_uses_it(self):
+        status, headers, body = call(self.app, "/preset_feeds.xml")
+        self.assertEqual((status, headers["Content-Type"]), (200, "text/plain"))
+        lines = body.decode().split("\n")
+        self.assertEqual([line for line in lines if line.startswith("[")],
+                         ["[%s]" % name for _, name in service_app.CHANNELS])
+        self.assertEqual(lines[:4], ["[News]", ADDRESS + "/feeds/news-1.xml", ADDRESS + "/feeds/news-2.xml", ""])
+        status, headers, body = call(self.app, "/feeds/news-1.xml")
+        self.assertEqual((status, headers["Content-Type"]), (200, "text/xml"))
+        self.assertIn(b"<link>" + ADDRESS.encode() + b"/articles/ferry-timetable.html</link>", body)
+        self.assertNotIn(b"{{service}}", body)
+        with open(os.path.join(service_app.CATALOG, "60x39.jpg"), "rb") as f:
+            self.assertEqual(call(self.app, "/60x39.jpg")[2], f.read())
+        self.assertIn(b"<h1>any-name.html</h1>", call(self.app, "/articles/any-name.html")[2])
+        self.assertIn(b"Channels: News, Sports", call(self.app, "/")[2])
+        for target, expected in (("/feeds/none.xml", 404), ("/feeds/../../CMakeLists.txt", 404),
+                                 ("/feeds/%2e%2e/%2e%2e/README.md", 404), ("/feeds/%00", 400),
+                                 ("/%c3%28", 400), ("/clicks.php%0a", 400)):
+            with self.subTest(target=target):
+                self.assertEqual(call(self.app, target)[0], expected)
+        self.assertEqual(call(self.app, "/", method="POST")[0], 405)
+        status, headers, body = call(self.app, "/feeds/news-1.xml", method="HEAD")
+        self.assertEqual((status, body), (200, b""))
+        self.assertGreater(int(headers["Content-Length"]), 500)
+
+    def test_static_answers_are_conditional(self):
+        _, headers, _ = call(self.app, "/feeds/sports-1.xml")
+        self.assertEqual(call(self.app, "/feeds/sports-1.xml", headers={"If-None-Match": headers["ETag"]})[:3:2],
+                         (304, b""))
+        self.assertEqual(call(self.app, "/feeds/sports-1.xml",
+                              headers={"If-Modified-Since": headers["Last-Modified"]})[0], 304)
+        other = service_app.ServiceApp(service_app.CATALOG, None, "http://other.example")
+        try:
+            self.assertEqual(call(other, "/feeds/sports-1.xml", headers={"If-None-Match": headers["ETag"]})[0],
+                             200, "a feed made for another address is another document")
+        finally:
+            other.close()
+
+    def test_without_an_address_the_request_host_is_used_if_it_is_one(self):
+        app = service_app.ServiceApp(service_app.CATALOG, None)
+        try:
+            self.assertIn(b"http://desktop.example:81/feeds/news-1.xml",
+                          call(app, "/preset_feeds.xml", host="desktop.example:81")[2])
+            body = call(app, "/preset_feeds.xml", host="x\"><script>/")[2]
+            self.assertIn(b"http://127.0.0.1:8000/feeds/news-1.xml", body)
+            self.assertNotIn(b"script", body)
+        finally:
+            app.close()
+
+    def test_reports_are_stored_as_sent(self):
+        for target, _ in REPORTS:
+            status, headers, body = call(self.app, target)
+            self.assertEqual((status, body), (200, b""))
+        call(self.app, "/clicks.php?action=view&feed=http://d.example/x?a=1", raw_uri=False)
+        stored = self.app.store.reports()
+        expected = [dict(report, query=target.split("?", 1)[1]) for target, report in REPORTS]
+        expected.append({"action": "view", "feed": "http://d.example/x?a=1", "url": None,
+                         "query": "action=view&feed=http://d.example/x?a=1"})
+        self.assertEqual(stored, expected)
+
+    def test_the_schema_is_made_once_with_its_index(self):
+        call(self.app, REPORTS[0][0])
+        self.app.store.flush()
+        again = service_store.open_store(self.target())
+        try:
+            self.assertEqual(again.count(), 1, "a second start keeps the reports")
+            self.assertIn("reports_by_time", self.index_names(again))
+        finally:
+            again.close()
+
+    def test_the_operators_report_by_day_and_range(self):
+        store = self.app.store
+        for when, action, feed in [("2026-12-07 23:59:59", "view", ADDRESS + "/feeds/news-1.xml"),
+                                   ("2026-12-08 00:00:00", "view", ADDRESS + "/feeds/news-1.xml"),
+                                   ("2026-12-08 09:00:00", "view", ADDRESS + "/feeds/news-2.xml"),
+                                   ("2026-12-08 09:01:00", "browse", ADDRESS + "/feeds/news-2.xml"),
+                                   ("2026-12-08 10:00:00", "view", ADDRESS + "/feeds/health-1.xml"),
+                                   ("2026-12-08 11:00:00", "view", "http://mine.example/feeds.rss"),
+                                   ("2026-12-09 08:00:00", "browse", ADDRESS + "/feeds/health-1.xml")]:
+            store.add(action, feed, None, "", when=when)
+        start, end = service_report.day_range("2026-12-08")
+        channels, feeds = service_report.summarise(store.totals(start, end))
+        self.assertEqual(channels["News"], [2, 1])
+        self.assertEqual(channels["Health"], [1, 0])
+        self.assertEqual(channels[service_report.OTHER], [1, 0])
+        self.assertEqual(feeds[ADDRESS + "/feeds/news-2.xml"], [1, 1])
+        start, end = service_report.day_range(first="2026-12-07", last="2026-12-09")
+        channels, _ = service_report.summarise(store.totals(start, end))
+        self.assertEqual((channels["News"], channels["Health"]), ([3, 1], [1, 1]))
+        store.flush()
+        out = subprocess.run([sys.executable, os.path.join(TOOLS, "service_report.py"), "--db", self.target(),
+                              "--day", "2026-12-08"], check=True, capture_output=True, text=True).stdout
+        self.assertIn("Views and click-throughs on 2026-12-08", out)
+        self.assertRegex(out, r"\nNews +2 +1\n")
+        self.assertRegex(out, r"\nTotal +4 +1\n")
+        self.assertRegex(out, r"\n%s/feeds/health-1.xml +1 +0\n" % ADDRESS)
+
+
+class SqliteAppTest(_AppTests, unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        super().setUp()
+
+    def tearDown(self):
+        super().tearDown()
+        self.folder.cleanup()
+
+    def target(self):
+        return os.path.join(self.folder.name, "reports.sqlite")
+
+    def index_names(self, store):
+        with sqlite3.connect(self.target()) as db:
+            return [row[0] for row in db.execute("SELECT name FROM sqlite_master WHERE type = 'index'")]
+
+    def test_an_existing_file_of_the_embedded_service_is_read_as_it_is(self):
+        # As the service wrote it before it had an index.
+        path = os.path.join(self.folder.name, "old.sqlite")
+        with sqlite3.connect(path) as db:
+            db.execute("CREATE TABLE reports (id INTEGER PRIMARY KEY, time TEXT, action TEXT, feed TEXT, url TEXT,"
+                       " query TEXT)")
+            db.execute("INSERT INTO reports (time, action, feed, url, query) VALUES ('2026-12-01 10:00:00', 'view',"
+                       " 'f', NULL, 'action=view&feed=f')")
+        store = service_store.open_store(path)
+        try:
+            store.add("view", "g", None, "action=view&feed=g")
+            self.assertEqual([r["feed"] for r in store.reports()], ["f", "g"])
+        finally:
+            store.close()
+
+
+@unittest.skipUnless(pgcluster.available(), "no PostgreSQL: bash tools/setup.sh installs it")
+class PostgresAppTest(_AppTests, unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.cluster = pgcluster.PgCluster(durable=False).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.cluster.close()
+
+    def setUp(self):
+        import psycopg2
+        with psycopg2.connect(self.cluster.dsn) as conn, conn.cursor() as cursor:
+            cursor.execute("DROP TABLE IF EXISTS reports")
+        conn.close()
+        super().setUp()
+
+    def target(self):
+        return self.cluster.dsn
+
+    def index_names(self, store):
+        return [row[0] for row in store._read("SELECT indexname FROM pg_indexes WHERE tablename = 'reports'", ())]
+
+    def test_no_report_is_lost_while_the_database_restarts(self):
+        sent = []
+
+        def send():
+            for n in range(400):
+                target = "/clicks.php?action=view&feed=http://a.example/feeds/news-1.xml?n=%d" % n
+                self.assertEqual(call(self.app, target)[0], 200)
+                sent.append(n)
+                time.sleep(0.004)
+
+        sender = threading.Thread(target=send)
+        sender.start()
+        time.sleep(0.3)
+        self.cluster.restart(down_seconds=1.0)
+        sender.join()
+        self.assertEqual(len(sent), 400)
+        self.assertTrue(self.app.store.flush(timeout=30))
+        feeds = [r["feed"] for r in self.app.store.reports()]
+        self.assertEqual(feeds, ["http://a.example/feeds/news-1.xml?n=%d" % n for n in range(400)])
+        self.assertEqual(self.app.store.dropped, 0)
+        self.assertGreaterEqual(self.app.store.failures, 1, "the restart was not noticed")
+
+    def test_a_full_queue_drops_and_counts_and_a_late_database_gets_the_rest(self):
+        self.cluster.stop()
+        try:
+            store = service_store.open_store(self.cluster.dsn, queue_limit=5)  # first start, database away
+            accepted = [store.add("view", "f%d" % n, None, "q") for n in range(8)]
+            self.assertEqual(accepted, [True] * 5 + [False] * 3)
+            self.assertEqual(store.dropped, 3)
+        finally:
+            self.cluster.start()
+        try:
+            self.assertTrue(store.flush(timeout=30))
+            self.assertEqual([r["feed"] for r in store.reports()], ["f%d" % n for n in range(5)])
+        finally:
+            store.close()
+
+
+if __name__ == "__main__":
+    unittest.main()

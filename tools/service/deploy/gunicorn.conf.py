@@ -1,0 +1,18 @@
+# gunicorn settings of the reference service (tools/lullcast_wsgi.py). Listens on 127.0.0.1:8000
+# for the web server in front (tools/service/deploy/nginx-lullcast.conf); set another address with -b.
+bind = ["127.0.0.1:8000"]
+wsgi_app = "lullcast_wsgi:application"
+worker_class = "gthread"  # threads keep idle keep-alive connections from holding a whole worker
+workers = 2
+threads = 16
+backlog = 1024
+timeout = 30
+graceful_timeout = 30
+keepalive = 5
+limit_request_line = 8190
+
+
+def worker_exit(server, worker):
+    # The reports a worker has queued are written before it goes.
+    import lullcast_wsgi
+    lullcast_wsgi.application.close()
