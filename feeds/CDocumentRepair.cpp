@@ -60,7 +60,8 @@ std::string CDocumentRepair::Decoded(const std::string& text)
     const Decoding decoding = ChooseDecoding(text);
     std::string converted;
     const bool haveConverted =
-        decoding.kind == Decoding::kCodePage && m_system.ConvertCodePage(text, decoding.codePage, converted);
+        decoding.kind == Decoding::kCodePage
+        && m_system.ConvertCodePage(CodePageInput(text, decoding), decoding.codePage, converted);
     return DecodeToUtf8(text, decoding, haveConverted ? &converted : nullptr);
 }
 

@@ -50,8 +50,7 @@ public:
 private:
 #ifdef _WIN32
     enum class Parsed { kFeed, kWebPage, kNotXml, kRefused };
-    static const int kMaxElementDepth = 1024;
-    static const size_t kMaxExpansion = 16u << 20; // what a document's entities may add to it
+    static const size_t kMaxExpansion = 16u << 20; // what a document's entities may add, repairs and all
 
     bool CreateParser();
     Parsed ParseFile(const CString& path, std::string& bytes);

@@ -14,6 +14,7 @@ namespace {
 typedef CMarkupScanner::Piece Piece;
 
 const size_t kLongestReference = 64; // of a name; longer ones are taken as text
+const size_t kLongestCharacterReference = 32;
 
 bool IsBlankText(const std::string& xml, size_t begin, size_t end)
 {
@@ -141,6 +142,9 @@ bool StripLeadingJunk(std::string& xml)
     return true;
 }
 
+// Characters are taken out as the text is copied, and a reference is judged once its ";" is
+// copied, from what the copy then ends with: so that the pieces of a reference that a removal
+// brings together ("&#" "\x01" "1;") are judged as the one reference they have become.
 bool RemoveForbiddenCharacters(std::string& xml)
 {
     std::string out;
@@ -151,28 +155,37 @@ bool RemoveForbiddenCharacters(std::string& xml)
     while (scanner.Next(piece)) {
         // References mean something only in text and attribute values.
         const bool references = piece.kind == CMarkupScanner::kText || piece.kind == CMarkupScanner::kStartTag;
-        for (size_t at = piece.begin; at < piece.end;) {
+        const size_t pieceStart = out.size();
+        for (size_t at = piece.begin; at < piece.end; ++at) {
             const unsigned char c = static_cast<unsigned char>(xml[at]);
-            unsigned long code = 0;
-            size_t length = 1;
-            bool forbidden = false;
-            if (c < 0x20) {
-                forbidden = IsForbiddenCharacter(c);
-            } else if (c == 0xEF && xml.compare(at, 2, "\xEF\xBF") == 0 && at + 2 < piece.end
-                       && (xml[at + 2] == '\xBE' || xml[at + 2] == '\xBF')) {
-                forbidden = true; // U+FFFE or U+FFFF
-                length = 3;
-            } else if (c == '&' && references && (length = CharacterReference(xml, at, code)) > 0) {
-                forbidden = IsForbiddenCharacter(code);
-            } else {
-                length = 1;
-            }
-            length = std::min(length, piece.end - at);
-            if (forbidden)
+            if (c < 0x20 && IsForbiddenCharacter(c)) {
                 changed = true;
-            else
-                out.append(xml, at, length);
-            at += length;
+                continue;
+            }
+            if (c == 0xBE || c == 0xBF) { // the last byte of U+FFFE or U+FFFF
+                const size_t size = out.size();
+                if (size >= pieceStart + 2 && out[size - 2] == '\xEF' && out[size - 1] == '\xBF') {
+                    out.resize(size - 2);
+                    changed = true;
+                    continue;
+                }
+            }
+            out += static_cast<char>(c);
+            if (c != ';' || !references)
+                continue;
+            // Looked for a short way back only, so that a long run of ";" costs no more than
+            // its length; a reference of more digits than that is left to the parser.
+            const size_t window = std::max(pieceStart, out.size() > kLongestCharacterReference
+                                                           ? out.size() - kLongestCharacterReference : 0);
+            size_t amp = out.size();
+            while (amp > window && out[amp - 1] != '&')
+                --amp;
+            unsigned long code = 0;
+            if (amp-- > window && CharacterReference(out, amp, code) == out.size() - amp
+                && IsForbiddenCharacter(code)) {
+                out.resize(amp);
+                changed = true;
+            }
         }
     }
     if (changed)

@@ -11,6 +11,9 @@ const size_t kDeclarationReach = 64 * 1024;
 const unsigned kUtf8 = 65001;
 const unsigned kAscii = 20127;
 const unsigned kWindows1252 = 1252;
+const unsigned kIso2022Jp = 50220; // and its variants up to 50222
+const unsigned kIso2022JpLast = 50222;
+const unsigned kEucJp = 20932;
 
 // The characters of windows-1252 from 0x80 to 0x9F; the five it leaves undefined stand for
 // themselves, as the system's conversion has them.
@@ -368,8 +371,61 @@ Decoding ChooseDecoding(const std::string& bytes)
     } else {
         decoding.kind = Decoding::kCodePage;
         decoding.codePage = codePage;
+        if (codePage >= kIso2022Jp && codePage <= kIso2022JpLast) {
+            decoding.codePage = kEucJp;
+            decoding.fromIso2022Jp = true;
+        }
     }
     return decoding;
+}
+
+std::string CodePageInput(const std::string& bytes, const Decoding& decoding)
+{
+    return decoding.fromIso2022Jp ? Iso2022JpToEucJp(bytes) : bytes;
+}
+
+std::string Iso2022JpToEucJp(const std::string& bytes)
+{
+    enum Set { kRoman, kDoubleByte, kSupplement, kKatakana } set = kRoman;
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t at = 0; at < bytes.size(); ++at) {
+        const unsigned char c = static_cast<unsigned char>(bytes[at]);
+        if (c == 0x1B) {
+            static const struct {
+                const char* sequence;
+                Set set;
+            } kEscapes[] = {{"\x1B(B", kRoman}, {"\x1B(J", kRoman}, {"\x1B$@", kDoubleByte}, {"\x1B$B", kDoubleByte},
+                            {"\x1B$(D", kSupplement}, {"\x1B(I", kKatakana}};
+            bool known = false;
+            for (const auto& escape : kEscapes) {
+                const size_t length = std::strlen(escape.sequence);
+                if (bytes.compare(at, length, escape.sequence) == 0) {
+                    set = escape.set;
+                    at += length - 1;
+                    known = true;
+                    break;
+                }
+            }
+            if (!known)
+                out += static_cast<char>(c);
+            continue;
+        }
+        if (c < 0x21 || c > 0x7E || set == kRoman) {
+            if (c == '\n' || c == '\r')
+                set = kRoman; // each line starts in ASCII
+            out += static_cast<char>(c);
+        } else if (set == kKatakana) {
+            out += '\x8E';
+            out += static_cast<char>(c | 0x80);
+        } else if (at + 1 < bytes.size() && bytes[at + 1] >= 0x21 && bytes[at + 1] <= 0x7E) {
+            if (set == kSupplement)
+                out += '\x8F';
+            out += static_cast<char>(c | 0x80);
+            out += static_cast<char>(bytes[++at] | 0x80);
+        }
+    }
+    return out;
 }
 
 std::string DecodeToUtf8(const std::string& bytes, const Decoding& decoding, const std::string* converted)

@@ -61,9 +61,17 @@ struct Decoding {
     };
     Kind kind = kNone;
     unsigned codePage = 0; // of kCodePage
+    bool fromIso2022Jp = false; // converted as EUC-JP, which not every system's ISO-2022-JP is
     ByteForm form = ByteForm::kEightBit;
 };
 Decoding ChooseDecoding(const std::string& bytes);
+
+// The bytes to give to the system's conversion for kCodePage.
+std::string CodePageInput(const std::string& bytes, const Decoding& decoding);
+
+// ISO-2022-JP as EUC-JP: the same characters, the escape sequences that switch between them
+// replaced by the high bit of each byte of a two-byte character.
+std::string Iso2022JpToEucJp(const std::string& bytes);
 
 // The whole document in UTF-8 as the decoding gives it, the declaration naming UTF-8. For
 // kCodePage, `converted` is what the system's conversion gave, or null when it could not convert:

@@ -80,3 +80,16 @@ TEST(TextEncoding, ChoosesHowADocumentThatDidNotParseIsRead)
     EXPECT_EQ(DecodeToUtf8("<?xml version=\"1.0\" encoding=\"big5\"?><r>\xB7\x73</r>", big5, nullptr),
               "<?xml version=\"1.0\" encoding=\"utf-8\"?><r>\xC2\xB7s</r>");
 }
+
+TEST(TextEncoding, ReadsIso2022JpAsEucJp)
+{
+    const Decoding decoding = ChooseDecoding("<?xml version=\"1.0\" encoding=\"ISO-2022-JP\"?><r/>");
+    EXPECT_EQ(decoding.kind, Decoding::kCodePage);
+    EXPECT_EQ(decoding.codePage, 20932u);
+    EXPECT_TRUE(decoding.fromIso2022Jp);
+    // "<t>" in ASCII, two kanji, a line end back in ASCII, half-width katakana, a supplementary
+    // kanji, an escape not known; a lone byte of a pair at the end is dropped.
+    EXPECT_EQ(Iso2022JpToEucJp("<t>\x1B$B:#F|\n<\x1B(I1\x1B(B>\x1B$(D0!\x1B(B\x1B%G\x1B$B!"),
+              "<t>\xBA\xA3\xC6\xFC\n<\x8E\xB1>\x8F\xB0\xA1\x1B%G");
+    EXPECT_EQ(CodePageInput("a\x1B$B$\"", decoding), "a\xA4\xA2");
+}
