@@ -39,6 +39,9 @@ unsigned CodePageOfEncoding(const std::string& encoding);
 // claim it are refused or read as eight-bit by a parser, never as wide characters.
 bool IsAsciiCompatible(const std::string& encoding);
 
+// Appends a character, U+0000 to U+10FFFF, in UTF-8.
+void AppendUtf8(std::string& out, unsigned long code);
+
 bool IsValidUtf8(const std::string& text);
 // Valid UTF-8 sequences stay as they are; every other byte is read as windows-1252.
 std::string MendUtf8(const std::string& text);
