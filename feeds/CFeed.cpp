@@ -8,13 +8,12 @@
 #include <utility>
 
 #ifdef _WIN32
+#include "feeds/CDocumentRepair.h"
 #include "feeds/CFeedDownloader.h"
-#include "feeds/EntityGuard.h"
+#include "feeds/CFeedParser.h"
 #include "feeds/FeedDiscovery.h"
-#include "feeds/HtmlEntities.h"
 #include "feeds/CMsxmlNode.h"
 #include "feeds/FeedFile.h"
-#include "feeds/WideText.h"
 
 #include <windows.h>
 #include <msxml2.h>
@@ -193,43 +192,7 @@ void ReadItemField(CFeedItem& item, const CString& name, const CFeedNode& child)
 }
 
 #ifdef _WIN32
-// The version-independent DOMDocument class and its interfaces (not in the import libraries).
-const CLSID kClsidDomDocument = {0xF6D90F11, 0x9C73, 0x11D3, {0xB3, 0x2E, 0x00, 0xC0, 0x4F, 0x99, 0x0B, 0xB4}};
-const IID kIidXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-const IID kIidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kIidXmlDomNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-
-// True when the parser read the file as a well-formed document.
-bool LoadDocument(IXMLDOMDocument* document, const CString& path)
-{
-    const std::wstring widePath = AnsiToWide(path);
-    VARIANT source;
-    ::VariantInit(&source);
-    source.vt = VT_BSTR;
-    source.bstrVal = ::SysAllocStringLen(widePath.data(), static_cast<UINT>(widePath.size()));
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    document->load(source, &loaded);
-    ::VariantClear(&source);
-    return loaded != VARIANT_FALSE;
-}
-
-// The name of the document's root element; empty when it has none.
-CString RootName(IXMLDOMDocument* document)
-{
-    IXMLDOMElement* root = nullptr;
-    CString name;
-    if (document->get_documentElement(&root) == S_OK && root) {
-        BSTR text = nullptr;
-        root->get_nodeName(&text);
-        if (text) {
-            name = WideToAnsi(text, static_cast<int>(::SysStringLen(text)));
-            ::SysFreeString(text);
-        }
-    }
-    if (root)
-        root->Release();
-    return name;
-}
 #endif
 
 } // namespace
@@ -280,53 +243,31 @@ bool CFeed::CreateParser()
         m_pDoc->Release();
         m_pDoc = nullptr;
     }
-    const HRESULT created = ::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument,
-                                               reinterpret_cast<void**>(&m_pDoc));
-    if (FAILED(created) || !m_pDoc) {
+    m_pDoc = CFeedParser::Create();
+    if (!m_pDoc) {
         m_strError = "Failed to load XML parser";
-        if (m_pDoc) {
-            m_pDoc->Release();
-            m_pDoc = nullptr;
-        }
         return false;
-    }
-    m_pDoc->put_async(VARIANT_FALSE);
-    // A feed must not make the parser read other files or addresses: an external entity could
-    // pull a local file into the text of an item (and so into the link that a click opens).
-    m_pDoc->put_resolveExternals(VARIANT_FALSE);
-    m_pDoc->put_validateOnParse(VARIANT_FALSE);
-    // Nor nest deeper than any feed does: a parser that descends recursively could run out of
-    // stack. (The walk itself takes any depth.)
-    IXMLDOMDocument2* document2 = nullptr;
-    if (SUCCEEDED(m_pDoc->QueryInterface(kIidXmlDomDocument2, reinterpret_cast<void**>(&document2))) && document2) {
-        VARIANT depth;
-        ::VariantInit(&depth);
-        depth.vt = VT_I4;
-        depth.lVal = kMaxElementDepth;
-        BSTR name = ::SysAllocString(L"MaxElementDepth");
-        document2->setProperty(name, depth);
-        ::SysFreeString(name);
-        document2->Release();
     }
     return true;
 }
 
-// Reads the downloaded file into `bytes` and has the parser read it. A document that declares
-// entities expanding beyond all measure is refused before the parser sees it. A document that
-// is not well-formed is read once more with the named references of HTML made numeric.
+// Reads the downloaded file into `bytes` and has the parser read it, as it came when it can;
+// a document that it refuses is repaired, or its whole items salvaged. A document that declares
+// entities expanding beyond all measure is refused before the parser sees it, repaired or not.
 CFeed::Parsed CFeed::ParseFile(const CString& path, std::string& bytes)
 {
-    if (!ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes) || !EntityExpansionIsBounded(bytes, kMaxExpansion))
+    if (!ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes))
         return Parsed::kRefused;
-    bool loaded = LoadDocument(m_pDoc, path);
-    if (!loaded) {
-        std::string repaired = bytes;
-        if (ReplaceHtmlEntities(repaired) && WriteWholeFile(path, repaired))
-            loaded = LoadDocument(m_pDoc, path);
-    }
-    if (!loaded)
+    CFeedParser parser(m_pDoc, path);
+    CDocumentRepair repair(parser, kMaxExpansion);
+    switch (repair.Read(bytes)) {
+    case CDocumentRepair::Outcome::kRefused:
+        return Parsed::kRefused;
+    case CDocumentRepair::Outcome::kNotXml:
         return Parsed::kNotXml;
-    return RootName(m_pDoc) == "html" ? Parsed::kWebPage : Parsed::kFeed;
+    default:
+        return parser.RootName() == "html" ? Parsed::kWebPage : Parsed::kFeed;
+    }
 }
 
 void CFeed::WalkDocument()

@@ -26,7 +26,9 @@ public:
     // Downloads and parses one feed into this object. Channel fields are overwritten only where
     // the document supplies them and items are only added; a failure is recorded in m_strError.
     // COM must be initialised on the calling thread. Besides RSS it reads Atom, documents that
-    // use the named references of HTML, and the feed that a web page names in its head.
+    // use the named references of HTML, and the feed that a web page names in its head. A
+    // document that is not well-formed is repaired, or its whole items are kept (CDocumentRepair);
+    // one whose entities would expand beyond all measure is refused, repaired or not.
     void Load(const CString& url);
 #endif
 
@@ -50,8 +52,7 @@ public:
 private:
 #ifdef _WIN32
     enum class Parsed { kFeed, kWebPage, kNotXml, kRefused };
-    static const int kMaxElementDepth = 1024;
-    static const size_t kMaxExpansion = 16u << 20; // what a document's entities may add to it
+    static const size_t kMaxExpansion = 16u << 20; // what a document's entities may add, repairs and all
 
     bool CreateParser();
     Parsed ParseFile(const CString& path, std::string& bytes);

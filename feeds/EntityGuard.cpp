@@ -1,148 +1,340 @@
 #include "feeds/EntityGuard.h"
 
+#include "feeds/CMarkupScanner.h"
+#include "feeds/TextEncoding.h"
+
+#include <cstring>
 #include <map>
-#include <vector>
+#include <string_view>
 
 namespace {
 
 bool IsBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    return CMarkupScanner::IsBlank(c);
 }
 
-bool IsNameCharacter(char c)
+// Names in the subset are read in ASCII only: in a double-byte code page the second byte of a
+// character may look like "[" or "]", and the guard would no longer see what the parser sees.
+bool IsAsciiNameCharacter(char c)
 {
-    return !IsBlank(c) && c != ';' && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'' && c != '%'
-        && c != '[' && c != ']';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':'
+        || c == '-' || c == '.';
 }
 
-struct Entity {
-    std::string value;    // the literal replacement text; empty for an external entity
-    size_t size = 0;      // its size with every reference in it expanded, at most limit + 1
-    int state = 0;        // 0 not sized yet, 1 being sized, 2 sized
+// The replacement text of an entity: the parser turns the character references of the literal
+// into their characters when it reads the declaration ("&#38;x;" becomes a reference "&x;").
+std::string ReplacementText(const std::string& literal)
+{
+    std::string out;
+    out.reserve(literal.size());
+    for (size_t at = 0; at < literal.size();) {
+        if (literal.compare(at, 2, "&#") == 0) {
+            const bool hex = at + 2 < literal.size() && literal[at + 2] == 'x';
+            size_t end = at + (hex ? 3 : 2);
+            unsigned long code = 0;
+            bool digits = false;
+            for (; end < literal.size() && end - at < 16; ++end) {
+                const char c = literal[end];
+                int digit = -1;
+                if (c >= '0' && c <= '9')
+                    digit = c - '0';
+                else if (hex && c >= 'a' && c <= 'f')
+                    digit = c - 'a' + 10;
+                else if (hex && c >= 'A' && c <= 'F')
+                    digit = c - 'A' + 10;
+                if (digit < 0)
+                    break;
+                code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+                digits = true;
+            }
+            if (digits && end < literal.size() && literal[end] == ';' && code <= 0x10FFFF) {
+                AppendUtf8(out, code);
+                at = end + 1;
+                continue;
+            }
+        }
+        out += literal[at++];
+    }
+    return out;
+}
+
+struct Sized {
+    size_t size = 0; // with every reference in it expanded, at most limit + 1
+    int state = 0;   // 0 not sized yet, 1 being sized, 2 sized
+};
+
+struct Entity : Sized {
+    std::string text; // the replacement text; empty for an external entity
+};
+
+// The attribute defaults that the subset gives to the elements of one name.
+struct Defaults : Sized {
+    std::vector<std::string> values; // as written
 };
 
 class Guard {
 public:
-    Guard(const std::string& xml, size_t limit) : m_xml(xml), m_limit(limit) {}
-
-    bool Check()
+    Guard(const std::string& xml, size_t limit) : m_limit(limit)
     {
-        size_t subsetBegin = 0, subsetEnd = 0;
-        if (!FindInternalSubset(subsetBegin, subsetEnd))
-            return m_ok;
-        if (!ReadDeclarations(subsetBegin, subsetEnd))
-            return false;
-        if (m_entities.empty())
-            return true;
+        const ByteForm form = DetectByteForm(xml);
+        if (form == ByteForm::kEbcdic) {
+            m_ok = false;
+        } else if (form != ByteForm::kEightBit) {
+            m_wide = WideToUtf8(xml, form);
+            m_text = &m_wide;
+        } else {
+            m_text = &xml;
+            const std::string encoding = DeclaredEncoding(xml, false);
+            m_ok = encoding.empty() || IsAsciiCompatible(encoding);
+        }
+    }
+
+    size_t Expansion()
+    {
+        if (!m_ok || !ReadProlog())
+            return m_limit + 1;
+        if (m_entities.empty() && m_defaults.empty())
+            return 0;
+        size_t total = 0;
         for (auto& entry : m_entities) {
             if (Size(entry.second) > m_limit)
-                return false;
+                return m_limit + 1;
         }
-        return m_ok && Uses(subsetEnd) <= m_limit;
+        for (auto& entry : m_defaults)
+            total = Add(total, Size(entry.second)); // the parser reads each default once at its declaration
+        total = Add(total, Uses(m_bodyBegin));
+        return m_ok ? total : m_limit + 1;
+    }
+
+    std::vector<std::string> EntityNames()
+    {
+        std::vector<std::string> names;
+        if (m_ok && ReadProlog()) {
+            for (const auto& entry : m_entities)
+                names.push_back(entry.first);
+        }
+        return names;
     }
 
 private:
-    // The internal subset of the DOCTYPE, the part between "[" and "]"; false when there is
-    // none. A DOCTYPE stands before the root element.
-    bool FindInternalSubset(size_t& begin, size_t& end)
+    const std::string& Text() const { return *m_text; }
+
+    // Comments, processing instructions and text up to the root element; a DOCTYPE among them
+    // is read declaration by declaration. False when the document is refused.
+    bool ReadProlog()
     {
-        const size_t doctype = m_xml.find("<!DOCTYPE");
-        if (doctype == std::string::npos || doctype > FirstElement())
-            return false;
-        for (size_t at = doctype + 9; at < m_xml.size(); ++at) {
-            const char c = m_xml[at];
-            if (c == '"' || c == '\'') {
-                at = m_xml.find(c, at + 1);
-                if (at == std::string::npos)
-                    break;
-            } else if (c == '>') {
-                return false;
-            } else if (c == '[') {
-                begin = at + 1;
-                end = begin;
-                // The subset ends at the first "]" outside quotes and comments.
-                while (end < m_xml.size() && m_xml[end] != ']') {
-                    const char d = m_xml[end];
-                    size_t close = end + 1;
-                    if (d == '"' || d == '\'')
-                        close = m_xml.find(d, end + 1) + 1;
-                    else if (m_xml.compare(end, 4, "<!--") == 0)
-                        close = m_xml.find("-->", end + 4) + 3;
-                    if (close == 0 || close == 2) { // not closed: the parser refuses it anyway
-                        m_ok = false;
-                        return false;
-                    }
-                    end = close;
-                }
+        const std::string& text = Text();
+        size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+        bool seenDoctype = false;
+        for (;;) {
+            CMarkupScanner scanner(text, at);
+            CMarkupScanner::Piece piece;
+            if (!scanner.Next(piece)) {
+                m_bodyBegin = text.size();
                 return true;
             }
+            switch (piece.kind) {
+            case CMarkupScanner::kText:
+                break; // blanks, or junk that the parser refuses
+            case CMarkupScanner::kComment:
+            case CMarkupScanner::kInstruction:
+                if (piece.broken)
+                    return false;
+                break;
+            case CMarkupScanner::kDoctype:
+                if (seenDoctype)
+                    return false;
+                seenDoctype = true;
+                piece.end = ReadDoctype(piece.begin + 9);
+                if (piece.end == 0)
+                    return false;
+                break;
+            default: // the root element, or markup that the parser refuses before it
+                m_bodyBegin = piece.begin;
+                return true;
+            }
+            at = piece.end;
         }
-        m_ok = false; // a DOCTYPE that never ends is not well-formed
-        return false;
     }
 
-    // Where the root element starts: a "<" that opens neither a declaration nor an instruction.
-    size_t FirstElement() const
+    // After "<!DOCTYPE": its name, an external identifier and the internal subset. Gives where
+    // it ends; 0 when it is refused.
+    size_t ReadDoctype(size_t at)
     {
-        for (size_t at = m_xml.find('<'); at != std::string::npos; at = m_xml.find('<', at + 1)) {
-            if (at + 1 < m_xml.size() && m_xml[at + 1] != '!' && m_xml[at + 1] != '?')
-                return at;
+        if (!SkipBlanks(at, true) || ReadName(at).empty() || !SkipBlanks(at, false) || !ReadExternalId(at))
+            return 0;
+        SkipBlanks(at, false);
+        const std::string& text = Text();
+        if (at < text.size() && text[at] == '[') {
+            at = ReadSubset(at + 1);
+            if (at == 0)
+                return 0;
+            SkipBlanks(at, false);
         }
-        return m_xml.size();
+        return at < text.size() && text[at] == '>' ? at + 1 : 0;
     }
 
-    bool ReadDeclarations(size_t begin, size_t end)
+    size_t ReadSubset(size_t at)
     {
-        size_t at = begin;
-        while ((at = m_xml.find('<', at)) != std::string::npos && at < end) {
-            if (m_xml.compare(at, 4, "<!--") == 0) {
-                at = m_xml.find("-->", at + 4);
-                if (at == std::string::npos)
-                    return false;
-                continue;
-            }
-            if (m_xml.compare(at, 8, "<!ENTITY") != 0) {
-                ++at;
-                continue;
-            }
-            at += 8;
-            SkipBlanks(at);
-            if (at < end && m_xml[at] == '%')
-                return false; // a parameter entity
-            const std::string name = ReadName(at);
-            SkipBlanks(at);
-            Entity entity;
-            if (at < end && (m_xml[at] == '"' || m_xml[at] == '\'')) {
-                const size_t close = m_xml.find(m_xml[at], at + 1);
-                if (close == std::string::npos || close > end)
-                    return false;
-                entity.value = m_xml.substr(at + 1, close - at - 1);
-                at = close + 1;
-            }
-            if (!name.empty() && !m_entities.count(name)) // the first declaration is binding
-                m_entities[name] = entity;
+        const std::string& text = Text();
+        for (;;) {
+            SkipBlanks(at, false);
+            if (at >= text.size())
+                return 0;
+            if (text[at] == ']')
+                return at + 1;
+            size_t end = 0;
+            if (text.compare(at, 4, "<!--") == 0)
+                end = Skip(at + 4, "-->");
+            else if (text.compare(at, 2, "<?") == 0)
+                end = Skip(at + 2, "?>");
+            else if (text.compare(at, 8, "<!ENTITY") == 0)
+                end = ReadEntity(at + 8);
+            else if (text.compare(at, 9, "<!ATTLIST") == 0)
+                end = ReadAttlist(at + 9);
+            else if (text.compare(at, 9, "<!ELEMENT") == 0)
+                end = ReadUntilClose(at + 9, nullptr);
+            else if (text.compare(at, 10, "<!NOTATION") == 0)
+                end = ReadUntilClose(at + 10, nullptr);
+            if (end == 0)
+                return 0; // a parameter entity reference, or anything else
+            at = end;
         }
-        // A parameter entity used anywhere in the subset could declare more than is seen here.
-        for (size_t i = begin; i < end; ++i) {
-            if (m_xml[i] == '%' && i + 1 < end && IsNameCharacter(m_xml[i + 1]))
+    }
+
+    size_t ReadEntity(size_t at)
+    {
+        if (!SkipBlanks(at, true))
+            return 0;
+        const std::string& text = Text();
+        if (at < text.size() && text[at] == '%')
+            return 0; // a parameter entity: it could declare more than is seen here
+        const std::string name = ReadName(at);
+        if (name.empty() || !SkipBlanks(at, true))
+            return 0;
+        Entity entity;
+        if (at < text.size() && (text[at] == '"' || text[at] == '\'')) {
+            std::string literal;
+            if (!ReadLiteral(at, literal) || literal.find('%') != std::string::npos)
+                return 0;
+            entity.text = ReplacementText(literal);
+        } else if (!ReadExternalId(at)) {
+            return 0;
+        } else {
+            // An external entity: the parser is set never to read it. NDATA names its notation.
+            SkipBlanks(at, false);
+            if (text.compare(at, 5, "NDATA") == 0) {
+                at += 5;
+                if (!SkipBlanks(at, true) || ReadName(at).empty())
+                    return 0;
+            }
+        }
+        SkipBlanks(at, false);
+        if (at >= text.size() || text[at] != '>')
+            return 0;
+        if (!m_entities.count(name)) // the first declaration is binding
+            m_entities[name] = entity;
+        return at + 1;
+    }
+
+    // Every literal of an attribute list is a default value.
+    size_t ReadAttlist(size_t at)
+    {
+        if (!SkipBlanks(at, true))
+            return 0;
+        const std::string element = ReadName(at);
+        if (element.empty())
+            return 0;
+        std::vector<std::string> values;
+        const size_t end = ReadUntilClose(at, &values);
+        if (!values.empty()) {
+            std::vector<std::string>& known = m_defaults[element].values;
+            known.insert(known.end(), values.begin(), values.end());
+        }
+        return end;
+    }
+
+    // To the ">" of a declaration, reading its literals; gives 0 for "<" or "%" outside them, or
+    // a character outside ASCII.
+    size_t ReadUntilClose(size_t at, std::vector<std::string>* literals)
+    {
+        const std::string& text = Text();
+        while (at < text.size()) {
+            const char c = text[at];
+            if (c == '>')
+                return at + 1;
+            if (c == '"' || c == '\'') {
+                std::string literal;
+                if (!ReadLiteral(at, literal))
+                    return 0;
+                if (literals)
+                    literals->push_back(literal);
+                continue;
+            }
+            if (c == '<' || c == '%' || static_cast<unsigned char>(c) >= 0x80)
+                return 0;
+            ++at;
+        }
+        return 0;
+    }
+
+    // SYSTEM "uri" or PUBLIC "id" "uri", or nothing.
+    bool ReadExternalId(size_t& at)
+    {
+        const std::string& text = Text();
+        int literals = 0;
+        if (text.compare(at, 6, "SYSTEM") == 0)
+            literals = 1;
+        else if (text.compare(at, 6, "PUBLIC") == 0)
+            literals = 2;
+        else
+            return true;
+        at += 6;
+        for (int i = 0; i < literals; ++i) {
+            std::string literal;
+            if (!SkipBlanks(at, true) || !ReadLiteral(at, literal))
                 return false;
         }
         return true;
     }
 
-    void SkipBlanks(size_t& at) const
+    bool ReadLiteral(size_t& at, std::string& literal)
     {
-        while (at < m_xml.size() && IsBlank(m_xml[at]))
+        const std::string& text = Text();
+        if (at >= text.size() || (text[at] != '"' && text[at] != '\''))
+            return false;
+        const size_t close = text.find(text[at], at + 1);
+        if (close == std::string::npos)
+            return false;
+        literal = text.substr(at + 1, close - at - 1);
+        at = close + 1;
+        return true;
+    }
+
+    // Gives false when blanks were required and none were there.
+    bool SkipBlanks(size_t& at, bool required) const
+    {
+        const size_t start = at;
+        while (at < Text().size() && IsBlank(Text()[at]))
             ++at;
+        return !required || at > start;
     }
 
     std::string ReadName(size_t& at) const
     {
         const size_t start = at;
-        while (at < m_xml.size() && IsNameCharacter(m_xml[at]))
+        while (at < Text().size() && IsAsciiNameCharacter(Text()[at]))
             ++at;
-        return m_xml.substr(start, at - start);
+        if (at < Text().size() && static_cast<unsigned char>(Text()[at]) >= 0x80)
+            return std::string();
+        return Text().substr(start, at - start);
+    }
+
+    size_t Skip(size_t from, const char* close) const
+    {
+        const size_t found = Text().find(close, from);
+        return found == std::string::npos ? 0 : found + std::strlen(close);
     }
 
     size_t Add(size_t a, size_t b) const
@@ -150,76 +342,106 @@ private:
         return a > m_limit || b > m_limit - a ? m_limit + 1 : a + b;
     }
 
-    // The expanded size of the references to declared entities in text, plus the rest of it.
-    size_t Expanded(const std::string& text, size_t begin, size_t end)
+    // The size of a text once the parser has expanded it: its own bytes, what the references to
+    // declared entities in it expand to, and the defaults of the elements it starts. A reference
+    // to an entity not declared counts as its own bytes (the parser refuses it).
+    size_t Expanded(const std::string& text)
     {
         size_t size = 0;
-        size_t at = begin;
-        while (at < end) {
-            const size_t amp = text.find('&', at);
-            if (amp == std::string::npos || amp >= end) {
-                size = Add(size, end - at);
+        size_t at = 0;
+        while (at < text.size()) {
+            const size_t next = text.find_first_of("&<", at);
+            if (next == std::string::npos) {
+                size = Add(size, text.size() - at);
                 break;
             }
-            size = Add(size, amp - at);
-            size_t nameEnd = amp + 1;
-            while (nameEnd < end && IsNameCharacter(text[nameEnd]))
-                ++nameEnd;
-            const auto found = nameEnd < end && text[nameEnd] == ';'
-                ? m_entities.find(text.substr(amp + 1, nameEnd - amp - 1)) : m_entities.end();
-            if (found == m_entities.end()) {
-                size = Add(size, 1);
-                at = amp + 1;
-                continue;
-            }
-            size = Add(size, Size(found->second));
-            at = nameEnd + 1;
+            size = Add(size, next - at);
+            at = next + 1;
+            const size_t added = ExpandedMarkup(text, next, at);
+            // A reference gives way to its entity; a "<" stays, with the defaults of its element.
+            size = Add(size, at == next + 1 ? 1 + added : added);
+            if (size > m_limit)
+                break;
         }
         return size;
     }
 
-    size_t Size(Entity& entity)
+    // What the reference or start tag at `at` ("&" or "<") adds beyond its first byte; moves
+    // `next` past the name it read.
+    size_t ExpandedMarkup(const std::string& text, size_t at, size_t& next)
     {
-        // An entity that refers to itself, through others or directly, or a chain of references
-        // longer than any document needs, is refused.
-        if (entity.state == 1 || m_nesting >= kMaxNesting) {
+        size_t nameEnd = at + 1;
+        while (nameEnd < text.size() && CMarkupScanner::IsNameCharacter(text[nameEnd]))
+            ++nameEnd;
+        if (nameEnd == at + 1)
+            return 0;
+        const std::string_view name(text.data() + at + 1, nameEnd - at - 1);
+        if (text[at] == '<') {
+            const auto found = m_defaults.find(name);
+            return found == m_defaults.end() ? 0 : Size(found->second);
+        }
+        if (nameEnd >= text.size() || text[nameEnd] != ';')
+            return 0;
+        const auto found = m_entities.find(name);
+        if (found == m_entities.end())
+            return 0;
+        next = nameEnd + 1;
+        return Size(found->second);
+    }
+
+    // An entity that refers to itself, through others or directly, or a chain of references
+    // longer than any document needs, is refused.
+    template <typename Item>
+    size_t Size(Item& item)
+    {
+        if (item.state == 1 || m_nesting >= kMaxNesting) {
             m_ok = false;
             return m_limit + 1;
         }
-        if (entity.state == 0) {
-            entity.state = 1;
+        if (item.state == 0) {
+            item.state = 1;
             ++m_nesting;
-            entity.size = Expanded(entity.value, 0, entity.value.size());
+            item.size = SizeOf(item);
             --m_nesting;
-            entity.state = 2;
+            item.state = 2;
         }
-        return entity.size;
+        return item.size;
     }
 
-    // What the references of the document after its DOCTYPE expand to, beyond their own text.
+    size_t SizeOf(const Entity& entity) { return Expanded(entity.text); }
+
+    size_t SizeOf(const Defaults& defaults)
+    {
+        size_t size = 0;
+        for (const std::string& value : defaults.values)
+            size = Add(size, Expanded(value));
+        return size;
+    }
+
+    // What the references and the start tags of elements with defaults add to the body, beyond
+    // their own bytes. References inside comments and CDATA sections are counted too.
     size_t Uses(size_t from)
     {
+        const std::string& text = Text();
+        const char* const wanted = m_defaults.empty() ? "&" : "&<";
         size_t total = 0;
         size_t at = from;
-        while ((at = m_xml.find('&', at)) != std::string::npos) {
-            size_t nameEnd = at + 1;
-            while (nameEnd < m_xml.size() && IsNameCharacter(m_xml[nameEnd]))
-                ++nameEnd;
-            if (nameEnd < m_xml.size() && m_xml[nameEnd] == ';') {
-                const auto found = m_entities.find(m_xml.substr(at + 1, nameEnd - at - 1));
-                if (found != m_entities.end())
-                    total = Add(total, Size(found->second));
-            }
+        while ((at = text.find_first_of(wanted, at)) != std::string::npos) {
+            size_t next = at + 1;
+            total = Add(total, ExpandedMarkup(text, at, next));
             if (total > m_limit)
                 return total;
-            at = nameEnd;
+            at = next;
         }
         return total;
     }
 
-    const std::string& m_xml;
     const size_t m_limit;
-    std::map<std::string, Entity> m_entities;
+    const std::string* m_text = nullptr;
+    std::string m_wide; // a UTF-16 or UTF-32 document as UTF-8
+    std::map<std::string, Entity, std::less<>> m_entities;
+    std::map<std::string, Defaults, std::less<>> m_defaults;
+    size_t m_bodyBegin = 0;
     bool m_ok = true;
     static const int kMaxNesting = 32;
     int m_nesting = 0;
@@ -227,7 +449,17 @@ private:
 
 } // namespace
 
+size_t EntityExpansion(const std::string& xml, size_t limit)
+{
+    return Guard(xml, limit).Expansion();
+}
+
 bool EntityExpansionIsBounded(const std::string& xml, size_t limit)
 {
-    return Guard(xml, limit).Check();
+    return EntityExpansion(xml, limit) <= limit;
+}
+
+std::vector<std::string> DeclaredEntityNames(const std::string& xml)
+{
+    return Guard(xml, 0).EntityNames();
 }

@@ -56,6 +56,11 @@ size_t CopySection(const std::string& xml, size_t at, const char* end, std::stri
 
 } // namespace
 
+bool IsHtmlEntityName(const char* name, size_t length)
+{
+    return length <= kLongestName && FindEntity(name, length) != nullptr;
+}
+
 bool ReplaceHtmlEntities(std::string& xml)
 {
     std::string out;

@@ -63,3 +63,24 @@ CString AnsiToUtf8(const CString& text)
     const std::wstring wide = AnsiToWide(text);
     return WideToCodePage(wide.data(), static_cast<int>(wide.size()), CP_UTF8);
 }
+
+bool CodePageToUtf8(const std::string& bytes, UINT codePage, std::string& utf8)
+{
+    utf8.clear();
+    if (!::IsValidCodePage(codePage) || bytes.size() > 0x7FFFFFFF / 2)
+        return false;
+    if (bytes.empty())
+        return true;
+    const int length = static_cast<int>(bytes.size());
+    const int wideSize = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    if (wideSize <= 0)
+        return false;
+    std::wstring wide(static_cast<size_t>(wideSize), L'\0');
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), length, &wide[0], wideSize);
+    const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return false;
+    utf8.resize(static_cast<size_t>(size));
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideSize, &utf8[0], size, nullptr, nullptr);
+    return true;
+}

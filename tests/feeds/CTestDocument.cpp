@@ -1,6 +1,7 @@
 #include "CTestDocument.h"
 
 #include "fw/MarkupText.h"
+#include "feeds/TextEncoding.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,16 +2,22 @@
 // order against one CFeed and prints one JSON line per command.
 //
 //   feeds_probe [--stall-timeout-ms N] [--deadline-ms N] [--max-bytes N]
-//               (acp | paths | clear | load URL | convert CODEPAGE TEXT)...
+//               (acp | paths | clear | load URL | convert CODEPAGE TEXT | read REPAIRS FILE)...
 //
 // The options set the download's limits through its test-only hook. "convert" gives the bytes
-// (in hex) that the feed text TEXT becomes in the code page.
+// (in hex) that the feed text TEXT becomes in the code page. "read" has the parser read a local
+// file as a load does, with only the repairs of CDocumentRepair whose bits REPAIRS sets, and
+// gives the outcome, the channel's title and the items' titles.
+#include "feeds/CDocumentRepair.h"
 #include "feeds/CFeed.h"
 #include "feeds/CFeedDownloader.h"
+#include "feeds/CFeedParser.h"
+#include "feeds/CMsxmlNode.h"
 #include "feeds/FeedFile.h"
 #include "feeds/WideText.h"
 
 #include <windows.h>
+#include <msxml2.h>
 #include <objbase.h>
 
 #include <cstdio>
@@ -72,6 +78,50 @@ std::string Describe(const CFeed& feed, const CString& url, ULONGLONG elapsedMs)
     return out + "]}";
 }
 
+const IID kIidXmlDomNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const size_t kMaxExpansion = 16u << 20; // as a load allows
+
+const char* OutcomeName(CDocumentRepair::Outcome outcome)
+{
+    switch (outcome) {
+    case CDocumentRepair::Outcome::kParsed: return "parsed";
+    case CDocumentRepair::Outcome::kRepaired: return "repaired";
+    case CDocumentRepair::Outcome::kSalvaged: return "salvaged";
+    case CDocumentRepair::Outcome::kNotXml: return "not-xml";
+    case CDocumentRepair::Outcome::kRefused: return "refused";
+    }
+    return "";
+}
+
+// The file read through a copy beside the probe, which the repairs may rewrite.
+std::string Read(unsigned repairs, const CString& path)
+{
+    std::string bytes;
+    const CString work = GetModuleDirectory() + "\\probe-read.xml";
+    IXMLDOMDocument* document = CFeedParser::Create();
+    if (!document || !ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes) || !WriteWholeFile(work, bytes)) {
+        if (document)
+            document->Release();
+        return "{\"command\":\"read\",\"outcome\":\"unreadable\"}";
+    }
+    CFeedParser parser(document, work);
+    CDocumentRepair repair(parser, kMaxExpansion, repairs);
+    const CDocumentRepair::Outcome outcome = repair.Read(bytes);
+    CFeed feed;
+    IXMLDOMNode* root = nullptr;
+    if (outcome != CDocumentRepair::Outcome::kNotXml && outcome != CDocumentRepair::Outcome::kRefused
+        && SUCCEEDED(document->QueryInterface(kIidXmlDomNode, reinterpret_cast<void**>(&root))) && root) {
+        const CMsxmlNode node(root);
+        feed.ParseNode(node);
+    }
+    document->Release();
+    std::string out = "{\"command\":\"read\",\"outcome\":\"" + std::string(OutcomeName(outcome)) + "\","
+        + Field("title", feed.m_source.m_strTitle) + ",\"items\":[";
+    for (int i = 0; i < feed.m_items.GetSize(); ++i)
+        out += std::string(i ? "," : "") + Json(feed.m_items[i].m_strTitle.GetString());
+    return out + "]}";
+}
+
 void Print(const std::string& line)
 {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -114,6 +164,10 @@ int main(int argc, char** argv)
                     hex += byte;
                 }
                 Print("{\"command\":\"convert\",\"hex\":\"" + hex + "\"}");
+            } else if (command == "read" && i + 2 < argc) {
+                const unsigned repairs = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 0));
+                const CString path(argv[++i]);
+                Print(Read(repairs, path));
             } else if (command == "acp") {
                 Print("{\"command\":\"acp\",\"acp\":" + std::to_string(::GetACP()) + "}");
             } else if (command == "paths") {

@@ -131,6 +131,21 @@ OLD_DOCTYPE = """<?xml version="1.0"?>
 """
 
 
+HERE = os.path.dirname(os.path.abspath(__file__))
+BROKEN = os.path.join(HERE, "broken")
+BOMBS = os.path.join(HERE, "bombs")
+
+# The repairs of CDocumentRepair, by their bits, as the probe's "read" command takes them.
+REPAIRS = [("encoding", 1), ("junk", 2), ("controls", 4), ("html", 8), ("stray", 16), ("trailing", 32),
+           ("salvage", 64)]
+ALL_REPAIRS = 127
+HTML_ONLY = 8  # what the program did before the other repairs
+
+
+def folder_files(folder):
+    return sorted(name for name in os.listdir(folder) if name.endswith(".xml"))
+
+
 def unused_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))
@@ -146,7 +161,11 @@ class FeedLoadTest(unittest.TestCase):
                            ("/atom.xml", ATOM), ("/malformed.xml", MALFORMED), ("/second.xml", SECOND),
                            ("/entity.xml", EXTERNAL_ENTITY), ("/spaces.xml", SPACES), ("/old.xml", OLD_DOCTYPE % unused_port())]:
             cls.service.put(path, body)
-        corpus = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+        for folder, prefix in [(BROKEN, "/broken/"), (BOMBS, "/bombs/")]:
+            for name in folder_files(folder):
+                with open(os.path.join(folder, name), "rb") as f:
+                    cls.service.put(prefix + name, f.read())
+        corpus = os.path.join(HERE, "corpus")
         for name in os.listdir(corpus):
             with open(os.path.join(corpus, name), "rb") as f:
                 body = f.read()
@@ -288,6 +307,84 @@ class FeedLoadTest(unittest.TestCase):
         self.assertEqual((site["error"], site["source"]["title"]), ("", "Second feed"))
         self.assertEqual(self.titles(site), ["Only item"])
         self.assertIn("x=1&y=2", [q for p, q in self.requested() if p == "/corpus/site/feeds/rss.xml"])
+
+    def test_broken_feeds_of_each_shape_give_items(self):
+        """tests/feeds/broken: one document for each way in which feeds in the wild are broken."""
+        names = folder_files(BROKEN)
+        results = dict(zip(names, self.load_each(*["/broken/" + name for name in names])))
+        for name, result in results.items():
+            with self.subTest(name=name):
+                self.assertTrue(result["items"], result["error"])
+        self.assertEqual(len(names), 29)
+
+        # Whole but for the last ">"; a blank line before the declaration; undeclared Latin-1.
+        missing = results["missing-last-gt.xml"]
+        self.assertEqual((missing["source"]["title"], self.titles(missing)),
+                         ("Missing the last >", ["First item", "Second item"]))
+        self.assertEqual(missing["items"][0]["link"], "http://broken.example/0")
+        blank = results["blank-line-before-declaration.xml"]
+        self.assertEqual((blank["error"], self.titles(blank)), ("", ["First item", "Second item"]))
+        latin1 = results["latin1-undeclared.xml"]
+        self.assertEqual(latin1["source"]["title"], "Café des Arts")
+        self.assertEqual(latin1["items"][0]["title"], "Crème brûlée ’s best")
+        self.assertEqual(latin1["items"][0]["description"], "Only 5 €")
+        # A reference that neither XML nor HTML defines, and a bare "&", show as written.
+        unknown = results["unknown-named-reference.xml"]
+        self.assertEqual(unknown["source"]["title"], "Unknown &bogus; reference")
+        self.assertEqual(unknown["items"][0]["title"], "Café &notanentity; here")
+        self.assertEqual(unknown["items"][0]["description"], "&nbsp no semicolon")
+        bare = results["bare-ampersand.xml"]
+        self.assertEqual((bare["source"]["title"], bare["items"][1]["link"]),
+                         ("AT&T News & Views", "http://broken.example/?a=1&b=2"))
+        # Encodings the parser does not know arrive in the program's code page.
+        for name, title in [("big5.xml", "新聞頻道"), ("euc-kr.xml", "뉴스"), ("gb2312.xml", "新闻"),
+                            ("shift_jis.xml", "ニュース"), ("euc-jp.xml", "ニュース"), ("iso-2022-jp.xml", "ニュース"),
+                            ("koi8-r.xml", "Новости"), ("windows-874.xml", "ข่าว"),
+                            ("unknown-encoding.xml", "Café inconnu"),
+                            ("windows1252-declared-utf8.xml", "Grüße aus Köln")]:
+            self.assertEqual(results[name]["source"]["title"], title, name)
+        self.assertEqual(results["windows1252-declared-utf8.xml"]["items"][1]["title"], "Straße „quoted“")
+        self.assertEqual(self.titles(results["control-characters.xml"])[0], "Tab\tand bell here")
+        # Cut short, or with tags that do not pair up: the whole items, with the channel's fields.
+        self.assertEqual(self.titles(results["truncated.xml"]), ["First item", "Second item"])
+        self.assertEqual(self.titles(results["mismatched-tags.xml"]), ["First item", "Third item"])
+        self.assertEqual(results["atom-truncated.xml"]["source"]["title"], "Atom cut short")
+        self.assertEqual(self.titles(results["rss1-truncated.xml"]), ["RDF 1", "RDF 2"])
+        self.assertEqual(self.titles(results["entities-truncated.xml"]), ["Signed by the harbour desk"])
+        self.assertEqual(self.titles(results["two-documents.xml"]), ["First item", "Second item"])
+
+    def test_what_each_repair_gains_on_the_broken_corpus(self):
+        """Each repair added alone to the repair of HTML references, then all: which documents give items."""
+        names = folder_files(BROKEN)
+        data = self.session.drive_c("Broken")
+        os.makedirs(data, exist_ok=True)
+        for name in names:
+            shutil.copy(os.path.join(BROKEN, name), data)
+        columns = [("html only", HTML_ONLY)] + [("+" + name, HTML_ONLY | bit) for name, bit in REPAIRS
+                                                if bit != HTML_ONLY] + [("all", ALL_REPAIRS)]
+        commands = []
+        for name in names:
+            for _, repairs in columns:
+                commands += ["read", str(repairs), "C:\\Broken\\" + name]
+        results = iter(self.probe(*commands, timeout=300))
+        table = {name: [next(results) for _ in columns] for name in names}
+        gave = [sum(1 for name in names if table[name][i]["items"]) for i in range(len(columns))]
+        print("\n%-34s" % "items given" + "".join("%11s" % title for title, _ in columns))
+        for name in names:
+            print("%-34s" % name + "".join("%11d" % len(read["items"]) for read in table[name]))
+        print("%-34s" % "documents with items" + "".join("%11d" % count for count in gave))
+        self.assertEqual(gave[-1], len(names))  # every document gives items with all the repairs
+        for (title, _), count in zip(columns[1:-1], gave[1:-1]):
+            self.assertGreater(count, gave[0], title)  # and each repair gains something alone
+        self.assertTrue(all(table[name][-1]["outcome"] in ("parsed", "repaired", "salvaged") for name in names))
+
+    def test_entity_bombs_are_refused_repaired_or_not(self):
+        names = folder_files(BOMBS)
+        results = self.load_each(*["/bombs/" + name for name in names])
+        for name, result in zip(names, results):
+            with self.subTest(name=name):
+                self.assertEqual((result["error"], result["items"]), ("Failed to load XML Document", []))
+                self.assertLess(result["ms"], 10000)
 
     def test_pages_that_name_no_feed_or_another_page_are_no_feed(self):
         self.service.put("/page/none.html", "<html><head><title>x</title></head><body>&nbsp;</body></html>")

@@ -1,0 +1,35 @@
+// The system's XML parser (MSXML) as a load of a feed uses it: set up so that a feed can make it
+// read no other file or address and nest no deeper than feeds do, and given the feed file to read
+// (rewritten first with the text of a repaired document).
+#pragma once
+#include "feeds/CDocumentRepair.h"
+#include "fw/CString.h"
+
+#include <string>
+
+struct IXMLDOMDocument;
+
+class CFeedParser : public CDocumentRepair::System {
+public:
+    static const int kMaxElementDepth = 1024;
+
+    // A parser document set up for feeds, owned by the caller; null when the parser's class
+    // cannot be created.
+    static IXMLDOMDocument* Create();
+
+    // Reads into `document`, which stays the caller's, through the file at `path`, which holds
+    // the document as it came.
+    CFeedParser(IXMLDOMDocument* document, const CString& path);
+    CFeedParser(const CFeedParser&) = delete;
+    CFeedParser& operator=(const CFeedParser&) = delete;
+
+    bool Parse(const std::string& text, bool original) override;
+    bool ConvertCodePage(const std::string& bytes, unsigned codePage, std::string& utf8) override;
+
+    // The name of the root element of the document read last; empty when it has none.
+    CString RootName() const;
+
+private:
+    IXMLDOMDocument* m_document;
+    const CString m_path;
+};
