@@ -204,9 +204,16 @@ CFeed::~CFeed() = default;
 #ifdef _WIN32
 void CFeed::Load(const CString& url)
 {
+    CHttpAnswer answer;
+    Load(url, CHttpValidators(), answer);
+}
+
+void CFeed::Load(const CString& url, const CHttpValidators& conditions, CHttpAnswer& answer)
+{
     const CString path = GetFeedFilePath();
-    if (!CFeedDownloader::Download(url, path)) {
-        m_strError.Format("Failed to download %s", url.GetString());
+    if (!CFeedDownloader::Download(url, path, conditions, answer)) {
+        if (answer.status != 304)
+            m_strError.Format("Failed to download %s", url.GetString());
         return;
     }
     if (!CreateParser())

@@ -5,6 +5,7 @@
 #include "feeds/CFeedNode.h"
 #include "feeds/CFeedSource.h"
 #include "feeds/CPubDate.h"
+#include "feeds/HttpAnswer.h"
 #include "fw/CArray.h"
 #include "fw/CString.h"
 
@@ -30,6 +31,10 @@ public:
     // document that is not well-formed is repaired, or its whole items are kept (CDocumentRepair);
     // one whose entities would expand beyond all measure is refused, repaired or not.
     void Load(const CString& url);
+    // The same, asking the server for the document only if it changed since `conditions` were
+    // given. `answer` takes what the server said beyond the body: after a "304 Not Modified" the
+    // object is as it was and nothing was read.
+    void Load(const CString& url, const CHttpValidators& conditions, CHttpAnswer& answer);
 #endif
 
     // The steps of a load. ParseNode walks a node and everything below it, depth first, in

@@ -2,6 +2,7 @@
 
 #include "feeds/CDownloadWatch.h"
 #include "fw/CWorkerCall.h"
+#include "fw/Win32Util.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -32,15 +33,6 @@ struct Job {
     DWORD status = 0;
     std::string responseHeaders;
 };
-
-// Seconds since 1970 by the system's clock, as HTTP dates count.
-long long NowEpochSeconds()
-{
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return static_cast<long long>(ticks / 10000000ull) - 11644473600ll;
-}
 
 // Runs on the download's own thread.
 void RunJob(Job& job)
@@ -88,7 +80,7 @@ bool CFeedDownloader::Download(const CString& url, const CString& path, const CH
         ::InterlockedExchange(&progress->abandoned, 1);
         return false;
     }
-    answer = ReadHttpAnswer(job->status, job->responseHeaders, NowEpochSeconds());
+    answer = ReadHttpAnswer(job->status, job->responseHeaders, SystemEpochSeconds());
     return job->succeeded && ::MoveFileExA(job->file.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
 }
 

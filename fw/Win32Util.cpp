@@ -104,3 +104,11 @@ bool WriteWholeFile(const CString& path, const std::string& bytes)
     }
     return true;
 }
+
+long long SystemEpochSeconds()
+{
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<long long>(ticks / 10000000ull) - 11644473600ll; // 100 ns ticks since 1601
+}

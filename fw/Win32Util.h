@@ -43,6 +43,9 @@ bool WriteWholeFile(const CString& path, const std::string& bytes);
 // Dots per inch of the screen, as the process sees it.
 int GetScreenDpi();
 
+// Seconds since 1970-01-01 00:00:00 UTC by the system's clock, as HTTP dates count them.
+long long SystemEpochSeconds();
+
 // A length in pixels at 96 DPI, scaled to the given DPI.
 inline int ScaleForDpi(int pixels, int dpi)
 {

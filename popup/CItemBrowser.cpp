@@ -1,8 +1,11 @@
 #include "popup/CItemBrowser.h"
 
+#include <vector>
+
 #include "app/PopupMessages.h"
 #include "feeds/WideText.h"
 #include "fw/CComPtr.h"
+#include "fw/Win32Util.h"
 #include "popup/CPopupPlacement.h"
 #include "popup/CRSSEditCtrl.h"
 #include "popup/CServiceClient.h"
@@ -32,11 +35,11 @@ UINT RefreshPeriodMs(int minutes)
 }
 
 // Runs on the load's own thread, in an apartment of its own, into a feed of its own.
-void LoadFeed(CFeed& feed, const CString& url)
+void LoadFeed(CFeed& feed, const CString& url, const CHttpValidators& conditions, CHttpAnswer& answer)
 {
     CComApartment com;
     if (com.Entered())
-        feed.Load(url);
+        feed.Load(url, conditions, answer);
     else
         feed.m_strError = "Failed to load XML parser";
 }
@@ -66,6 +69,7 @@ void CItemBrowser::LoadFeedList()
         m_listComing = false;
         m_feedUrls.RemoveAll();
         m_feedUrls.Copy(m_parts.settings->m_myFeeds);
+        ForgetFeedsNotListed();
         if (m_refreshWhenListed) {
             m_refreshWhenListed = false;
             RefreshFeed(false);
@@ -85,10 +89,19 @@ void CItemBrowser::OnPresetList(const std::string& body)
     m_listComing = false;
     m_feedUrls.RemoveAll();
     ReadPresetSection(body.data(), body.size(), m_parts.settings->m_preferredChannel, m_feedUrls);
+    ForgetFeedsNotListed();
     if (m_refreshWhenListed) {
         m_refreshWhenListed = false;
         RefreshFeed(false);
     }
+}
+
+void CItemBrowser::ForgetFeedsNotListed()
+{
+    std::vector<std::string> listed;
+    for (int i = 0; i < m_feedUrls.GetSize(); ++i)
+        listed.emplace_back(m_feedUrls[i]);
+    m_polling.KeepOnly(listed);
 }
 
 void CItemBrowser::RefreshFeed(bool reportView)
@@ -118,10 +131,17 @@ void CItemBrowser::StartLoad()
     auto feed = std::make_shared<CFeed>();
     feed->m_source.CopyFieldsFrom(m_feed->m_source);
     const CString url = m_feedUrls[m_currentFeed];
+    const CFeedPolling::Plan plan = m_polling.PlanLoad(std::string(url), SystemEpochSeconds());
+    if (!plan.ask) {
+        // The server asked to be left alone for now: the refresh shows what it has.
+        ApplyLoad(plan.kept ? plan.kept : feed);
+        return;
+    }
     m_loadingUrl = url;
     m_loads.Started();
-    const unsigned ticket = m_load.Start(*m_parts.popup, WM_FEED_ANSWER, [feed, url](FeedAnswer& answer) {
-        LoadFeed(*feed, url);
+    const CHttpValidators conditions = plan.conditions;
+    const unsigned ticket = m_load.Start(*m_parts.popup, WM_FEED_ANSWER, [feed, url, conditions](FeedAnswer& answer) {
+        LoadFeed(*feed, url, conditions, answer.http);
         answer.feed = feed;
     });
     if (!ticket) {
@@ -146,7 +166,8 @@ void CItemBrowser::OnFeedAnswer(WPARAM ticket)
     ::KillTimer(*m_parts.popup, kLoadingTimer);
     // A feed list rebuilt meanwhile may no longer hold the feed that was loaded.
     if (outcome.apply && HasCurrentFeed() && m_feedUrls[m_currentFeed] == m_loadingUrl) {
-        ApplyLoad(answer->feed);
+        // A "not modified" shows the feed kept: no body was read, and the shown item stays.
+        ApplyLoad(m_polling.Answered(std::string(m_loadingUrl), SystemEpochSeconds(), answer->http, answer->feed));
     } else {
         m_reportWhenLoaded = false;
         ShowChannelTitle();

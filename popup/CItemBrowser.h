@@ -6,7 +6,8 @@
 // asked for meanwhile waits for it.
 //
 // A refresh asked for while another loads waits for that load to end and then loads what is
-// current, and the earlier load's result is dropped. Every path of a refresh ends with the
+// current, and the earlier load's result is dropped. Feeds are polled politely: a feed read
+// before is asked for only if it changed, and a server that asked to be left alone is. Every path of a refresh ends with the
 // display brought up to date and the refresh timer re-armed: a failed or abandoned download
 // gives the no-feeds page.
 #pragma once
@@ -17,6 +18,7 @@
 
 #include "app/CSettings.h"
 #include "feeds/CFeed.h"
+#include "feeds/CFeedPolling.h"
 #include "fw/CAsyncCall.h"
 #include "fw/CCallBook.h"
 #include "fw/CStatic.h"
@@ -71,6 +73,7 @@ public:
 private:
     struct FeedAnswer {
         std::shared_ptr<CFeed> feed;
+        CHttpAnswer http;
     };
 
     void StartLoad();
@@ -81,6 +84,7 @@ private:
     void ShowItem(const CFeedItem& item);
     int FindShownItem() const;
     void ReportView();
+    void ForgetFeedsNotListed();
     bool HasCurrentFeed() const { return m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize(); }
 
     Parts m_parts = {};
@@ -90,6 +94,7 @@ private:
     CString m_newestTitle, m_newestPubDate;
     CString m_shownTitle, m_shownPubDate;
 
+    CFeedPolling m_polling;         // what is kept of each feed of the list between downloads
     CAsyncRequest<FeedAnswer> m_load;
     CCallBook m_loads;
     CString m_loadingUrl;            // the feed the running load reads
