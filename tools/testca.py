@@ -103,17 +103,19 @@ def load(folder):
                   pair("self-signed"))
 
 
-def install_ca(ca_file, store=HOST_STORE, update=("update-ca-certificates",)):
-    """Trusts the CA on this machine: copies it into the store folder and runs the update."""
+def install_ca(ca_file, store=HOST_STORE, update=("update-ca-certificates",), name=CA_NAME):
+    """Trusts the CA on this machine: copies it into the store folder under `name` and runs the
+    update. CAs under other names stay trusted beside it."""
     os.makedirs(store, exist_ok=True)
-    shutil.copyfile(ca_file, os.path.join(store, CA_NAME))
+    shutil.copyfile(ca_file, os.path.join(store, name))
     if update:
         subprocess.run(update, check=True, stdout=subprocess.DEVNULL)
 
 
-def remove_ca(store=HOST_STORE, update=("update-ca-certificates",)):
-    """Takes the test CA out of the store folder and runs the update; nothing when it is not there."""
-    path = os.path.join(store, CA_NAME)
+def remove_ca(store=HOST_STORE, update=("update-ca-certificates",), name=CA_NAME):
+    """Takes the test CA of that name out of the store folder and runs the update; nothing when it
+    is not there."""
+    path = os.path.join(store, name)
     if not os.path.exists(path):
         return False
     os.remove(path)
