@@ -226,5 +226,8 @@ STDMETHODIMP CDownloadWatch::OnResponse(DWORD status, LPCWSTR responseHeaders, L
     m_responseHeaders.clear();
     for (const wchar_t* at = responseHeaders; at && *at && m_responseHeaders.size() < kLongestHeaders; ++at)
         m_responseHeaders += *at < 0x80 ? static_cast<char>(*at) : '?';
+    // "Not modified" brings no document: the binding ends here rather than look for one.
+    if (status == 304)
+        return E_ABORT;
     return Continue() ? S_OK : E_ABORT;
 }
