@@ -63,11 +63,17 @@ bool CWindowProbe::readText(HWND window, std::string& text)
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
         return false;
-    std::vector<char> buffer(length + 1, '\0');
+    // Read again, larger, when the text grew between the two questions.
+    std::vector<char> buffer(length + 16, '\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                             SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
-        return false;
+    for (int attempt = 0;; ++attempt) {
+        if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                                 SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
+            return false;
+        if (copied + 1 < buffer.size() || attempt == 8)
+            break;
+        buffer.assign(buffer.size() * 4, '\0');
+    }
     text.assign(buffer.data(), copied < buffer.size() ? copied : buffer.size() - 1);
     return true;
 }
@@ -81,12 +87,19 @@ bool CWindowProbe::readWideText(HWND window, std::string& text)
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kSendTimeoutMs, &length))
         return false;
     // A rich edit of the ANSI kind counts its text in bytes of its own code page and needs room for
-    // them all, so the buffer is larger than the UTF-16 length asks for.
+    // them all, so the buffer is larger than the UTF-16 length asks for. The text may change
+    // between the two questions (a new item shown): a buffer filled to the brim is read again,
+    // larger, so that a text is never cut where the older, shorter one ended.
     std::vector<wchar_t> buffer(length * 4 + 16, L'\0');
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
-                             SMTO_NORMAL, kSendTimeoutMs, &copied))
-        return false;
+    for (int attempt = 0;; ++attempt) {
+        if (!SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                                 SMTO_NORMAL, kSendTimeoutMs, &copied))
+            return false;
+        if (copied + 1 < buffer.size() || attempt == 8)
+            break;
+        buffer.assign(buffer.size() * 4, L'\0');
+    }
     const int units = static_cast<int>(copied < buffer.size() ? copied : buffer.size() - 1);
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, buffer.data(), units, nullptr, 0, nullptr, nullptr);
     text.assign(static_cast<size_t>(bytes), '\0');
