@@ -26,7 +26,7 @@ class CWorkerCall;
 class CServiceClient {
 public:
     // The body of the sponsor picture is read up to this many bytes.
-    static const size_t kSponsorBytes = 65535;
+    static constexpr size_t kSponsorBytes = 65535;
     // Reports waiting beyond this many are dropped.
     static const size_t kMostWaitingReports = 64;
 

@@ -12,7 +12,12 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 export DEBIAN_FRONTEND=noninteractive
 dpkg --print-foreign-architectures | grep -q i386 || dpkg --add-architecture i386
-apt-get update -qq
+# A mirror being synced answers an index of the wrong size for a while: try again, then go on
+# with the indexes that did arrive (the install fails by itself if a package is not in them).
+for attempt in 1 2 3; do
+  apt-get update -qq && break
+  sleep $((attempt * 10))
+done
 # PostgreSQL and nginx are only run by the tests, privately: their packages start no system-wide
 # server while they are installed here.
 policy=/usr/sbin/policy-rc.d
