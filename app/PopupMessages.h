@@ -13,4 +13,7 @@ enum : UINT {
     WM_CLICK_REPORT_SENT = WM_APP + 24,
     // Sent by the item view to the popup when the user clicked the item through to its page.
     WM_ITEM_CLICKED = WM_APP + 25,
+    // Posted to the popup by the link bar (a click, a key, a screen reader's action) and by the
+    // item view's arrow keys; wParam is the LinkBarWord to step by.
+    WM_LINK_BAR_STEP = WM_APP + 26,
 };

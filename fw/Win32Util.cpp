@@ -56,6 +56,26 @@ int GetScreenDpi()
     return dpi > 0 ? dpi : 96;
 }
 
+bool AreFocusCuesHidden(HWND window)
+{
+    return (::SendMessageA(window, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+}
+
+void SetFocusCues(HWND window, bool shown)
+{
+    HWND root = ::GetAncestor(window, GA_ROOT);
+    ::SendMessageA(root ? root : window, WM_CHANGEUISTATE, MAKEWPARAM(shown ? UIS_CLEAR : UIS_SET, UISF_HIDEFOCUS), 0);
+}
+
+int GetWindowDpi(HWND window)
+{
+    using DpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = reinterpret_cast<DpiForWindowFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    const UINT dpi = dpiForWindow && window ? dpiForWindow(window) : 0;
+    return dpi > 0 ? static_cast<int>(dpi) : GetScreenDpi();
+}
+
 bool IsNetworkPath(const char* path)
 {
     if (!path)

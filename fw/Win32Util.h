@@ -43,6 +43,17 @@ bool WriteWholeFile(const CString& path, const std::string& bytes);
 // Dots per inch of the screen, as the process sees it.
 int GetScreenDpi();
 
+// The DPI the window is drawn at: its monitor's under per-monitor awareness
+// (GetDpiForWindow, looked up at run time), else the screen's.
+int GetWindowDpi(HWND window);
+
+// Keyboard cues (focus frames) of a window and its children, as the system keeps them: hidden
+// until the user works the window with the keyboard.
+bool AreFocusCuesHidden(HWND window);
+// Shows (the keyboard is used) or hides (the window was shown for the mouse) the cues of the
+// window's top-level window and all its children.
+void SetFocusCues(HWND window, bool shown);
+
 // Seconds since 1970-01-01 00:00:00 UTC by the system's clock, as HTTP dates count them.
 long long SystemEpochSeconds();
 

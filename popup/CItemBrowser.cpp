@@ -186,7 +186,7 @@ void CItemBrowser::ApplyLoad(const std::shared_ptr<CFeed>& loaded)
 
     const int count = m_feed->m_items.GetSize();
     if (count == 0) {
-        m_parts.itemView->SetWindowText(NoFeedsRtf(m_parts.service->Domain()));
+        m_parts.itemView->ShowText(NoFeedsRtf(m_parts.service->Domain()), std::wstring());
         m_parts.itemView->m_link = m_parts.service->BaseAddress();
     } else {
         const CFeedItem newest = m_feed->m_items[count - 1];
@@ -219,7 +219,8 @@ void CItemBrowser::ArmRefreshTimer()
 void CItemBrowser::ShowItem(const CFeedItem& item)
 {
     // The rich text is made of UTF-8, whatever code page this Windows gives the program.
-    m_parts.itemView->SetWindowText(ItemRtf(AnsiToUtf8(item.m_strTitle), AnsiToUtf8(item.m_strDescription)));
+    m_parts.itemView->ShowText(ItemRtf(AnsiToUtf8(item.m_strTitle), AnsiToUtf8(item.m_strDescription)),
+                               AnsiToWide(item.m_strTitle));
     m_parts.itemView->m_link = item.m_strLink;
     // After the settings changed the feed list, the current feed may be gone.
     m_parts.itemView->m_feedUrl = HasCurrentFeed() ? m_feedUrls[m_currentFeed] : CString();

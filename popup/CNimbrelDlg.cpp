@@ -11,6 +11,7 @@
 #include "popup/CAboutDlg.h"
 #include "popup/ChannelMenu.h"
 #include "popup/ItemNavigation.h"
+#include "popup/LinkBarMetrics.h"
 
 CNimbrelDlg::CNimbrelDlg(std::function<void()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
 {
@@ -35,13 +36,15 @@ void CNimbrelDlg::DoDataExchange(CDataExchange* pDX)
 BOOL CNimbrelDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    m_dpi = GetScreenDpi();
+    m_dpi = GetWindowDpi(m_hWnd);
     SetWindowText(LULLCAST_MAIN_CAPTION);
     AddAboutToSystemMenu();
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon));
     m_itemView.SubclassDlgItem(IDC_ITEM_VIEW, this);
+    m_linkBar.Attach(GetDlgItem(IDC_LINK_BAR), m_hWnd, WM_LINK_BAR_STEP);
     CreateFonts();
+    SetUpKeyboardAndScreenReaders();
     m_layout.Attach({this, m_icon, GetDlgItem(IDC_ITEM_VIEW), &m_linkBar, &m_statusLine, &m_menuIcon}, m_dpi);
     m_placement.Attach(*this, *this);
     m_placement.MoveOutOfSight();
@@ -68,18 +71,33 @@ void CNimbrelDlg::AddAboutToSystemMenu()
     ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
 }
 
+// The item view's and the link bar's fonts at the popup's DPI; the controls are told, the link
+// bar measures its text again.
 void CNimbrelDlg::CreateFonts()
 {
-    const int pixelsPerInch = ::GetDeviceCaps(CClientDC(m_hWnd), LOGPIXELSY);
     LOGFONTA font = {};
     std::strcpy(font.lfFaceName, "Arial");
     font.lfWeight = FW_NORMAL;
-    font.lfHeight = -::MulDiv(9, pixelsPerInch, 72);
-    m_textFont.Reset(::CreateFontIndirectA(&font));
-    ::SendMessageA(GetDlgItem(IDC_ITEM_VIEW), WM_SETFONT, reinterpret_cast<WPARAM>(m_textFont.Get()), FALSE);
-    font.lfHeight = -::MulDiv(8, pixelsPerInch, 72);
-    m_linkFont.Reset(::CreateFontIndirectA(&font));
-    ::SendMessageA(GetDlgItem(IDC_LINK_BAR), WM_SETFONT, reinterpret_cast<WPARAM>(m_linkFont.Get()), FALSE);
+    font.lfHeight = -::MulDiv(9, m_dpi, 72);
+    CGdiObject textFont(::CreateFontIndirectA(&font));
+    ::SendMessageA(GetDlgItem(IDC_ITEM_VIEW), WM_SETFONT, reinterpret_cast<WPARAM>(textFont.Get()), FALSE);
+    m_textFont.Reset(textFont.Detach());
+    CGdiObject linkFont(CreateLinkBarFont(m_dpi));
+    ::SendMessageA(GetDlgItem(IDC_LINK_BAR), WM_SETFONT, reinterpret_cast<WPARAM>(linkFont.Get()), FALSE);
+    m_linkFont.Reset(linkFont.Detach());
+}
+
+// Tab goes from the item view to the link bar's words and back (the dialog manager follows the
+// order of the windows), and every part a screen reader stops at says what it is.
+void CNimbrelDlg::SetUpKeyboardAndScreenReaders()
+{
+    ::SetWindowPos(m_linkBar, GetDlgItem(IDC_ITEM_VIEW), 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    m_itemView.ExposeToScreenReaders();
+    m_menuIcon.SubclassWindow(m_menuIcon.m_hWnd);
+    CComPtr<CAccessibleName> menu(CAccessibleName::Create(m_menuIcon, L"Channel menu", ROLE_SYSTEM_BUTTONMENU));
+    menu->SetDefaultAction({L"Open", m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_MENU_ICON, STN_CLICKED),
+                            reinterpret_cast<LPARAM>(m_menuIcon.m_hWnd)});
+    m_menuIcon.SetAccessible(menu.Get());
 }
 
 // The focus starts on the sponsor area. The hidden popup must not take the focus from other
@@ -128,6 +146,13 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_ITEM_CLICKED:
         m_service.ReportClick(m_itemView.m_feedUrl, m_itemView.m_link);
         return true;
+    case WM_LINK_BAR_STEP:
+        if (wParam <= static_cast<WPARAM>(LinkBarWord::Feed))
+            OnLinkBarStep(static_cast<LinkBarWord>(wParam));
+        return true;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return true;
     case WM_CLOSE:
         m_placement.HideAndRemember();
         return true;
@@ -155,6 +180,7 @@ void CNimbrelDlg::OnSponsorPicture(CImage& picture)
 // A fresh sponsor picture at every docking; the popup shows at once with the one it has.
 void CNimbrelDlg::OnDocked()
 {
+    SetFocusCues(m_hWnd, false); // until the user takes up the keyboard
     m_service.FetchSponsorPicture();
 }
 
@@ -194,10 +220,6 @@ BOOL CNimbrelDlg::OnCommand(WPARAM wParam, LPARAM lParam)
         OnMenuIconClicked();
         return TRUE;
     default:
-        if (LOWORD(wParam) == IDC_LINK_BAR && HIWORD(wParam) == STN_CLICKED) {
-            OnLinkBarClicked();
-            return TRUE;
-        }
         return CDialog::OnCommand(wParam, lParam);
     }
 }
@@ -215,6 +237,7 @@ void CNimbrelDlg::OnExit()
 void CNimbrelDlg::OnView()
 {
     m_service.FetchSponsorPicture();
+    SetFocusCues(m_hWnd, false);
     m_placement.ShowAtRememberedPlace();
     m_browser.RefreshFeed(true);
 }
@@ -282,12 +305,9 @@ void CNimbrelDlg::OnMenuIconClicked()
     m_settings.SavePreferredChannel(*AfxGetApp());
 }
 
-void CNimbrelDlg::OnLinkBarClicked()
+void CNimbrelDlg::OnLinkBarStep(LinkBarWord word)
 {
-    POINT cursor;
-    ::GetCursorPos(&cursor);
-    ::ScreenToClient(m_linkBar, &cursor);
-    switch (LinkBarWordAt(cursor.x, m_dpi)) {
+    switch (word) {
     case LinkBarWord::Previous:
         m_browser.ShowPreviousItem();
         break;
@@ -298,4 +318,27 @@ void CNimbrelDlg::OnLinkBarClicked()
         m_browser.ShowNextFeed();
         break;
     }
+}
+
+// The popup moved to a monitor of another scale (or the scale changed): new fonts, then the
+// rectangle the system suggests, whose size change lays the controls out again.
+void CNimbrelDlg::OnDpiChanged(int dpi, const RECT* suggested)
+{
+    if (dpi <= 0 || dpi == m_dpi)
+        return;
+    const RECT current = GetWindowRect();
+    RECT place = current;
+    if (suggested)
+        place = *suggested;
+    else
+        place.bottom = place.top + ::MulDiv(current.bottom - current.top, dpi, m_dpi);
+    m_dpi = dpi;
+    m_layout.SetDpi(dpi);
+    CreateFonts();
+    SetWindowPos(nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    // The same size would bring no WM_SIZE: the controls are laid out for the new fonts anyway.
+    const RECT client = GetClientRect();
+    ::SendMessageA(m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }

@@ -10,10 +10,12 @@
 #include <functional>
 
 #include "app/CSettings.h"
+#include "fw/CAccessibleStatic.h"
 #include "fw/CDialog.h"
 #include "fw/CScopedHandle.h"
 #include "fw/CStatic.h"
 #include "popup/CItemBrowser.h"
+#include "popup/CLinkBar.h"
 #include "popup/CPopupLayout.h"
 #include "popup/CPopupPlacement.h"
 #include "popup/CRSSEditCtrl.h"
@@ -43,9 +45,9 @@ private:
     CSettings m_settings;
     CSystemTray m_tray;
     CRSSEditCtrl m_itemView;
-    CStatic m_linkBar;
+    CLinkBar m_linkBar;
     CStatic m_statusLine;
-    CStatic m_menuIcon;
+    CAccessibleStatic m_menuIcon;
     int m_dpi = 96;
     CServiceClient m_service;
     CPopupPlacement m_placement;
@@ -65,7 +67,9 @@ private:
     // Set-up
     void AddAboutToSystemMenu();
     void CreateFonts();
+    void SetUpKeyboardAndScreenReaders();
     void FocusSponsorArea();
+    void OnDpiChanged(int dpi, const RECT* suggested);
 
     void OnDestroy();
 
@@ -73,6 +77,6 @@ private:
     void OnView();
     void OnSettings();
     void OnMenuIconClicked();
-    void OnLinkBarClicked();
+    void OnLinkBarStep(LinkBarWord word);
     void OnExit();
 };

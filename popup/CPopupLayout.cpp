@@ -1,5 +1,7 @@
 #include "popup/CPopupLayout.h"
 
+#include <algorithm>
+
 #include "fw/CDeviceContext.h"
 #include "fw/Win32Util.h"
 
@@ -13,9 +15,9 @@ const int kGripSize = 14;
 const int kRightMargin = 12;
 const int kLeftMargin = 10;
 const int kBottomGap = 1;
-const int kStatusSpacing = 14;
+const int kStatusGap = 4;
+const int kFocusFrameGap = 3;
 const int kItemViewBottomGap = 12;
-const int kMenuIconReach = 18;
 
 int Width(const RECT& rect) { return rect.right - rect.left; }
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
@@ -70,29 +72,32 @@ bool CPopupLayout::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     }
 }
 
+// The menu icon in the bottom-right corner, the link bar ending where the icon begins (as wide
+// as its text), the status line from the left margin to just before the link bar, the item view
+// above them.
 void CPopupLayout::OnSize(int cx, int cy)
 {
-    if (m_parts.linkBar->m_hWnd) {
-        const RECT icon = m_parts.menuIcon->GetWindowRect();
-        const RECT links = m_parts.linkBar->GetWindowRect();
-        const int wi = Width(icon), hi = Height(icon);
-        const int wn = Width(links), hn = Height(links);
-        const UINT moveOnly = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE;
+    if (!m_parts.linkBar->m_hWnd)
+        return;
+    const RECT icon = m_parts.menuIcon->GetWindowRect();
+    const int wi = Width(icon), hi = Height(icon);
+    const int iconLeft = cx - wi - Px(kRightMargin);
+    m_parts.menuIcon->SetWindowPos(nullptr, iconLeft, cy - hi, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const int hn = m_parts.linkBar->Height();
+    const int rowTop = cy - hn - Px(kBottomGap);
+    m_parts.linkBar->Place(iconLeft, rowTop);
 
-        m_parts.menuIcon->SetWindowPos(nullptr, cx - wi - Px(kRightMargin), cy - hi, 0, 0, moveOnly);
-        m_parts.linkBar->SetWindowPos(nullptr, cx - wi - wn - Px(kRightMargin), cy - hn - Px(kBottomGap), 0, 0, moveOnly);
+    const int statusRight = iconLeft - m_parts.linkBar->Width() - Px(kStatusGap);
+    const UINT redrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
+    ::RedrawWindow(*m_parts.statusLine, nullptr, nullptr, redrawNow);
+    m_parts.statusLine->SetWindowPos(nullptr, Px(kLeftMargin), rowTop, std::max(statusRight - Px(kLeftMargin), 0), hn,
+                                     SWP_NOZORDER | SWP_NOACTIVATE);
+    ::RedrawWindow(*m_parts.statusLine, nullptr, nullptr, redrawNow);
 
-        const UINT redrawNow = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW;
-        ::RedrawWindow(*m_parts.statusLine, nullptr, nullptr, redrawNow);
-        m_parts.statusLine->SetWindowPos(nullptr, Px(kLeftMargin), cy - hn - Px(kBottomGap),
-                                  cx - wn - wi - Px(kStatusSpacing), hn, SWP_NOZORDER | SWP_NOACTIVATE);
-        ::RedrawWindow(*m_parts.statusLine, nullptr, nullptr, redrawNow);
-
-        HWND itemView = m_parts.itemView;
-        const int left = ClientRectOf(*m_parts.popup, itemView).left;
-        ::SetWindowPos(itemView, nullptr, 0, 0, cx - left - Px(kLeftMargin), cy - hn - Px(kItemViewBottomGap),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
+    HWND itemView = m_parts.itemView;
+    const int left = ClientRectOf(*m_parts.popup, itemView).left;
+    ::SetWindowPos(itemView, nullptr, 0, 0, cx - left - Px(kLeftMargin), cy - hn - Px(kItemViewBottomGap),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CPopupLayout::OnPaint()
@@ -115,6 +120,11 @@ void CPopupLayout::OnPaint()
     ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
     RECT corner = {client.right - grip, client.bottom - grip, client.right, client.bottom};
     ::DrawFrameControl(dc, &corner, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
+    if (::GetFocus() == m_parts.itemView && !AreFocusCuesHidden(*m_parts.popup)) {
+        RECT frame = ClientRectOf(*m_parts.popup, m_parts.itemView);
+        ::InflateRect(&frame, Px(kFocusFrameGap), Px(kFocusFrameGap));
+        ::DrawFocusRect(dc, &frame);
+    }
 }
 
 // The user drags the popup by any free spot of its client area and sizes it at the grip.
@@ -130,14 +140,15 @@ LRESULT CPopupLayout::OnNcHitTest(LPARAM lParam)
     return hit == HTCLIENT ? HTCAPTION : hit;
 }
 
-// The hand cursor shows over the link bar and the menu icon beside it.
+// The hand cursor shows over the link bar's words and over the menu icon beside them.
 bool CPopupLayout::OnSetCursor()
 {
     POINT cursor;
     ::GetCursorPos(&cursor);
-    RECT links = m_parts.linkBar->GetWindowRect();
-    links.right += Px(kMenuIconReach);
-    if (!::PtInRect(&links, cursor))
+    const RECT icon = m_parts.menuIcon->GetWindowRect();
+    const RECT links = m_parts.linkBar->GetWindowRect();
+    const bool overWord = ::PtInRect(&links, cursor) && m_parts.linkBar->WordAt(cursor.x - links.left);
+    if (!overWord && !::PtInRect(&icon, cursor))
         return false;
     ::SetCursor(::LoadCursorA(nullptr, IDC_HAND));
     return true;

@@ -1,11 +1,13 @@
-// How the popup looks and where its parts are: the layout of its controls at every size, the
-// size grip it paints in its bottom-right corner, dragging by any free spot of its client area,
-// the hand cursor over the links, and the colours of the item view and the link bar.
+// How the popup looks and where its parts are: the layout of its controls at every size and DPI,
+// the size grip it paints in its bottom-right corner, the frame around the item view while it
+// has the keyboard focus, dragging by any free spot of its client area, the hand cursor over the
+// links, and the colours of the item view and the link bar.
 #pragma once
 #include <windows.h>
 
 #include "fw/CStatic.h"
 #include "fw/CWnd.h"
+#include "popup/CLinkBar.h"
 
 class CPopupLayout {
 public:
@@ -13,12 +15,15 @@ public:
         CWnd* popup;
         HICON icon; // drawn while the popup is minimised
         HWND itemView;
-        CStatic* linkBar;
+        CLinkBar* linkBar;
         CStatic* statusLine;
         CStatic* menuIcon;
     };
 
     void Attach(const Parts& parts, int dpi);
+    // The popup moved to a monitor of another scale; the caller has given the controls their
+    // fonts for it and sizes the popup next.
+    void SetDpi(int dpi) { m_dpi = dpi; }
 
     // WM_SIZE, WM_PAINT, WM_NCHITTEST, WM_SETCURSOR and the control colour messages; false for
     // any other message, and for WM_SETCURSOR where the default cursor stands.

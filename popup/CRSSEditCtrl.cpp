@@ -3,7 +3,37 @@
 #include <shellapi.h>
 
 #include "app/PopupMessages.h"
+#include "fw/Win32Util.h"
+#include "popup/ItemNavigation.h"
 #include "popup/WebLink.h"
+
+namespace {
+
+// What a screen reader's default action on the view does: the view opens the item itself.
+const UINT kOpenAction = WM_APP + 1;
+
+} // namespace
+
+CRSSEditCtrl::~CRSSEditCtrl()
+{
+    if (m_accessible)
+        m_accessible->Disconnect();
+}
+
+void CRSSEditCtrl::ExposeToScreenReaders()
+{
+    m_accessible.Reset(CAccessibleName::Create(m_hWnd, L""));
+    m_accessible->SetDefaultAction({L"Open", m_hWnd, kOpenAction, 0, 0});
+}
+
+void CRSSEditCtrl::ShowText(const char* rtf, const std::wstring& title)
+{
+    SetWindowText(rtf);
+    if (m_accessible)
+        m_accessible->SetName(title);
+    if (!title.empty() && ::IsWindowVisible(::GetParent(m_hWnd)))
+        m_notifier.Announce(m_hWnd, title.c_str(), CUiaNotifier::Kind::ItemAdded, L"Lullcast.Item");
+}
 
 LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -14,30 +44,90 @@ LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return TRUE;
     case WM_GETDLGCODE:
         return OnGetDlgCode(wParam, lParam);
+    case WM_KEYDOWN:
+        if (OnKeyDown(wParam))
+            return 0;
+        break;
     case WM_LBUTTONDOWN:
         // A click never places the caret, selects or takes the focus.
-        OnLButtonDown();
+        Open();
         return 0;
+    case WM_SETFOCUS: {
+        // A read-only view has no use for a caret: the popup's frame shows where the focus is,
+        // once the keyboard is used (Tab came here).
+        const LRESULT result = CRichEditCtrl::WindowProc(message, wParam, lParam);
+        ::HideCaret(m_hWnd);
+        if (::GetKeyState(VK_TAB) < 0)
+            SetFocusCues(m_hWnd, true);
+        RedrawFocusFrame();
+        return result;
+    }
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+        RedrawFocusFrame();
+        break;
+    case kOpenAction:
+        Open();
+        return 0;
+    case WM_GETOBJECT: {
+        LRESULT result = 0;
+        if (m_accessible && m_accessible->AnswerGetObject(wParam, lParam, result))
+            return result;
+        break;
+    }
+    case WM_DESTROY:
+        if (m_accessible)
+            m_accessible->Disconnect();
+        break;
     default:
-        return CRichEditCtrl::WindowProc(message, wParam, lParam);
+        break;
+    }
+    return CRichEditCtrl::WindowProc(message, wParam, lParam);
+}
+
+// A multi-line rich edit asks for every key, Tab and Esc included; they are left to the popup,
+// where Tab moves to the link bar and Esc hides, even while the focus is in the view.
+LRESULT CRSSEditCtrl::OnGetDlgCode(WPARAM wParam, LPARAM lParam)
+{
+    LRESULT code = CRichEditCtrl::WindowProc(WM_GETDLGCODE, wParam, lParam) & ~DLGC_WANTTAB;
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (message && message->message == WM_KEYDOWN
+        && (message->wParam == VK_ESCAPE || message->wParam == VK_TAB))
+        code &= ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE | DLGC_WANTTAB);
+    return code;
+}
+
+bool CRSSEditCtrl::OnKeyDown(WPARAM key)
+{
+    switch (key) {
+    case VK_RETURN:
+        Open();
+        return true;
+    case VK_LEFT:
+    case VK_RIGHT:
+        ::PostMessageA(::GetParent(m_hWnd), WM_LINK_BAR_STEP,
+                       static_cast<WPARAM>(key == VK_LEFT ? LinkBarWord::Previous : LinkBarWord::Next), 0);
+        return true;
+    default:
+        return false;
     }
 }
 
-// A multi-line rich edit asks for every key, Esc included; Esc is left to the popup, which
-// hides on it, even while the focus is in the view.
-LRESULT CRSSEditCtrl::OnGetDlgCode(WPARAM wParam, LPARAM lParam)
+// The popup frames the view while it has the keyboard focus (CPopupLayout paints the frame).
+void CRSSEditCtrl::RedrawFocusFrame() const
 {
-    LRESULT code = CRichEditCtrl::WindowProc(WM_GETDLGCODE, wParam, lParam);
-    const MSG* message = reinterpret_cast<const MSG*>(lParam);
-    if (message && message->message == WM_KEYDOWN && message->wParam == VK_ESCAPE)
-        code &= ~(DLGC_WANTALLKEYS | DLGC_WANTMESSAGE);
-    return code;
+    HWND parent = ::GetParent(m_hWnd);
+    RECT frame = {};
+    ::GetWindowRect(m_hWnd, &frame);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&frame), 2);
+    ::InflateRect(&frame, 4, 4);
+    ::InvalidateRect(parent, &frame, TRUE);
 }
 
 // The popup hides, the browser opens the link and the click is reported. Only web links are
 // opened, and in an encoded form that the browser's command line takes as one argument; the
 // report carries the link as the feed gave it.
-void CRSSEditCtrl::OnLButtonDown()
+void CRSSEditCtrl::Open()
 {
     if (!IsWebLink(m_link))
         return;

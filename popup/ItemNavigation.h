@@ -18,20 +18,3 @@ inline int NewerItemIndex(int found, int count)
 }
 
 enum class LinkBarWord { Previous, Next, Feed };
-
-// A link-bar position set at 96 DPI, at the given DPI (rounded as the layout rounds).
-inline int LinkBarScaled(int pixels, int dpi)
-{
-    return (pixels * dpi + 48) / 96;
-}
-
-// The word under a click x pixels from the link bar's left edge. The bounds are fixed positions
-// of the right-aligned text in its 8-point font, set at 96 DPI and scaled with the screen.
-inline LinkBarWord LinkBarWordAt(int x, int dpi)
-{
-    if (x < LinkBarScaled(52, dpi))
-        return LinkBarWord::Previous;
-    if (x < LinkBarScaled(83, dpi))
-        return LinkBarWord::Next;
-    return LinkBarWord::Feed;
-}

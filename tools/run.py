@@ -17,7 +17,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 
 import demo_service  # noqa: E402
 import winetest  # noqa: E402
-from lullcast_e2e import Driver  # noqa: E402
+from lullcast_e2e import WM_HOOK_INSTALLED, Driver  # noqa: E402
 
 DEMO_TITLE = "Copying 12 items - 42% complete"
 DEMO_RECT = (360, 300, 560, 200)  # left, top, width, height
@@ -42,8 +42,13 @@ def main():
         started = time.monotonic()
         driver = Driver(session, os.path.join(tools, "lcdriver.exe"))
         try:
-            if not winetest.wait_for(driver.popup, timeout=60):
+            popup = winetest.wait_for(driver.popup, timeout=60)
+            if not popup:
                 sys.exit("Lullcast did not start")
+            # The watch hook comes right after the popup's caption; a window opened before it is not seen.
+            winetest.wait_for(lambda: any(driver.send(hook.handle, WM_HOOK_INSTALLED) == 1
+                                          for hook in driver.hook_windows() if hook.process == popup.process),
+                              timeout=30)
             window = driver.create(DEMO_TITLE, DEMO_RECT)
             docked = winetest.wait_for(lambda: _docked(driver, window), timeout=30)
             print("popup docked below the demo window:" if docked else "the popup did not dock:", docked)

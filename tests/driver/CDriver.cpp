@@ -31,6 +31,7 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"children", &CDriver::children},
     {"post", &CDriver::post},
     {"send", &CDriver::send},
+    {"sendrect", &CDriver::sendRect},
     {"foreground", &CDriver::foreground},
     {"hittest", &CDriver::hitTest},
     {"hitpoint", &CDriver::hitPoint},
@@ -42,6 +43,7 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"dragfiles", &CDriver::dragFiles},
     {"wtext", &CDriver::wideText},
     {"colours", &CDriver::colours},
+    {"ink", &CDriver::ink},
     {"tooltips", &CDriver::tooltips},
     {"mutex", &CDriver::mutex},
     {"dock", &CDriver::dock},
@@ -230,6 +232,35 @@ std::string CDriver::send(Args& args)
     return "ok " + std::to_string(static_cast<unsigned long long>(result));
 }
 
+// sendrect HWND MSG WPARAM L T R B -> the result of sending the message with a pointer to that
+// RECT, written into the window's own process first (as the system does for WM_DPICHANGED)
+std::string CDriver::sendRect(Args& args)
+{
+    HWND window = readWindow(args);
+    unsigned long long message = 0, wParam = 0;
+    RECT rect = {};
+    args >> message >> wParam >> rect.left >> rect.top >> rect.right >> rect.bottom;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    if (!process)
+        return "error OpenProcess " + std::to_string(GetLastError());
+    void* remote = VirtualAllocEx(process, nullptr, sizeof rect, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    std::string answer;
+    DWORD_PTR result = 0;
+    if (!remote || !WriteProcessMemory(process, remote, &rect, sizeof rect, nullptr))
+        answer = "error VirtualAllocEx " + std::to_string(GetLastError());
+    else if (!SendMessageTimeoutA(window, static_cast<UINT>(message), static_cast<WPARAM>(wParam),
+                                  reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, kSendTimeoutMs, &result))
+        answer = "error SendMessageTimeout " + std::to_string(GetLastError());
+    else
+        answer = "ok " + std::to_string(static_cast<unsigned long long>(result));
+    if (remote)
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return answer;
+}
+
 // foreground HWND -> the HWND of the foreground window afterwards
 std::string CDriver::foreground(Args& args)
 {
@@ -327,6 +358,15 @@ std::string CDriver::wideText(Args& args)
 std::string CDriver::colours(Args& args)
 {
     return "ok " + std::to_string(CWindowProbe::countColours(readWindow(args), 1000));
+}
+
+// ink HWND -> "B-E B-E ...": the column ranges of the window that show ink on its background
+std::string CDriver::ink(Args& args)
+{
+    std::string answer = "ok";
+    for (const auto& run : CWindowProbe::inkColumns(readWindow(args)))
+        answer += " " + std::to_string(run.first) + "-" + std::to_string(run.second);
+    return answer;
 }
 
 // tooltips -> the texts of the visible tooltip windows on the desktop (the shell's balloons

@@ -56,6 +56,8 @@ private:
     std::string runDrag(CDragSource& source);
     std::string wideText(Args& args);
     std::string colours(Args& args);
+    std::string sendRect(Args& args);
+    std::string ink(Args& args);
     // The desktop
     std::string workArea(Args& args);
     std::string tooltips(Args& args);

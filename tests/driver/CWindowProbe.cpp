@@ -1,5 +1,7 @@
 #include "tests/driver/CWindowProbe.h"
 
+#include <algorithm>
+
 #include <set>
 
 #include "fw/Win32Util.h"
@@ -108,39 +110,72 @@ bool CWindowProbe::readWideText(HWND window, std::string& text)
     return true;
 }
 
-int CWindowProbe::countColours(HWND window, int limit)
+// The window's area as it is on the screen, one 0xRRGGBB value a pixel, rows from the top.
+std::vector<DWORD> CWindowProbe::screenPixels(HWND window, int& width, int& height)
 {
     RECT rect;
-    if (!GetWindowRect(window, &rect))
-        return 0;
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0)
-        return 0;
+    width = height = 0;
+    if (!GetWindowRect(window, &rect) || rect.right <= rect.left || rect.bottom <= rect.top)
+        return {};
+    width = rect.right - rect.left;
+    height = rect.bottom - rect.top;
     const BITMAPINFO info = TopDownBitmapInfo(width, height, 32);
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<DWORD> seen;
+    std::vector<DWORD> pixels;
     if (bitmap && bits) {
         HGDIOBJ old = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
         SelectObject(memory, old);
         const DWORD* pixel = static_cast<const DWORD*>(bits);
-        for (int i = 0; i < width * height && static_cast<int>(seen.size()) < limit; ++i) {
-            const DWORD colour = pixel[i] & 0xFFFFFF;
-            bool known = false;
-            for (DWORD c : seen)
-                known = known || c == colour;
-            if (!known)
-                seen.push_back(colour);
-        }
+        pixels.assign(pixel, pixel + static_cast<size_t>(width) * height);
+        for (DWORD& colour : pixels)
+            colour &= 0xFFFFFF;
     }
     if (bitmap)
         DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    if (pixels.empty())
+        width = height = 0;
+    return pixels;
+}
+
+int CWindowProbe::countColours(HWND window, int limit)
+{
+    int width = 0, height = 0;
+    std::vector<DWORD> seen;
+    for (DWORD colour : screenPixels(window, width, height)) {
+        if (static_cast<int>(seen.size()) >= limit)
+            break;
+        if (std::find(seen.begin(), seen.end(), colour) == seen.end())
+            seen.push_back(colour);
+    }
     return static_cast<int>(seen.size());
+}
+
+std::vector<std::pair<int, int>> CWindowProbe::inkColumns(HWND window)
+{
+    int width = 0, height = 0;
+    const std::vector<DWORD> pixels = screenPixels(window, width, height);
+    std::vector<std::pair<int, int>> runs;
+    if (pixels.empty())
+        return runs;
+    const DWORD background = pixels[0];
+    for (int x = 0; x < width; ++x) {
+        bool ink = false;
+        for (int y = 0; y < height && !ink; ++y)
+            ink = pixels[static_cast<size_t>(y) * width + x] != background;
+        if (!ink)
+            continue;
+        if (!runs.empty() && runs.back().second == x)
+            runs.back().second = x + 1;
+        else
+            runs.push_back({x, x + 1});
+    }
+    return runs;
 }
 
 namespace {

@@ -32,11 +32,15 @@ public:
     static bool readWideText(HWND window, std::string& text);
     // Distinct colours of the window's area on the screen, counted up to limit.
     static int countColours(HWND window, int limit);
+    // The x ranges (from the window's left edge, end outside) of the columns that show anything
+    // but the colour of the window's top-left pixel: where a line of text has ink.
+    static std::vector<std::pair<int, int>> inkColumns(HWND window);
     static std::vector<std::string> visibleTooltipTexts();
     static LRESULT hitTest(HWND window, int x, int y);
     // A screen point, well inside its area, where the window answers the hit-test code; false if none.
     static bool findHitPoint(HWND window, LRESULT code, POINT& point);
 
 private:
+    static std::vector<DWORD> screenPixels(HWND window, int& width, int& height);
     static bool readText(HWND window, std::string& text);
 };

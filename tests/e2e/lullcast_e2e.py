@@ -48,9 +48,30 @@ WM_TIMER = 0x0113
 WM_WATCH_PLACE = 0x0402
 # The popup's controls
 ITEM_VIEW, SPONSOR, LINK_BAR, STATUS_LINE = 1000, 1001, 1002, 1003
-# Points of the link bar, from its left edge: the last pixel of "Previous", the first of "Next"
-# and the first of "Feed", at 96 DPI.
-PREVIOUS_X, NEXT_X, FEED_X = 51, 52, 83
+LINK_WORDS = ("Previous", "Next", "Feed")
+
+
+def link_bar_spans(dpi=96):
+    """Where the link bar draws its pieces at that DPI, from its left edge: ({word: (begin, end)},
+    [(begin, end) of each separator], the whole width), from the widths that
+    tests/popup/MeasuredLinkBar.h holds (desktop_wine.py checks them against Wine's own)."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "popup", "MeasuredLinkBar.h")) as f:
+        rows = [[int(n) for n in row] for row in re.findall(r"\{(\d+), (\d+), (\d+), (\d+), (\d+), (\d+)\}", f.read())]
+    row = next(row for row in rows if row[0] == dpi)
+    words, separators, x = {}, [], 0
+    for name, width in zip(LINK_WORDS, row[1:4]):
+        words[name] = (x, x + width)
+        separators.append((x + width, x + width + row[4]))
+        x += width + row[4]
+    return words, separators, x
+
+
+def middle(span):
+    return (span[0] + span[1]) // 2
+
+
+# Points of the link bar, from its left edge, at 96 DPI: the middle of each word.
+PREVIOUS_X, NEXT_X, FEED_X = (middle(link_bar_spans()[0][word]) for word in LINK_WORDS)
 HTCAPTION = 2
 HTBOTTOMRIGHT = 17
 HTCLOSE = 20
@@ -225,6 +246,10 @@ class Driver:
     def send(self, window, message, wparam=0, lparam=0):
         return int(self.command("send %d %d %d %d" % (window, message, wparam, lparam)))
 
+    def send_rect(self, window, message, wparam, rect):
+        """Sends the message with a pointer to the rectangle, placed in the window's own process."""
+        return int(self.command("sendrect %d %d %d %d %d %d %d" % ((window, message, wparam) + tuple(rect))))
+
     def foreground(self, window):
         return int(self.command("foreground %d" % window))
 
@@ -278,6 +303,11 @@ class Driver:
     def colours(self, window):
         """How many different colours the window shows on the screen."""
         return int(self.command("colours %d" % window))
+
+    def ink(self, window):
+        """[(begin, end)]: the column ranges where the window shows anything but its background."""
+        answer = self.command("ink %d" % window)
+        return [tuple(int(n) for n in run.split("-")) for run in answer.split()]
 
     def tooltips(self):
         """The texts of the visible tooltip windows, the shell's balloons among them."""

@@ -52,19 +52,6 @@ TEST(LinkBarLayout, EachWordsMiddleGetsItsWordAndEachSeparatorNone)
     }
 }
 
-// The fixed bounds 52 and 83 of the 96-DPI figures miss the words as this font draws them: the
-// separator after "Previous" counted as "Next", and the end of "Next" as "Feed".
-TEST(LinkBarLayout, FollowsTheWordsWhereTheFixedBoundsDoNot)
-{
-    const LinkBarLayout layout = LayOutLinkBar(Pieces(kMeasuredLinkBars[0]), 0);
-    const int pipe = layout.separators[0].Middle();
-    EXPECT_EQ(LinkBarWordAt(pipe, 96), LinkBarWord::Next);
-    EXPECT_EQ(LinkBarWordAt(layout, pipe), std::nullopt);
-    const int endOfNext = layout.words[1].end - 1;
-    EXPECT_EQ(LinkBarWordAt(endOfNext, 96), LinkBarWord::Feed);
-    EXPECT_EQ(LinkBarWordAt(layout, endOfNext), LinkBarWord::Next);
-}
-
 TEST(LinkBarLayout, NothingMeasuredGivesNoWords)
 {
     const LinkBarLayout layout = LayOutLinkBar(LinkBarPieceWidths{}, 300);

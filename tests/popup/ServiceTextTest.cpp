@@ -114,17 +114,8 @@ TEST(WebLink, EncodesWhatWouldSplitTheBrowsersCommandLine)
               "http://a.test/caf%C3%A9?q=1&r=%41#top");
 }
 
-TEST(LinkBar, WordsAndSteps)
+TEST(ItemSteps, OlderAndNewer)
 {
-    EXPECT_EQ(LinkBarWordAt(0, 96), LinkBarWord::Previous);
-    EXPECT_EQ(LinkBarWordAt(51, 96), LinkBarWord::Previous);
-    EXPECT_EQ(LinkBarWordAt(52, 96), LinkBarWord::Next);
-    EXPECT_EQ(LinkBarWordAt(82, 96), LinkBarWord::Next);
-    EXPECT_EQ(LinkBarWordAt(83, 96), LinkBarWord::Feed);
-    EXPECT_EQ(LinkBarWordAt(77, 144), LinkBarWord::Previous);
-    EXPECT_EQ(LinkBarWordAt(78, 144), LinkBarWord::Next);
-    EXPECT_EQ(LinkBarWordAt(125, 144), LinkBarWord::Feed);
-
     // Next: one step older, the newest when the shown item is gone, a beep at the oldest.
     EXPECT_EQ(OlderItemIndex(3, 5), 2);
     EXPECT_EQ(OlderItemIndex(0, 5), -1);
