@@ -320,8 +320,9 @@ void CNimbrelDlg::OnLinkBarStep(LinkBarWord word)
     }
 }
 
-// The popup moved to a monitor of another scale (or the scale changed): new fonts, then the
-// rectangle the system suggests, whose size change lays the controls out again.
+// The popup moved to a monitor of another scale (or the scale changed): its controls scaled, new
+// fonts, then the rectangle the system suggests, whose size change lays the bottom row out again.
+// The message is handled here in full, so the dialog manager scales nothing a second time.
 void CNimbrelDlg::OnDpiChanged(int dpi, const RECT* suggested)
 {
     if (dpi <= 0 || dpi == m_dpi)
@@ -333,7 +334,7 @@ void CNimbrelDlg::OnDpiChanged(int dpi, const RECT* suggested)
     else
         place.bottom = place.top + ::MulDiv(current.bottom - current.top, dpi, m_dpi);
     m_dpi = dpi;
-    m_layout.SetDpi(dpi);
+    m_layout.ChangeDpi(dpi);
     CreateFonts();
     SetWindowPos(nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);

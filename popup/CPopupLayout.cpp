@@ -43,6 +43,29 @@ int CPopupLayout::Px(int pixelsAt96Dpi) const
     return ScaleForDpi(pixelsAt96Dpi, m_dpi);
 }
 
+void CPopupLayout::ChangeDpi(int dpi)
+{
+    const int old = m_dpi;
+    if (dpi <= 0 || dpi == old)
+        return;
+    m_dpi = dpi;
+    HWND popup = *m_parts.popup;
+    for (HWND child = ::GetWindow(popup, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const RECT place = ClientRectOf(popup, child);
+        ::SetWindowPos(child, nullptr, ::MulDiv(place.left, dpi, old), ::MulDiv(place.top, dpi, old),
+                       ::MulDiv(Width(place), dpi, old), ::MulDiv(Height(place), dpi, old),
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    HFONT current = reinterpret_cast<HFONT>(::SendMessageA(*m_parts.statusLine, WM_GETFONT, 0, 0));
+    LOGFONTA font = {};
+    if (current && ::GetObjectA(current, sizeof font, &font) == sizeof font) {
+        font.lfHeight = ::MulDiv(font.lfHeight, dpi, old);
+        CGdiObject scaled(::CreateFontIndirectA(&font));
+        ::SendMessageA(*m_parts.statusLine, WM_SETFONT, reinterpret_cast<WPARAM>(scaled.Get()), TRUE);
+        m_statusFont.Reset(scaled.Detach());
+    }
+}
+
 bool CPopupLayout::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     switch (message) {

@@ -5,6 +5,7 @@
 #pragma once
 #include <windows.h>
 
+#include "fw/CScopedHandle.h"
 #include "fw/CStatic.h"
 #include "fw/CWnd.h"
 #include "popup/CLinkBar.h"
@@ -21,9 +22,10 @@ public:
     };
 
     void Attach(const Parts& parts, int dpi);
-    // The popup moved to a monitor of another scale; the caller has given the controls their
-    // fonts for it and sizes the popup next.
-    void SetDpi(int dpi) { m_dpi = dpi; }
+    // The popup moved to a monitor of another scale: every control's place and size are scaled
+    // to it (the status line's font too); the caller gives the item view and the link bar their
+    // fonts and sizes the popup next, which lays out the bottom row again.
+    void ChangeDpi(int dpi);
 
     // WM_SIZE, WM_PAINT, WM_NCHITTEST, WM_SETCURSOR and the control colour messages; false for
     // any other message, and for WM_SETCURSOR where the default cursor stands.
@@ -41,4 +43,5 @@ private:
 
     Parts m_parts = {};
     int m_dpi = 96;
+    CGdiObject m_statusFont; // the dialog's font scaled, after a change of DPI
 };

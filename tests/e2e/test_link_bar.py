@@ -218,14 +218,23 @@ class KeyboardAndScreenReaderTest(PopupSession):
         self.assertTrue(news.desktop.wait_popup_hidden()[0], "Esc did not hide the popup")
 
 
+def scale(pixels, dpi=144):
+    """A length at 96 DPI at another, rounded as MulDiv rounds."""
+    return (pixels * dpi + 48) // 96
+
+
 class DpiChangeTest(PopupSession):
     def test_a_new_dpi_lays_the_popup_out_again_in_the_rectangle_given(self):
         target = e2e.Rect(100, 300, 100 + 900, 300 + 190)
+        sponsor = self.rect(e2e.SPONSOR)
         self.driver.send_rect(self.popup, WM_DPICHANGED, 144 | (144 << 16), target)
         self.assertEqual(self.driver.info(self.popup).rect, target)
         self.assert_laid_out_for(144)
         client = self.driver.client(self.popup)
         self.assertEqual(self.rect(e2e.ITEM_VIEW).right, client.right - 15, "the item view's margin is not scaled")
+        scaled = self.rect(e2e.SPONSOR)
+        self.assertEqual((scaled.width, scaled.height), (scale(sponsor.width), scale(sponsor.height)),
+                         "the sponsor area is not scaled")
         # And back to 96 DPI.
         self.driver.send_rect(self.popup, WM_DPICHANGED, 96 | (96 << 16), (100, 300, 700, 426))
         self.assert_laid_out_for(96)
