@@ -240,5 +240,4 @@ void CPopupPlacement::OnTitleTimer()
     }
     if (m_titleWatch.IsEmpty())
         ::KillTimer(*m_popup, kTitleTimer);
-    ::KillTimer(*m_popup, kQuietTimer);
 }
