@@ -14,7 +14,6 @@ import lullcast_e2e as e2e
 import winetest
 
 QUIET_HOLD = 5.0  # the popup asks every 2 s whether the user is still busy
-WM_WATCH_DESTROYED = 0x0403
 
 
 class PlacementAtTheEdgesTest(e2e.RunningCopyTest):
@@ -83,7 +82,7 @@ class BusyUserTest(e2e.RunningCopyTest):
         ok, seen = e2e.holds(self.desktop.popup_out_of_sight, QUIET_HOLD)
         self.assertTrue(ok, "the popup came over the full-screen window: " + seen)
         # A move of the window it waits for does not bring it either.
-        self.driver.post(self.desktop.driver.popup().handle, e2e.WM_WATCH_PLACE, window, 0)
+        self.driver.post(self.driver.popup().handle, e2e.WM_WATCH_PLACE, window, 0)
         ok, seen = e2e.holds(self.desktop.popup_out_of_sight, e2e.GRACE)
         self.assertTrue(ok, "a move brought the popup over the full-screen window: " + seen)
 
