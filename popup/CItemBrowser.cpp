@@ -5,6 +5,7 @@
 #include "app/PopupMessages.h"
 #include "feeds/WideText.h"
 #include "fw/CComPtr.h"
+#include "fw/QuietFacts.h"
 #include "fw/Win32Util.h"
 #include "popup/CPopupPlacement.h"
 #include "popup/CRSSEditCtrl.h"
@@ -192,7 +193,7 @@ void CItemBrowser::ApplyLoad(const std::shared_ptr<CFeed>& loaded)
         const CFeedItem newest = m_feed->m_items[count - 1];
         if (newest.m_strTitle != m_newestTitle || newest.m_strPubDate != m_newestPubDate) {
             ShowItem(newest);
-            if (!m_parts.placement->IsVisible() && m_parts.settings->m_notify)
+            if (!m_parts.placement->IsVisible() && m_parts.settings->m_notify && !IsQuietTimeNow())
                 m_parts.tray->DisplayBalloon(BalloonTextOf(newest.m_strDescription), newest.m_strTitle, 0,
                                              kBalloonSeconds);
             m_newestTitle = newest.m_strTitle;

@@ -1,16 +1,24 @@
 #include "popup/CPopupPlacement.h"
 
 #include "app/WatchMessages.h"
+#include "fw/Monitors.h"
+#include "fw/QuietFacts.h"
 #include "popup/LongOperationTitle.h"
+#include "popup/PopupPlacement.h"
 #include "popup/PopupTimers.h"
 
 namespace {
 
 const UINT kSettleMs = 250;
 const UINT kTitleTickMs = 200;
+const UINT kQuietTickMs = 2000;
 
 int Width(const RECT& rect) { return rect.right - rect.left; }
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+// The popup has a sizing frame and a caption: the system keeps it at least this wide, whatever
+// width it is given.
+int SmallestPopupWidth() { return ::GetSystemMetrics(SM_CXMINTRACK); }
 
 } // namespace
 
@@ -46,6 +54,8 @@ bool CPopupPlacement::OnMessage(UINT message, WPARAM wParam, LPARAM)
             OnSettleTimer();
         else if (wParam == kTitleTimer)
             OnTitleTimer();
+        else if (wParam == kQuietTimer)
+            OnQuietTimer();
         else
             return false;
         return true;
@@ -54,11 +64,15 @@ bool CPopupPlacement::OnMessage(UINT message, WPARAM wParam, LPARAM)
     }
 }
 
+// The user asked for it: it shows even while the user is busy with something else, and a popup
+// waiting for that to end waits no longer. The remembered place may lie on a monitor unplugged
+// since, or beside one that shrank: it is brought onto one that is there.
 void CPopupPlacement::ShowAtRememberedPlace()
 {
+    EndQuietWait();
+    const RECT place = ToRect(BringOntoMonitor(ToScreenRect(m_savedRect), ReadMonitors()));
     m_popup->SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    m_popup->SetWindowPos(nullptr, m_savedRect.left, m_savedRect.top, Width(m_savedRect), Height(m_savedRect),
-                          SWP_NOZORDER);
+    m_popup->SetWindowPos(nullptr, place.left, place.top, Width(place), Height(place), SWP_NOZORDER);
     m_popup->ShowWindow(SW_SHOW);
     m_visible = TRUE;
 }
@@ -79,6 +93,7 @@ void CPopupPlacement::Stop()
 {
     ::KillTimer(*m_popup, kSettleTimer);
     ::KillTimer(*m_popup, kTitleTimer);
+    ::KillTimer(*m_popup, kQuietTimer);
 }
 
 void CPopupPlacement::OnWatchCreated(HWND window)
@@ -102,30 +117,48 @@ bool CPopupPlacement::HasLongOperationTitle(HWND window) const
     return IsLongOperationTitle(title);
 }
 
-// The popup docks below the window, topmost.
+// The popup docks beside the window, topmost; while the user is busy, it waits out of sight
+// (leaving a window it stood beside) until that has ended.
 void CPopupPlacement::Accompany(HWND window)
 {
     m_titleWatch.Remove(reinterpret_cast<CTitleWatchList::Window>(window));
     m_watchedWnd = window;
     m_watchedAlive = true;
-    OnWatchPlace(window);
+    if (IsQuietTimeNow()) {
+        if (m_visible)
+            HideAndRemember();
+        if (!m_waitingForQuiet)
+            ::SetTimer(*m_popup, kQuietTimer, kQuietTickMs, nullptr);
+        m_waitingForQuiet = true;
+        return;
+    }
+    EndQuietWait();
+    Dock();
+}
+
+void CPopupPlacement::Dock()
+{
+    OnWatchPlace(m_watchedWnd);
     m_popup->ShowWindow(SW_SHOW);
     m_popup->SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     m_visible = TRUE;
 }
 
-// The popup's top edge lies on the watched window's bottom edge, flush left, exactly as
-// wide, keeping its own height. It shows at once, with the picture it has; a fresh one is asked
-// for once it stands there.
+// The popup's top edge lies on the watched window's bottom edge, flush left, as wide as the
+// window within the work area, keeping its own height; where it does not fit below, it goes
+// above, and where it fits neither, inside the window's bottom edge. It never leaves the work
+// area. It shows at once, with the picture it has; a fresh one is asked for once it stands
+// there. A move of a window the popup waits to accompany does not bring it.
 void CPopupPlacement::OnWatchPlace(HWND window)
 {
-    if (!window || window != m_watchedWnd || !m_watchedAlive || !::IsWindow(window))
+    if (!window || window != m_watchedWnd || !m_watchedAlive || m_waitingForQuiet || !::IsWindow(window))
         return;
     RECT watched = {};
     ::GetWindowRect(window, &watched);
     m_placedBeside = watched;
-    m_popup->SetWindowPos(HWND_TOPMOST, watched.left, watched.bottom, Width(watched), Height(m_savedRect),
-                          SWP_NOACTIVATE);
+    const RECT place = ToRect(
+        PlacePopupBeside(ToScreenRect(watched), Height(m_savedRect), SmallestPopupWidth(), ReadMonitors()));
+    m_popup->SetWindowPos(HWND_TOPMOST, place.left, place.top, Width(place), Height(place), SWP_NOACTIVATE);
     m_popup->ShowWindow(SW_SHOW);
     m_visible = TRUE;
     m_savedRect = m_popup->GetWindowRect();
@@ -156,7 +189,28 @@ void CPopupPlacement::OnWatchDestroyed(HWND window)
     if (!window || window != m_watchedWnd || !m_watchedAlive)
         return;
     m_watchedAlive = false; // the handle stays, but may come again for a new window
+    EndQuietWait();
     HideAndRemember();
+}
+
+// The popup comes to the window it waits for once the user is no longer busy, if that window
+// still lives.
+void CPopupPlacement::OnQuietTimer()
+{
+    if (!m_waitingForQuiet || !m_watchedAlive || !::IsWindow(m_watchedWnd)) {
+        EndQuietWait();
+        return;
+    }
+    if (IsQuietTimeNow())
+        return;
+    EndQuietWait();
+    Dock();
+}
+
+void CPopupPlacement::EndQuietWait()
+{
+    m_waitingForQuiet = false;
+    ::KillTimer(*m_popup, kQuietTimer);
 }
 
 // A reported window whose title does not announce a long operation may still come to: its title

@@ -1,7 +1,10 @@
-// Where the popup stands: out of sight, docked below the watched window (topmost, as wide as it,
-// its own height), or at its remembered place (View). It takes the hook library's watch events,
-// decides which window to accompany, follows that window and hides when it goes. It is the only
-// writer of the popup's visibility and of its remembered rectangle.
+// Where the popup stands: out of sight, docked beside the watched window (topmost, below it when
+// it fits inside the work area, else above it, else inside its bottom edge), or at its remembered
+// place (View), brought onto a monitor that still exists. It takes the hook library's watch
+// events, decides which window to accompany, follows that window and hides when it goes. While
+// the user is busy (a full-screen program, a presentation, quiet hours) it does not come to a new
+// window; it asks again every few seconds and comes once that has ended, if the window still
+// lives. It is the only writer of the popup's visibility and of its remembered rectangle.
 #pragma once
 #include <windows.h>
 
@@ -47,8 +50,11 @@ private:
     void OnWatchDestroyed(HWND window);
     void OnSettleTimer();
     void OnTitleTimer();
+    void OnQuietTimer();
+    void EndQuietWait();
     bool HasLongOperationTitle(HWND window) const;
     void Accompany(HWND window);
+    void Dock();
     void WatchTitle(HWND window);
 
     CWnd* m_popup = nullptr;
@@ -57,6 +63,7 @@ private:
     RECT m_savedRect = {};
     HWND m_watchedWnd = nullptr;
     bool m_watchedAlive = false;
+    bool m_waitingForQuiet = false; // the watched window came while the user was busy
     RECT m_placedBeside = {}; // the watched window's rectangle at the last placement
     CTitleWatchList m_titleWatch;
 };

@@ -12,4 +12,7 @@ enum : UINT_PTR {
     kTitleTimer = 3,
     // A refresh that takes a while says so in the status line.
     kLoadingTimer = 4,
+    // A window the popup is to accompany came while the user was busy (a full-screen program, a
+    // presentation, quiet hours): whether that has ended is asked again every few seconds.
+    kQuietTimer = 5,
 };

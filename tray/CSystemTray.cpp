@@ -20,6 +20,10 @@ static_assert(offsetof(NOTIFYICONDATAA, dwInfoFlags) == 484 + kPointerGap, "ball
 static_assert(NOTIFYICONDATAA_V2_SIZE == 488 + kPointerGap, "Windows 2000 record size");
 static_assert(sizeof(OSVERSIONINFOA) == 148, "version record size");
 
+#ifndef NIIF_RESPECT_QUIET_TIME
+#define NIIF_RESPECT_QUIET_TIME 0x00000080
+#endif
+
 namespace {
 
 const char kWindowClass[] = "TrayIconClass";
@@ -203,7 +207,9 @@ BOOL CSystemTray::DisplayBalloon(const char* text, const char* title, DWORD icon
     m_iconData.uFlags = NIF_INFO;
     CopyCut(m_iconData.szInfo, text);
     CopyCut(m_iconData.szInfoTitle, title);
-    m_iconData.dwInfoFlags = iconFlags;
+    // No balloon comes from something the user just did: the shell keeps it back while the user
+    // is busy (a full-screen program, a presentation) or in quiet hours.
+    m_iconData.dwInfoFlags = iconFlags | NIIF_RESPECT_QUIET_TIME;
     m_iconData.uTimeout = timeoutSeconds * 1000;
     BOOL shown = Shell_NotifyIconA(NIM_MODIFY, &m_iconData);
     // A later add or modify with this record must not bring the balloon back.

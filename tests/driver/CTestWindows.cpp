@@ -34,6 +34,17 @@ HWND CTestWindows::create(const std::string& title, int x, int y, int width, int
     return window;
 }
 
+HWND CTestWindows::cover(int x, int y, int width, int height)
+{
+    HWND window = CreateWindowExA(0, kClassName, "Full screen", WS_POPUP | WS_VISIBLE, x, y, width, height, nullptr,
+                                  nullptr, m_instance, nullptr);
+    if (!window)
+        return nullptr;
+    m_windows.insert(window);
+    SetForegroundWindow(window);
+    return window;
+}
+
 bool CTestWindows::destroy(HWND window)
 {
     if (!owns(window))

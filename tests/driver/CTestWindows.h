@@ -12,6 +12,9 @@ public:
     bool registerClass(HINSTANCE instance);
     // Shown and activated, or (activate false) shown without activation.
     HWND create(const std::string& title, int x, int y, int width, int height, bool activate = true);
+    // A borderless window over that rectangle, brought to the foreground, as a full-screen
+    // program (a game, a presentation, a video) shows itself.
+    HWND cover(int x, int y, int width, int height);
     bool owns(HWND window) const { return m_windows.count(window) != 0; }
     bool destroy(HWND window);
     int destroyAll();

@@ -63,6 +63,8 @@ bool CWatchCommands::execute(const std::string& command, std::istringstream& arg
 {
     if (command == "createquiet")
         answer = createQuiet(args);
+    else if (command == "cover")
+        answer = cover(args);
     else if (command == "settitle")
         answer = setTitle(args);
     else if (command == "hookwindows")
@@ -91,6 +93,20 @@ std::string CWatchCommands::createQuiet(std::istringstream& args)
     if (!(args >> x >> y >> width >> height))
         return "error usage: createquiet X Y WIDTH HEIGHT [TITLE]";
     HWND window = m_windows.create(RestOfLine(args), x, y, width, height, false);
+    return window ? "ok " + Number(window) : "error CreateWindowEx " + std::to_string(GetLastError());
+}
+
+// cover [X Y WIDTH HEIGHT] -> HWND: a borderless window over that rectangle (the whole primary
+// screen by default), in the foreground; destroy ends it
+std::string CWatchCommands::cover(std::istringstream& args)
+{
+    int x = 0, y = 0, width = 0, height = 0;
+    if (!(args >> x >> y >> width >> height)) {
+        x = y = 0;
+        width = GetSystemMetrics(SM_CXSCREEN);
+        height = GetSystemMetrics(SM_CYSCREEN);
+    }
+    HWND window = m_windows.cover(x, y, width, height);
     return window ? "ok " + Number(window) : "error CreateWindowEx " + std::to_string(GetLastError());
 }
 

@@ -18,6 +18,7 @@ public:
 
 private:
     std::string createQuiet(std::istringstream& args);
+    std::string cover(std::istringstream& args);
     std::string setTitle(std::istringstream& args);
     std::string hookWindows(std::istringstream& args);
     std::string suspend(std::istringstream& args, bool resume);

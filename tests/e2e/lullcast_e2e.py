@@ -322,6 +322,11 @@ class Driver:
         """A window shown without being activated."""
         return int(self.command("createquiet %d %d %d %d %s" % (rect[0], rect[1], rect[2], rect[3], title)))
 
+    def cover(self, rect=None):
+        """A borderless window of the driver over rect (left, top, width, height; the whole screen by
+        default) in the foreground, as a full-screen program shows itself; destroy() ends it."""
+        return int(self.command("cover" + ("" if rect is None else " %d %d %d %d" % tuple(rect))))
+
     def set_title(self, window, title):
         # The driver reads the title as UTF-8; the line itself travels as Latin-1.
         self.command("settitle %d %s" % (window, title.encode("utf-8").decode("latin-1")))

@@ -20,6 +20,7 @@ from traydesktop import (ICON_ID, ID_TRAY_EXIT, ID_TRAY_VIEW, MAGENTA, POPUP_CAP
 RECORD_SIZE = {"i686": 488, "x86_64": 504}[arch()]
 NIF_MESSAGE_ICON_TIP = 7
 NIF_INFO = 16
+NIIF_RESPECT_QUIET_TIME = 0x80
 MENU_ITEMS = "&View RSS Feed|32774;&Settings...|32776;-;E&xit Lullcast|32772"
 
 
@@ -114,9 +115,10 @@ class TrayClassCases(unittest.TestCase):
             self.assertEqual(int(call["size"]), RECORD_SIZE)
         self.assertEqual(long_balloon["info"], "b" * 255)
         self.assertEqual(long_balloon["title"], "h" * 63)
-        self.assertEqual((long_balloon["timeout"], long_balloon["infoflags"]), ("10000", "0"))
+        # Each balloon asks the shell to keep it back while the user is busy (NIIF_RESPECT_QUIET_TIME).
+        self.assertEqual((long_balloon["timeout"], long_balloon["infoflags"]), ("10000", str(NIIF_RESPECT_QUIET_TIME)))
         self.assertEqual((untitled["info"], untitled["title"]), ("Short text", ""))
-        self.assertEqual((untitled["timeout"], untitled["infoflags"]), ("3000", "1"))
+        self.assertEqual((untitled["timeout"], untitled["infoflags"]), ("3000", str(NIIF_RESPECT_QUIET_TIME | 1)))
 
     def test_a_multibyte_character_at_the_limit_is_left_out_whole(self):
         self.assertEqual(self.fact("code_page"), 65001, "the manifest makes UTF-8 the code page")
