@@ -26,4 +26,13 @@ if [ ! -e "$policy" ]; then
   printf '#!/bin/sh\nexit 101\n' > "$policy" && chmod 755 "$policy" && own_policy=1
 fi
 trap '[ -n "$own_policy" ] && rm -f "$policy"' EXIT
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+if ! apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+  # The 32-bit Wine needs i386 packages of exactly the versions installed for amd64; while the
+  # mirror lacks them (an index that failed above), everything else is installed and the tests
+  # run as on a machine without 32-bit programs, which skips the 32-bit build's Wine tests.
+  rest=()
+  for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
+  [ ${#rest[@]} -lt ${#missing[@]} ] || exit 1
+  echo "setup: wine32:i386 cannot be installed from this mirror now; the 32-bit Wine tests will be skipped" >&2
+  [ ${#rest[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${rest[@]}" >/dev/null
+fi
