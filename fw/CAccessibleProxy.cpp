@@ -17,6 +17,19 @@ CAccessibleProxy::CAccessibleProxy(HWND control) : m_control(control)
                                 reinterpret_cast<void**>(m_standard.Receive()));
 }
 
+bool CAccessibleProxy::OnControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_GETOBJECT:
+        return AnswerGetObject(wParam, lParam, result);
+    case WM_DESTROY:
+        Disconnect();
+        return false;
+    default:
+        return false;
+    }
+}
+
 bool CAccessibleProxy::AnswerGetObject(WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     // lParam holds a 32-bit object id, sign-extended or not.

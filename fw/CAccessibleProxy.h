@@ -18,6 +18,9 @@ public:
     // Answers WM_GETOBJECT for the control's client area with this object; other objects (the
     // window's frame, UI Automation's own question) are left to the control.
     bool AnswerGetObject(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // For the control's window procedure: answers WM_GETOBJECT (true, with the result) and
+    // disconnects on WM_DESTROY (false: the control goes on with it).
+    bool OnControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void Disconnect();
     HWND Control() const { return m_control; }
 

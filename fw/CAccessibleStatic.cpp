@@ -19,19 +19,8 @@ void CAccessibleStatic::SetAccessible(CAccessibleProxy* accessible)
 
 LRESULT CAccessibleStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    switch (message) {
-    case WM_GETOBJECT: {
-        LRESULT result = 0;
-        if (m_accessible && m_accessible->AnswerGetObject(wParam, lParam, result))
-            return result;
-        break;
-    }
-    case WM_DESTROY:
-        if (m_accessible)
-            m_accessible->Disconnect();
-        break;
-    default:
-        break;
-    }
+    LRESULT answer = 0;
+    if (m_accessible && m_accessible->OnControlMessage(message, wParam, lParam, answer))
+        return answer;
     return CStatic::WindowProc(message, wParam, lParam);
 }

@@ -47,6 +47,7 @@ BOOL CNimbrelDlg::OnInitDialog()
     SetUpKeyboardAndScreenReaders();
     m_layout.Attach({this, m_icon, GetDlgItem(IDC_ITEM_VIEW), &m_linkBar, &m_statusLine, &m_menuIcon}, m_dpi);
     m_placement.Attach(*this, *this);
+    LayOutAgain(); // the first WM_SIZE came before the controls were bound
     m_placement.MoveOutOfSight();
     m_tray.Install(AfxGetInstanceHandle(), m_hWnd, WM_TRAY_NOTIFY, LULLCAST_MAIN_CAPTION, m_icon, IDR_TRAY_MENU);
     FocusSponsorArea();
@@ -98,6 +99,13 @@ void CNimbrelDlg::SetUpKeyboardAndScreenReaders()
     menu->SetDefaultAction({L"Open", m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_MENU_ICON, STN_CLICKED),
                             reinterpret_cast<LPARAM>(m_menuIcon.m_hWnd)});
     m_menuIcon.SetAccessible(menu.Get());
+}
+
+// The controls laid out for the popup's size as it is.
+void CNimbrelDlg::LayOutAgain()
+{
+    const RECT client = GetClientRect();
+    ::SendMessageA(m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
 }
 
 // The focus starts on the sponsor area. The hidden popup must not take the focus from other
@@ -338,8 +346,7 @@ void CNimbrelDlg::OnDpiChanged(int dpi, const RECT* suggested)
     CreateFonts();
     SetWindowPos(nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    // The same size would bring no WM_SIZE: the controls are laid out for the new fonts anyway.
-    const RECT client = GetClientRect();
-    ::SendMessageA(m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+    LayOutAgain(); // the same size brings no WM_SIZE
     ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    m_placement.PlaceAgain(); // docked, it keeps to the watched window's edge at its new height
 }

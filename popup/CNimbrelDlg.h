@@ -68,6 +68,7 @@ private:
     void AddAboutToSystemMenu();
     void CreateFonts();
     void SetUpKeyboardAndScreenReaders();
+    void LayOutAgain();
     void FocusSponsorArea();
     void OnDpiChanged(int dpi, const RECT* suggested);
 

@@ -153,17 +153,32 @@ void CPopupPlacement::OnWatchPlace(HWND window)
 {
     if (!window || window != m_watchedWnd || !m_watchedAlive || m_waitingForQuiet || !::IsWindow(window))
         return;
+    PlaceBeside(window);
+    m_popup->ShowWindow(SW_SHOW);
+    m_visible = TRUE;
+    m_savedRect = m_popup->GetWindowRect();
+    ::SetTimer(*m_popup, kSettleTimer, kSettleMs, nullptr);
+    m_events->OnDocked();
+}
+
+void CPopupPlacement::PlaceBeside(HWND window)
+{
     RECT watched = {};
     ::GetWindowRect(window, &watched);
     m_placedBeside = watched;
     const RECT place = ToRect(
         PlacePopupBeside(ToScreenRect(watched), Height(m_savedRect), SmallestPopupWidth(), ReadMonitors()));
     m_popup->SetWindowPos(HWND_TOPMOST, place.left, place.top, Width(place), Height(place), SWP_NOACTIVATE);
-    m_popup->ShowWindow(SW_SHOW);
-    m_visible = TRUE;
-    m_savedRect = m_popup->GetWindowRect();
-    ::SetTimer(*m_popup, kSettleTimer, kSettleMs, nullptr);
-    m_events->OnDocked();
+}
+
+void CPopupPlacement::PlaceAgain()
+{
+    Remember();
+    if (m_visible && m_watchedAlive && !m_waitingForQuiet && ::IsWindow(m_watchedWnd)
+        && ::GetWindowLongPtrA(*m_popup, GWL_EXSTYLE) & WS_EX_TOPMOST) {
+        PlaceBeside(m_watchedWnd);
+        Remember();
+    }
 }
 
 // Places the popup again if the watched window ended up elsewhere than where it was when the

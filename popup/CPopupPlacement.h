@@ -38,6 +38,9 @@ public:
     void HideAndRemember();
     // After the popup's size changed.
     void Remember();
+    // After the popup's DPI changed, and with it its height: beside the watched window again, if
+    // it stands there.
+    void PlaceAgain();
     // The popup's window goes: the timers stop.
     void Stop();
 
@@ -47,6 +50,7 @@ public:
 private:
     void OnWatchCreated(HWND window);
     void OnWatchPlace(HWND window);
+    void PlaceBeside(HWND window);
     void OnWatchDestroyed(HWND window);
     void OnSettleTimer();
     void OnTitleTimer();

@@ -37,6 +37,9 @@ void CRSSEditCtrl::ShowText(const char* rtf, const std::wstring& title)
 
 LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT answer = 0;
+    if (m_accessible && m_accessible->OnControlMessage(message, wParam, lParam, answer))
+        return answer;
     switch (message) {
     case WM_SETCURSOR:
         // The hand only over a link that a click opens.
@@ -69,16 +72,6 @@ LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case kOpenAction:
         Open();
         return 0;
-    case WM_GETOBJECT: {
-        LRESULT result = 0;
-        if (m_accessible && m_accessible->AnswerGetObject(wParam, lParam, result))
-            return result;
-        break;
-    }
-    case WM_DESTROY:
-        if (m_accessible)
-            m_accessible->Disconnect();
-        break;
     default:
         break;
     }

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Runs the built Lullcast under Wine against the reference service (tools/demo_service.py on
 127.0.0.1), opens a demo window titled like a copy in progress so that the popup docks under it,
-waits for the first news and writes a screenshot to docs/screenshot.png.
+waits for the first news and writes a screenshot to docs/screenshot.png; then opens the channel
+menu (docs/channel-menu.png) and moves the demo window to the bottom of the screen, where the
+popup goes above it (docs/popup-above.png).
 
 On $DISPLAY when it is set (Lullcast then runs until you press Ctrl+C), otherwise on a private
 Xvfb display that is closed again after the screenshot.
@@ -9,6 +11,7 @@ Xvfb display that is closed again after the screenshot.
     python3 tools/run.py BUILD_FOLDER
 """
 import os
+import subprocess
 import sys
 import time
 
@@ -18,6 +21,8 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 import demo_service  # noqa: E402
 import winetest  # noqa: E402
 from lullcast_e2e import WM_HOOK_INSTALLED, Driver  # noqa: E402
+
+MENU_ICON = 1013
 
 DEMO_TITLE = "Copying 12 items - 42% complete"
 DEMO_RECT = (360, 300, 560, 200)  # left, top, width, height
@@ -60,6 +65,8 @@ def main():
             os.makedirs(os.path.dirname(screenshot), exist_ok=True)
             session.screenshot(screenshot)
             print("screenshot:", os.path.normpath(screenshot))
+            if docked:
+                _more_screenshots(session, driver, window, docked.handle)
             if display:
                 print("Lullcast runs on %s; press Ctrl+C to end it." % display)
                 lullcast.wait()
@@ -70,6 +77,30 @@ def main():
             driver.close()
         if not docked:
             sys.exit(1)
+
+
+def _more_screenshots(session, driver, window, popup):
+    """The channel menu dropped from the menu icon, then the popup above a window at the screen's
+    bottom, where there is no room below it."""
+    docs = os.path.join(HERE, "..", "docs")
+    icon = next(c.handle for c in driver.children(popup) if c.id == MENU_ICON)
+    centre = driver.info(icon).rect.centre()
+    xdotool = ["xdotool"]  # on the session's display, which its environment names
+    subprocess.run(xdotool + ["mousemove", str(centre[0]), str(centre[1]), "click", "1"], env=session.env, check=True)
+    time.sleep(1.5)
+    session.screenshot(os.path.join(docs, "channel-menu.png"))
+    subprocess.run(xdotool + ["key", "Escape"], env=session.env, check=True)
+    time.sleep(0.5)
+    driver.destroy(window)
+    work = driver.work_area()
+    low = driver.create(DEMO_TITLE, (DEMO_RECT[0], work.bottom - 150, DEMO_RECT[2], 140))
+    if winetest.wait_for(lambda: (driver.popup() or driver.info(low)).rect.bottom == driver.info(low).rect.top,
+                         timeout=30):
+        time.sleep(1)
+        session.screenshot(os.path.join(docs, "popup-above.png"))
+        print("screenshots: docs/channel-menu.png, docs/popup-above.png")
+    else:
+        print("the popup did not go above the window at the bottom:", driver.popup())
 
 
 def _docked(driver, window):

@@ -224,19 +224,31 @@ def scale(pixels, dpi=144):
 
 
 class DpiChangeTest(PopupSession):
-    def test_a_new_dpi_lays_the_popup_out_again_in_the_rectangle_given(self):
-        target = e2e.Rect(100, 300, 100 + 900, 300 + 190)
+    """In order: docked first, then shown by View."""
+
+    def change_dpi(self, dpi, rect):
+        self.driver.send_rect(self.popup, WM_DPICHANGED, dpi | (dpi << 16), rect)
+        self.news.idle()
+
+    def test_1_docked_it_keeps_to_the_window_at_its_new_height(self):
         sponsor = self.rect(e2e.SPONSOR)
-        self.driver.send_rect(self.popup, WM_DPICHANGED, 144 | (144 << 16), target)
-        self.assertEqual(self.driver.info(self.popup).rect, target)
+        self.change_dpi(144, e2e.Rect(100, 300, 1000, 490))
+        window, popup = self.driver.info(self.window).rect, self.driver.info(self.popup).rect
+        self.assertEqual(popup, e2e.Rect(window.left, window.bottom, window.right, window.bottom + 190))
         self.assert_laid_out_for(144)
         client = self.driver.client(self.popup)
-        self.assertEqual(self.rect(e2e.ITEM_VIEW).right, client.right - 15, "the item view's margin is not scaled")
+        self.assertEqual(self.rect(e2e.ITEM_VIEW).right, client.right - scale(10), "the item view's margin is not scaled")
         scaled = self.rect(e2e.SPONSOR)
         self.assertEqual((scaled.width, scaled.height), (scale(sponsor.width), scale(sponsor.height)),
                          "the sponsor area is not scaled")
-        # And back to 96 DPI.
-        self.driver.send_rect(self.popup, WM_DPICHANGED, 96 | (96 << 16), (100, 300, 700, 426))
+
+    def test_2_shown_by_view_it_takes_the_rectangle_given(self):
+        self.driver.post(self.popup, e2e.WM_COMMAND, e2e.ID_TRAY_VIEW)
+        self.assertTrue(self.news.desktop.wait_popup_on_screen()[0])
+        self.news.idle()
+        target = e2e.Rect(150, 320, 750, 446)
+        self.change_dpi(96, target)
+        self.assertEqual(self.driver.info(self.popup).rect, target)
         self.assert_laid_out_for(96)
 
 

@@ -122,6 +122,8 @@ class HttpsTest(unittest.TestCase):
     def test_the_service_and_feeds_over_https(self):
         news = self.news
         self.assertTrue(news.service.address.startswith("https://localhost:"))
+        # The preset list is asked for in the background once the popup exists.
+        winetest.wait_for(lambda: news.service.count("/preset_feeds.xml"), timeout=e2e.WAIT)
         self.assertEqual(news.service.count("/preset_feeds.xml"), 1)
         # The first feed: asked for over http, moved to https.
         news.refresh()
