@@ -16,7 +16,6 @@ const int kRightMargin = 12;
 const int kLeftMargin = 10;
 const int kBottomGap = 1;
 const int kStatusGap = 4;
-const int kFocusFrameGap = 3;
 const int kItemViewBottomGap = 12;
 
 int Width(const RECT& rect) { return rect.right - rect.left; }
@@ -143,11 +142,6 @@ void CPopupLayout::OnPaint()
     ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
     RECT corner = {client.right - grip, client.bottom - grip, client.right, client.bottom};
     ::DrawFrameControl(dc, &corner, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
-    if (::GetFocus() == m_parts.itemView && !AreFocusCuesHidden(*m_parts.popup)) {
-        RECT frame = ClientRectOf(*m_parts.popup, m_parts.itemView);
-        ::InflateRect(&frame, Px(kFocusFrameGap), Px(kFocusFrameGap));
-        ::DrawFocusRect(dc, &frame);
-    }
 }
 
 // The user drags the popup by any free spot of its client area and sizes it at the grip.

@@ -1,7 +1,6 @@
 // How the popup looks and where its parts are: the layout of its controls at every size and DPI,
-// the size grip it paints in its bottom-right corner, the frame around the item view while it
-// has the keyboard focus, dragging by any free spot of its client area, the hand cursor over the
-// links, and the colours of the item view and the link bar.
+// the size grip it paints in its bottom-right corner, dragging by any free spot of its client
+// area, the hand cursor over the links, and the colours of the item view and the link bar.
 #pragma once
 #include <windows.h>
 

@@ -3,6 +3,8 @@
 #include <shellapi.h>
 
 #include "app/PopupMessages.h"
+#include "fw/CDeviceContext.h"
+#include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
 #include "popup/ItemNavigation.h"
 #include "popup/WebLink.h"
@@ -55,19 +57,25 @@ LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // A click never places the caret, selects or takes the focus.
         Open();
         return 0;
+    case WM_PAINT: {
+        const LRESULT result = CRichEditCtrl::WindowProc(message, wParam, lParam);
+        if (::GetFocus() == m_hWnd && !AreFocusCuesHidden(m_hWnd))
+            DrawFocusFrame();
+        return result;
+    }
     case WM_SETFOCUS: {
-        // A read-only view has no use for a caret: the popup's frame shows where the focus is,
-        // once the keyboard is used (Tab came here).
+        // A read-only view has no use for a caret: a frame shows where the focus is, once the
+        // keyboard is used (Tab came here).
         const LRESULT result = CRichEditCtrl::WindowProc(message, wParam, lParam);
         ::HideCaret(m_hWnd);
         if (::GetKeyState(VK_TAB) < 0)
             SetFocusCues(m_hWnd, true);
-        RedrawFocusFrame();
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
         return result;
     }
     case WM_KILLFOCUS:
     case WM_UPDATEUISTATE:
-        RedrawFocusFrame();
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
         break;
     case kOpenAction:
         Open();
@@ -106,15 +114,21 @@ bool CRSSEditCtrl::OnKeyDown(WPARAM key)
     }
 }
 
-// The popup frames the view while it has the keyboard focus (CPopupLayout paints the frame).
-void CRSSEditCtrl::RedrawFocusFrame() const
+// A dotted frame just inside the view's edge, drawn over what the view painted. It is drawn
+// in a colour, not by inverting, so drawing it again over itself changes nothing.
+void CRSSEditCtrl::DrawFocusFrame() const
 {
-    HWND parent = ::GetParent(m_hWnd);
+    CClientDC dc(m_hWnd);
     RECT frame = {};
-    ::GetWindowRect(m_hWnd, &frame);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&frame), 2);
-    ::InflateRect(&frame, 4, 4);
-    ::InvalidateRect(parent, &frame, TRUE);
+    ::GetClientRect(m_hWnd, &frame);
+    ::InflateRect(&frame, -1, -1);
+    CGdiObject pen(::CreatePen(PS_DOT, 1, ::GetSysColor(COLOR_WINDOWTEXT)));
+    HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
+    ::SelectObject(dc, oldBrush);
+    ::SelectObject(dc, oldPen);
 }
 
 // The popup hides, the browser opens the link and the click is reported. Only web links are

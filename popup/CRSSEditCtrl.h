@@ -35,7 +35,7 @@ protected:
 private:
     LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
     bool OnKeyDown(WPARAM key);
-    void RedrawFocusFrame() const;
+    void DrawFocusFrame() const;
 
     CComPtr<CAccessibleName> m_accessible;
     CUiaNotifier m_notifier;
