@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Lullcast (32-bit, as it ships) and runs it under Wine with a
-# demo window titled like a copy in progress; writes docs/screenshot.png. On a machine that cannot
+# demo window titled like a copy in progress; writes the README's screenshots into docs/. On a machine that cannot
 # run 32-bit programs it builds and runs the 64-bit program instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
