@@ -1,5 +1,7 @@
 #include "fw/Win32Util.h"
 
+#include <cstring>
+
 #include "fw/CScopedHandle.h"
 
 #include <algorithm>
@@ -54,6 +56,22 @@ int GetScreenDpi()
     if (screen)
         ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
+}
+
+bool ReadOwnMemory(const void* address, void* out, size_t size)
+{
+    const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
+                           | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    const char* begin = static_cast<const char*>(address);
+    for (const char* at = begin; at < begin + size;) {
+        MEMORY_BASIC_INFORMATION region = {};
+        if (!address || !::VirtualQuery(at, &region, sizeof region) || region.State != MEM_COMMIT
+            || !(region.Protect & readable) || (region.Protect & PAGE_GUARD))
+            return false;
+        at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+    }
+    std::memcpy(out, address, size);
+    return true;
 }
 
 bool AreFocusCuesHidden(HWND window)

@@ -47,6 +47,11 @@ int GetScreenDpi();
 // (GetDpiForWindow, looked up at run time), else the screen's.
 int GetWindowDpi(HWND window);
 
+// Copies size bytes from address into out when all of them lie in committed, readable memory of
+// this process; false (and nothing read) otherwise. For pointers in messages that any process
+// can send.
+bool ReadOwnMemory(const void* address, void* out, size_t size);
+
 // Keyboard cues (focus frames) of a window and its children, as the system keeps them: hidden
 // until the user works the window with the keyboard.
 bool AreFocusCuesHidden(HWND window);

@@ -7,11 +7,13 @@
 #include "app/WatchMessages.h"
 #include "fw/CDeviceContext.h"
 #include "fw/CWinApp.h"
+#include "fw/Monitors.h"
 #include "fw/Win32Util.h"
 #include "popup/CAboutDlg.h"
 #include "popup/ChannelMenu.h"
 #include "popup/ItemNavigation.h"
 #include "popup/LinkBarMetrics.h"
+#include "popup/PopupPlacement.h"
 
 CNimbrelDlg::CNimbrelDlg(std::function<void()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
 {
@@ -159,7 +161,7 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             OnLinkBarStep(static_cast<LinkBarWord>(wParam));
         return true;
     case WM_DPICHANGED:
-        OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        OnDpiChanged(LOWORD(wParam), lParam);
         return true;
     case WM_CLOSE:
         m_placement.HideAndRemember();
@@ -188,7 +190,6 @@ void CNimbrelDlg::OnSponsorPicture(CImage& picture)
 // A fresh sponsor picture at every docking; the popup shows at once with the one it has.
 void CNimbrelDlg::OnDocked()
 {
-    SetFocusCues(m_hWnd, false); // until the user takes up the keyboard
     m_service.FetchSponsorPicture();
 }
 
@@ -330,17 +331,18 @@ void CNimbrelDlg::OnLinkBarStep(LinkBarWord word)
 
 // The popup moved to a monitor of another scale (or the scale changed): its controls scaled, new
 // fonts, then the rectangle the system suggests, whose size change lays the bottom row out again.
-// The message is handled here in full, so the dialog manager scales nothing a second time.
-void CNimbrelDlg::OnDpiChanged(int dpi, const RECT* suggested)
+// The message is handled here in full, so the dialog manager scales nothing a second time. Any
+// process can send it: its rectangle is read only from memory that is there, and taken only when
+// the system could have suggested it.
+void CNimbrelDlg::OnDpiChanged(int dpi, LPARAM suggestion)
 {
-    if (dpi <= 0 || dpi == m_dpi)
+    if (!IsPlausibleDpi(dpi) || dpi == m_dpi)
         return;
-    const RECT current = GetWindowRect();
-    RECT place = current;
-    if (suggested)
-        place = *suggested;
-    else
-        place.bottom = place.top + ::MulDiv(current.bottom - current.top, dpi, m_dpi);
+    RECT suggested = {};
+    const bool readable = ReadOwnMemory(reinterpret_cast<const void*>(suggestion), &suggested, sizeof suggested);
+    const ScreenRect suggestedRect = ToScreenRect(suggested);
+    const RECT place = ToRect(RectAfterDpiChange(ToScreenRect(GetWindowRect()), m_dpi, dpi,
+                                                 readable ? &suggestedRect : nullptr, ReadMonitors()));
     m_dpi = dpi;
     m_layout.ChangeDpi(dpi);
     CreateFonts();

@@ -70,7 +70,7 @@ private:
     void SetUpKeyboardAndScreenReaders();
     void LayOutAgain();
     void FocusSponsorArea();
-    void OnDpiChanged(int dpi, const RECT* suggested);
+    void OnDpiChanged(int dpi, LPARAM suggestion);
 
     void OnDestroy();
 

@@ -3,6 +3,7 @@
 #include "app/WatchMessages.h"
 #include "fw/Monitors.h"
 #include "fw/QuietFacts.h"
+#include "fw/Win32Util.h"
 #include "popup/LongOperationTitle.h"
 #include "popup/PopupPlacement.h"
 #include "popup/PopupTimers.h"
@@ -136,8 +137,10 @@ void CPopupPlacement::Accompany(HWND window)
     Dock();
 }
 
+// The popup comes to a window: its focus frames stay hidden until the user takes up the keyboard.
 void CPopupPlacement::Dock()
 {
+    SetFocusCues(*m_popup, false);
     OnWatchPlace(m_watchedWnd);
     m_popup->ShowWindow(SW_SHOW);
     m_popup->SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

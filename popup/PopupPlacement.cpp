@@ -85,3 +85,28 @@ ScreenRect BringOntoMonitor(const ScreenRect& remembered, const std::vector<Moni
     const int top = SpanStartWithin(remembered.top, height, work.top, work.bottom);
     return {left, top, left + width, top + height};
 }
+
+bool IsPlausibleDpi(int dpi)
+{
+    return dpi >= 48 && dpi <= 480;
+}
+
+ScreenRect RectAfterDpiChange(const ScreenRect& current, int oldDpi, int newDpi, const ScreenRect* suggested,
+                              const std::vector<MonitorAreas>& monitors)
+{
+    if (!IsPlausibleDpi(oldDpi) || !IsPlausibleDpi(newDpi))
+        return current;
+    if (suggested && !suggested->IsEmpty()) {
+        ScreenRect desktop = monitors.empty() ? ScreenRect{} : monitors.front().monitor;
+        for (const MonitorAreas& monitor : monitors) {
+            desktop.left = std::min(desktop.left, monitor.monitor.left);
+            desktop.top = std::min(desktop.top, monitor.monitor.top);
+            desktop.right = std::max(desktop.right, monitor.monitor.right);
+            desktop.bottom = std::max(desktop.bottom, monitor.monitor.bottom);
+        }
+        if (monitors.empty() || (suggested->Width() <= desktop.Width() && suggested->Height() <= desktop.Height()))
+            return *suggested;
+    }
+    const auto scale = [&](int length) { return static_cast<int>((static_cast<long long>(length) * newDpi + oldDpi / 2) / oldDpi); };
+    return {current.left, current.top, current.left + scale(current.Width()), current.top + scale(current.Height())};
+}

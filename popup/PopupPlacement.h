@@ -28,3 +28,14 @@ ScreenRect PlacePopupBeside(const ScreenRect& watched, int popupHeight, int smal
 // most of it; otherwise moved (and made smaller where it is larger than that work area) just
 // enough to lie inside it. Without monitors it is kept.
 ScreenRect BringOntoMonitor(const ScreenRect& remembered, const std::vector<MonitorAreas>& monitors);
+
+// The popup's rectangle after its DPI changed from oldDpi to newDpi. The system suggests one
+// (suggested, null when none could be read); any process may send the message, so only a
+// suggestion that could come from the system is taken: not empty and no larger than the desktop's
+// monitors together. Otherwise the current rectangle keeps its top-left corner and is scaled.
+// Nothing changes (the current rectangle) when either DPI is none a monitor can have.
+ScreenRect RectAfterDpiChange(const ScreenRect& current, int oldDpi, int newDpi, const ScreenRect* suggested,
+                              const std::vector<MonitorAreas>& monitors);
+
+// Whether a DPI is one a monitor can have (from 50 % to 500 % of 96).
+bool IsPlausibleDpi(int dpi);

@@ -251,6 +251,20 @@ class DpiChangeTest(PopupSession):
         self.assertEqual(self.driver.info(self.popup).rect, target)
         self.assert_laid_out_for(96)
 
+    def test_3_a_message_from_anybody_neither_crashes_nor_takes_a_dpi_no_monitor_has(self):
+        before = self.driver.info(self.popup).rect
+        self.driver.post(self.popup, WM_DPICHANGED, 20000 | (20000 << 16), 0x10)
+        self.news.idle()
+        self.assertEqual(self.driver.info(self.popup).rect, before)
+        self.assert_laid_out_for(96)
+        # A rectangle pointer into nowhere: the popup keeps its place and scales its size.
+        self.driver.post(self.popup, WM_DPICHANGED, 144 | (144 << 16), 0x10)
+        self.news.idle()
+        self.assertIsNone(self.news.desktop.running.poll(), "Lullcast ended")
+        self.assertEqual(self.driver.info(self.popup).rect,
+                         e2e.Rect(before.left, before.top, before.left + scale(before.width), before.top + scale(before.height)))
+        self.assert_laid_out_for(144)
+
 
 if __name__ == "__main__":
     unittest.main()

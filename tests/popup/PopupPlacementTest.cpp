@@ -167,3 +167,24 @@ TEST(RememberedPlace, IsBroughtBackFromAMonitorUnpluggedSince)
     EXPECT_EQ(BringOntoMonitor(Rect(300, 900, 900, 1026), kOneScreen), Rect(300, 868, 900, 994));
     EXPECT_EQ(BringOntoMonitor(Rect(-10, 10, 1500, 136), kOneScreen), Rect(0, 10, 1280, 136));
 }
+
+// Any process can send WM_DPICHANGED: the rectangle it carries is taken only when the system
+// could have sent it, and a DPI no monitor has changes nothing.
+TEST(RectAfterDpiChange, TakesAPlausibleSuggestionAndScalesOtherwise)
+{
+    const ScreenRect current = Rect(100, 300, 700, 426);
+    const ScreenRect suggested = Rect(150, 320, 1050, 509);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 144, &suggested, kOneScreen), suggested);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 144, nullptr, kOneScreen), Rect(100, 300, 1000, 489));
+    const ScreenRect empty = Rect(10, 10, 10, 400);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 144, &empty, kOneScreen), Rect(100, 300, 1000, 489));
+    const ScreenRect huge = Rect(0, 0, 100000, 200);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 144, &huge, kOneScreen), Rect(100, 300, 1000, 489));
+    // Two monitors side by side hold a suggestion wider than one of them.
+    const Monitors two = {ScreenWithTaskbar('B'), {Rect(1280, 0, 2560, 1024), Rect(1280, 0, 2560, 1024)}};
+    const ScreenRect wide = Rect(0, 300, 2000, 426);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 96 * 2, &wide, two), wide);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 65535, &suggested, kOneScreen), current);
+    EXPECT_EQ(RectAfterDpiChange(current, 0, 144, &suggested, kOneScreen), current);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 47, &suggested, kOneScreen), current);
+}
