@@ -89,23 +89,24 @@ int CNimbrelApp::ExitInstance()
 // The hook library is loaded from the program's own folder by full path: a library of the
 // same name planted in the current folder must never be loaded. The hook is installed by a
 // thread of its own; the 64-bit program also starts the 32-bit companion for 32-bit programs.
-void CNimbrelApp::InstallWatchHook()
+bool CNimbrelApp::InstallWatchHook()
 {
     HMODULE library = LoadLibraryBeside(nullptr, LULLCAST_HOOK_LIBRARY);
     HOOKPROC procedure = library
         ? reinterpret_cast<HOOKPROC>(::GetProcAddress(library, LULLCAST_HOOK_PROC))
         : nullptr;
-    m_watchHook.Start(procedure, library);
+    const bool installed = m_watchHook.Start(procedure, library);
 #ifdef _WIN64
     CCompanion::Start();
 #endif
+    return installed;
 }
 
 // The hook is installed once the popup has its caption: until then every window event of every
 // process would look for the popup in vain.
 void CNimbrelApp::RunPopup()
 {
-    auto popup = std::make_unique<CNimbrelDlg>([this] { InstallWatchHook(); });
+    auto popup = std::make_unique<CNimbrelDlg>([this] { return InstallWatchHook(); });
     m_pMainWnd = popup.get();
     popup->DoModal();
     m_pMainWnd = nullptr;

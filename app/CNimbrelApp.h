@@ -11,7 +11,7 @@ public:
     int ExitInstance() override;
 
 private:
-    void InstallWatchHook();
+    bool InstallWatchHook();
     void RunPopup();
 
     CSingleInstance m_singleInstance;

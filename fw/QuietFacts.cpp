@@ -4,30 +4,15 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <cwchar>
-#include <initializer_list>
 
 #include "fw/Monitors.h"
+#include "fw/Win32Util.h"
 
 static_assert(static_cast<int>(NotificationState::NotPresent) == QUNS_NOT_PRESENT, "QUNS values");
 static_assert(static_cast<int>(NotificationState::AcceptsNotifications) == QUNS_ACCEPTS_NOTIFICATIONS, "QUNS values");
 static_assert(static_cast<int>(NotificationState::QuietTime) == 6, "QUNS_QUIET_TIME");
 
 namespace {
-
-// The shell's desktop (its icons' window and the one behind them) and its taskbars.
-bool IsShellWindow(HWND window)
-{
-    if (window == ::GetShellWindow() || window == ::GetDesktopWindow())
-        return true;
-    wchar_t name[64] = L"";
-    if (!::GetClassNameW(window, name, 64))
-        return false;
-    for (const wchar_t* shell : {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"})
-        if (std::wcscmp(name, shell) == 0)
-            return true;
-    return false;
-}
 
 ScreenRect ClientAreaOnScreen(HWND window)
 {

@@ -1,10 +1,12 @@
 #include "fw/Win32Util.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <cwchar>
+#include <initializer_list>
 
 #include "fw/CScopedHandle.h"
-
-#include <algorithm>
 
 CString GetModulePath(HMODULE module)
 {
@@ -72,6 +74,39 @@ bool ReadOwnMemory(const void* address, void* out, size_t size)
     }
     std::memcpy(out, address, size);
     return true;
+}
+
+bool IsShellWindow(HWND window)
+{
+    if (window == ::GetShellWindow() || window == ::GetDesktopWindow())
+        return true;
+    wchar_t name[64] = L"";
+    if (!::GetClassNameW(window, name, 64))
+        return false;
+    for (const wchar_t* shell : {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"})
+        if (std::wcscmp(name, shell) == 0)
+            return true;
+    return false;
+}
+
+namespace {
+
+BOOL CALLBACK CollectVisibleWindowOfOtherProcess(HWND window, LPARAM found)
+{
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (::IsWindowVisible(window) && process != ::GetCurrentProcessId() && !IsShellWindow(window))
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> VisibleWindowsOfOtherProcesses()
+{
+    std::vector<HWND> windows;
+    ::EnumWindows(CollectVisibleWindowOfOtherProcess, reinterpret_cast<LPARAM>(&windows));
+    return windows;
 }
 
 bool AreFocusCuesHidden(HWND window)

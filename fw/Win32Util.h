@@ -5,6 +5,7 @@
 #include "fw/CString.h"
 
 #include <string>
+#include <vector>
 
 // The full path of the given module's file (the executable's for NULL); empty when unknown.
 // With UTF-8 as the code page a path of fewer than MAX_PATH characters can take more bytes.
@@ -58,6 +59,13 @@ bool AreFocusCuesHidden(HWND window);
 // Shows (the keyboard is used) or hides (the window was shown for the mouse) the cues of the
 // window's top-level window and all its children.
 void SetFocusCues(HWND window, bool shown);
+
+// The shell's desktop (its icons' window and the one behind them) and its taskbars: windows that
+// cover the screen or live as long as the session without being programs the user watches.
+bool IsShellWindow(HWND window);
+
+// The visible top-level windows of other processes, the shell's own left out, topmost first.
+std::vector<HWND> VisibleWindowsOfOtherProcesses();
 
 // Seconds since 1970-01-01 00:00:00 UTC by the system's clock, as HTTP dates count them.
 long long SystemEpochSeconds();

@@ -12,31 +12,37 @@ namespace {
 // trusted until a message to it cannot be posted: the popup is gone, and is looked up again.
 HWND volatile g_popup = nullptr;
 
-// Windows of this process that were created but not yet activated. A window's first
-// activation is reported as its creation (the creation event comes before the window has its
-// title, so the popup may have read an empty one); later activations are not, or a window the
-// user hid the popup from would take it back whenever it became active again. Lock-free: the
-// hook runs on any thread of the process and must never wait.
-const int kAwaitingSlots = 64;
-HWND volatile g_awaitingActivation[kAwaitingSlots];
+// Windows of this process whose activation was reported. A window's first activation is reported
+// as its creation (the creation event comes before the window has its title, so the popup may have
+// read an empty one; and a window made before the hook came to this process was never reported at
+// all); later activations are not, or a window the user hid the popup from would take it back
+// whenever it became active again. A window that falls out of the table (64 others activated
+// since) is reported once more, which the popup takes as nothing new for a window it already
+// accompanies. Lock-free: the hook runs on any thread of the process and must never wait.
+const int kActivatedSlots = 64;
+HWND volatile g_activated[kActivatedSlots];
 LONG volatile g_nextSlot = 0;
 
-void AwaitFirstActivation(HWND window)
+bool WasActivated(HWND window)
 {
-    const LONG slot = static_cast<LONG>(static_cast<ULONG>(::InterlockedIncrement(&g_nextSlot)) % kAwaitingSlots);
-    ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_awaitingActivation[slot]), window);
+    for (int slot = 0; slot < kActivatedSlots; ++slot)
+        if (g_activated[slot] == window)
+            return true;
+    return false;
 }
 
-// True once for a window that AwaitFirstActivation took, and never again.
-bool TakeFirstActivation(HWND window)
+void RememberActivation(HWND window)
 {
-    for (int slot = 0; slot < kAwaitingSlots; ++slot) {
-        if (g_awaitingActivation[slot] == window
-            && ::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_awaitingActivation[slot]),
-                                                   nullptr, window) == window)
-            return true;
-    }
-    return false;
+    const LONG slot = static_cast<LONG>(static_cast<ULONG>(::InterlockedIncrement(&g_nextSlot)) % kActivatedSlots);
+    ::InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_activated[slot]), window);
+}
+
+// The handle of a window that goes may come again for another window, whose first activation
+// must count.
+void ForgetActivation(HWND window)
+{
+    for (int slot = 0; slot < kActivatedSlots; ++slot)
+        ::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_activated[slot]), nullptr, window);
 }
 
 bool IsTopLevel(HWND window)
@@ -73,14 +79,14 @@ void OnEvent(int code, HWND window, LPARAM lParam)
 {
     switch (code) {
     case HCBT_CREATEWND:
-        if (IsNewTopLevel(window, lParam)) {
-            AwaitFirstActivation(window);
+        if (IsNewTopLevel(window, lParam))
             Report(WM_WATCH_CREATED, window);
-        }
         break;
     case HCBT_ACTIVATE:
-        if (window && TakeFirstActivation(window))
+        if (window && !WasActivated(window) && IsTopLevel(window)) {
+            RememberActivation(window);
             Report(WM_WATCH_CREATED, window);
+        }
         break;
     case HCBT_MOVESIZE:
     case HCBT_MINMAX:
@@ -89,7 +95,7 @@ void OnEvent(int code, HWND window, LPARAM lParam)
         break;
     case HCBT_DESTROYWND:
         if (IsTopLevel(window)) {
-            TakeFirstActivation(window); // its handle may come again for another window
+            ForgetActivation(window);
             Report(WM_WATCH_DESTROYED, window);
         }
         break;

@@ -15,7 +15,7 @@
 #include "popup/LinkBarMetrics.h"
 #include "popup/PopupPlacement.h"
 
-CNimbrelDlg::CNimbrelDlg(std::function<void()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
+CNimbrelDlg::CNimbrelDlg(std::function<bool()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
 {
     m_showOnStart = false; // the popup shows itself only beside a watched window or on View
     m_icon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_MAINFRAME));
@@ -57,8 +57,8 @@ BOOL CNimbrelDlg::OnInitDialog()
     m_service.Attach(m_hWnd, this);
     m_browser.Attach({this, &m_itemView, &m_statusLine, &m_tray, &m_service, &m_settings, &m_placement});
     m_browser.LoadFeedList();
-    if (m_onCaptioned)
-        m_onCaptioned();
+    if (m_onCaptioned && m_onCaptioned())
+        m_placement.SweepDesktop();
     return FALSE;
 }
 

@@ -26,8 +26,9 @@
 
 class CNimbrelDlg : public CDialog, private CServiceClient::IAnswers, private CPopupPlacement::IEvents {
 public:
-    // onCaptioned runs once the window has its main caption, by which other programs find it.
-    explicit CNimbrelDlg(std::function<void()> onCaptioned = nullptr);
+    // onCaptioned runs once the window has its main caption, by which other programs find it,
+    // and installs the watch hook: true when the hook is in place.
+    explicit CNimbrelDlg(std::function<bool()> onCaptioned = nullptr);
     ~CNimbrelDlg() override;
 
 protected:
@@ -54,7 +55,7 @@ private:
     CItemBrowser m_browser;
     CSponsorPicture m_sponsor;
     CPopupLayout m_layout;
-    std::function<void()> m_onCaptioned;
+    std::function<bool()> m_onCaptioned;
     // The settings dialog while it is open: a second Settings command brings it to the front.
     CDlgSettings* m_settingsDlg = nullptr;
 

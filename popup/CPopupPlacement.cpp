@@ -1,5 +1,7 @@
 #include "popup/CPopupPlacement.h"
 
+#include <algorithm>
+
 #include "app/WatchMessages.h"
 #include "fw/Monitors.h"
 #include "fw/QuietFacts.h"
@@ -13,6 +15,8 @@ namespace {
 const UINT kSettleMs = 250;
 const UINT kTitleTickMs = 200;
 const UINT kQuietTickMs = 2000;
+const UINT kSweepTickMs = 250;
+const int kSweepTicks = 20;
 
 int Width(const RECT& rect) { return rect.right - rect.left; }
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
@@ -57,6 +61,8 @@ bool CPopupPlacement::OnMessage(UINT message, WPARAM wParam, LPARAM)
             OnTitleTimer();
         else if (wParam == kQuietTimer)
             OnQuietTimer();
+        else if (wParam == kSweepTimer)
+            OnSweepTimer();
         else
             return false;
         return true;
@@ -95,6 +101,28 @@ void CPopupPlacement::Stop()
     ::KillTimer(*m_popup, kSettleTimer);
     ::KillTimer(*m_popup, kTitleTimer);
     ::KillTimer(*m_popup, kQuietTimer);
+    ::KillTimer(*m_popup, kSweepTimer);
+}
+
+void CPopupPlacement::SweepDesktop()
+{
+    m_sweepTicksLeft = kSweepTicks;
+    ::SetTimer(*m_popup, kSweepTimer, kSweepTickMs, nullptr);
+}
+
+void CPopupPlacement::OnSweepTimer()
+{
+    if (--m_sweepTicksLeft <= 0) {
+        ::KillTimer(*m_popup, kSweepTimer);
+        m_swept.clear();
+        return;
+    }
+    for (HWND window : VisibleWindowsOfOtherProcesses()) {
+        if (std::find(m_swept.begin(), m_swept.end(), window) != m_swept.end())
+            continue;
+        m_swept.push_back(window);
+        OnWatchCreated(window);
+    }
 }
 
 void CPopupPlacement::OnWatchCreated(HWND window)

@@ -8,6 +8,8 @@
 #pragma once
 #include <windows.h>
 
+#include <vector>
+
 #include "fw/CWnd.h"
 #include "popup/CTitleWatchList.h"
 
@@ -32,6 +34,12 @@ public:
     // The watch messages and the placement's timers; false for any other message.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The watch hook is in place: windows made before it came were never reported, and neither
+    // are those of a thread that has not noticed it yet (Wine tells a thread of hooks installed
+    // since it last read its messages only when it next does). For a few seconds the visible
+    // windows of the desktop are taken as reported, each once.
+    void SweepDesktop();
+
     // View: at the remembered place, no longer topmost.
     void ShowAtRememberedPlace();
     // Close and Esc: the popup hides and remembers where it was.
@@ -55,6 +63,7 @@ private:
     void OnSettleTimer();
     void OnTitleTimer();
     void OnQuietTimer();
+    void OnSweepTimer();
     void EndQuietWait();
     bool HasLongOperationTitle(HWND window) const;
     void Accompany(HWND window);
@@ -70,4 +79,6 @@ private:
     bool m_waitingForQuiet = false; // the watched window came while the user was busy
     RECT m_placedBeside = {}; // the watched window's rectangle at the last placement
     CTitleWatchList m_titleWatch;
+    int m_sweepTicksLeft = 0;
+    std::vector<HWND> m_swept; // windows the sweep took, while it lasts
 };

@@ -15,4 +15,7 @@ enum : UINT_PTR {
     // A window the popup is to accompany came while the user was busy (a full-screen program, a
     // presentation, quiet hours): whether that has ended is asked again every few seconds.
     kQuietTimer = 5,
+    // For a few seconds after the watch hook came, the windows already on the desktop are looked
+    // at as if the hook had reported them.
+    kSweepTimer = 6,
 };

@@ -3,9 +3,13 @@
 One Lullcast runs for the whole class; every test starts from a desktop without driver windows and
 with the popup out of sight.
 """
+import os
+import subprocess
 import unittest
 
+import demo_service
 import lullcast_e2e as e2e
+import winetest
 
 DOCKING_TITLES = ["Copying...", "Printing", "Time remaining: 2 minutes", "7% of report.pdf", "42% complete"]
 OTHER_TITLES = ["copying files", "100% complete", "5%", ""]
@@ -96,3 +100,69 @@ class DockingTest(e2e.RunningCopyTest):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class FirstWindowOfAProgramTest(unittest.TestCase):
+    """A program that started before Lullcast and already has a hidden window of its own (as COM
+    makes one for a single-threaded apartment) shows its first window, announcing a copy, right as
+    Lullcast comes up: that window gets the popup like any other."""
+
+    TITLE = "Copying 3 items - 12% complete"
+    RECT = (200, 120, 640, 260)
+
+    def check_first_window(self, mode, service=None):
+        desktop = e2e.LullcastDesktop(service=service.address if service else None)
+        try:
+            tools = desktop.wine.install([e2e.build_file("firstwindow.exe")], folder="Tools")
+            program = desktop.wine.spawn(os.path.join(tools, "firstwindow.exe"), mode, *map(str, self.RECT),
+                                         self.TITLE, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+            output = winetest.OutputLines(program, encoding="latin-1")
+            self.assertEqual(output.next(60), "ready", "firstwindow did not start")
+            desktop.start_running_copy()
+            window = output.next(60)
+            self.assertIsNotNone(window, "firstwindow showed no window")
+            ok, seen = desktop.wait_docked(int(window))
+            self.assertTrue(ok, "the popup is not below the program's first window: " + seen)
+            program.stdin.close()
+        finally:
+            desktop.close()
+
+    def test_first_window_after_a_hidden_window_of_the_program(self):
+        self.check_first_window("hidden")
+
+    def test_first_window_of_a_program_in_a_single_threaded_apartment(self):
+        self.check_first_window("sta")
+
+    def test_first_window_with_the_service_answering(self):
+        service = demo_service.DemoService(catalog=demo_service.CATALOG).start()
+        try:
+            self.check_first_window("hidden", service)
+        finally:
+            service.stop()
+
+    def test_first_window_of_a_program_without_a_hidden_window(self):
+        self.check_first_window("mta")
+
+    def test_window_made_before_lullcast_and_shown_long_after(self):
+        # Made hidden before the hook came to its process, shown once Lullcast has long been
+        # running (past the few seconds in which it looks over the windows already there): its
+        # first activation brings the popup.
+        desktop = e2e.LullcastDesktop()
+        try:
+            tools = desktop.wine.install([e2e.build_file("firstwindow.exe")], folder="Tools")
+            program = desktop.wine.spawn(os.path.join(tools, "firstwindow.exe"), "early", *map(str, self.RECT),
+                                         self.TITLE, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+            output = winetest.OutputLines(program, encoding="latin-1")
+            self.assertEqual(output.next(60), "ready", "firstwindow did not start")
+            desktop.start_running_copy()
+            ok, seen = desktop.popup_stays_out_of_sight(duration=8)
+            self.assertTrue(ok, "the popup came to a hidden window: " + seen)
+            program.stdin.write(b"show\n")
+            program.stdin.flush()
+            window = output.next(60)
+            self.assertIsNotNone(window, "firstwindow showed no window")
+            ok, seen = desktop.wait_docked(int(window))
+            self.assertTrue(ok, "the popup is not below the window shown: " + seen)
+            program.stdin.close()
+        finally:
+            desktop.close()
