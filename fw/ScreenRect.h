@@ -11,8 +11,9 @@ struct ScreenRect {
     int right = 0;
     int bottom = 0;
 
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
+    // 64 bits: a rectangle that came from another process may span more than an int holds.
+    long long Width() const { return static_cast<long long>(right) - left; }
+    long long Height() const { return static_cast<long long>(bottom) - top; }
     bool IsEmpty() const { return right <= left || bottom <= top; }
     bool Contains(const ScreenRect& other) const
     {
@@ -31,11 +32,11 @@ struct MonitorAreas {
     ScreenRect work;
 };
 
-// The pixels two rectangles share; 0 when they do not meet. 64 bits: a virtual screen of
-// several large monitors has more pixels than an int holds.
-inline long long OverlapArea(const ScreenRect& a, const ScreenRect& b)
+// The pixels two rectangles share; 0 when they do not meet. Unsigned 64 bits: each side is less
+// than 2^32, so the product always fits (a rectangle from another process may span every int).
+inline unsigned long long OverlapArea(const ScreenRect& a, const ScreenRect& b)
 {
-    const long long width = std::min(a.right, b.right) - std::max(a.left, b.left);
-    const long long height = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
-    return width > 0 && height > 0 ? width * height : 0;
+    const long long width = static_cast<long long>(std::min(a.right, b.right)) - std::max(a.left, b.left);
+    const long long height = static_cast<long long>(std::min(a.bottom, b.bottom)) - std::max(a.top, b.top);
+    return width > 0 && height > 0 ? static_cast<unsigned long long>(width) * static_cast<unsigned long long>(height) : 0;
 }

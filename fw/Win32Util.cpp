@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <initializer_list>
 
+#include "fw/AddressSpan.h"
 #include "fw/CScopedHandle.h"
 
 CString GetModulePath(HMODULE module)
@@ -64,13 +65,19 @@ bool ReadOwnMemory(const void* address, void* out, size_t size)
 {
     const DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ
                            | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    const char* begin = static_cast<const char*>(address);
-    for (const char* at = begin; at < begin + size;) {
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(address);
+    if (!AddressSpanFits(begin, size))
+        return false;
+    const std::uintptr_t end = begin + size;
+    for (std::uintptr_t at = begin; at < end;) {
         MEMORY_BASIC_INFORMATION region = {};
-        if (!address || !::VirtualQuery(at, &region, sizeof region) || region.State != MEM_COMMIT
+        if (!::VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) || region.State != MEM_COMMIT
             || !(region.Protect & readable) || (region.Protect & PAGE_GUARD))
             return false;
-        at = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        const std::uintptr_t next = RegionEnd(reinterpret_cast<std::uintptr_t>(region.BaseAddress), region.RegionSize);
+        if (next <= at)
+            return false;
+        at = next;
     }
     std::memcpy(out, address, size);
     return true;

@@ -161,7 +161,7 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             OnLinkBarStep(static_cast<LinkBarWord>(wParam));
         return true;
     case WM_DPICHANGED:
-        OnDpiChanged(LOWORD(wParam), lParam);
+        OnDpiChanged(wParam, lParam);
         return true;
     case WM_CLOSE:
         m_placement.HideAndRemember();
@@ -332,11 +332,13 @@ void CNimbrelDlg::OnLinkBarStep(LinkBarWord word)
 // The popup moved to a monitor of another scale (or the scale changed): its controls scaled, new
 // fonts, then the rectangle the system suggests, whose size change lays the bottom row out again.
 // The message is handled here in full, so the dialog manager scales nothing a second time. Any
-// process can send it: its rectangle is read only from memory that is there, and taken only when
-// the system could have suggested it.
-void CNimbrelDlg::OnDpiChanged(int dpi, LPARAM suggestion)
+// process can send it: it is taken only when the DPI it carries is the one the window now has (the
+// system changes that before it sends the message), its rectangle is read only from memory that
+// is there, and taken only when the system could have suggested it.
+void CNimbrelDlg::OnDpiChanged(WPARAM dpis, LPARAM suggestion)
 {
-    if (!IsPlausibleDpi(dpi) || dpi == m_dpi)
+    const int dpi = LOWORD(dpis);
+    if (dpi != HIWORD(dpis) || !IsPlausibleDpi(dpi) || dpi == m_dpi || dpi != GetWindowDpi(m_hWnd))
         return;
     RECT suggested = {};
     const bool readable = ReadOwnMemory(reinterpret_cast<const void*>(suggestion), &suggested, sizeof suggested);

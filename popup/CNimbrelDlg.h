@@ -71,7 +71,7 @@ private:
     void SetUpKeyboardAndScreenReaders();
     void LayOutAgain();
     void FocusSponsorArea();
-    void OnDpiChanged(int dpi, LPARAM suggestion);
+    void OnDpiChanged(WPARAM dpis, LPARAM suggestion);
 
     void OnDestroy();
 

@@ -31,11 +31,15 @@ ScreenRect BringOntoMonitor(const ScreenRect& remembered, const std::vector<Moni
 
 // The popup's rectangle after its DPI changed from oldDpi to newDpi. The system suggests one
 // (suggested, null when none could be read); any process may send the message, so only a
-// suggestion that could come from the system is taken: not empty and no larger than the desktop's
-// monitors together. Otherwise the current rectangle keeps its top-left corner and is scaled.
-// Nothing changes (the current rectangle) when either DPI is none a monitor can have.
+// suggestion that could come from the system is taken (IsPlausibleDpiSuggestion). Otherwise the
+// current rectangle keeps its top-left corner and is scaled. Nothing changes (the current
+// rectangle) when either DPI is none a monitor can have.
 ScreenRect RectAfterDpiChange(const ScreenRect& current, int oldDpi, int newDpi, const ScreenRect* suggested,
                               const std::vector<MonitorAreas>& monitors);
 
 // Whether a DPI is one a monitor can have (from 50 % to 500 % of 96).
 bool IsPlausibleDpi(int dpi);
+
+// Whether a rectangle could be one the system suggests for a window whose DPI changed: not
+// empty, on the work area of a monitor, and no larger than the monitors together.
+bool IsPlausibleDpiSuggestion(const ScreenRect& suggested, const std::vector<MonitorAreas>& monitors);

@@ -46,6 +46,7 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"ink", &CDriver::ink},
     {"tooltips", &CDriver::tooltips},
     {"mutex", &CDriver::mutex},
+    {"procaddress", &CDriver::procAddress},
     {"dock", &CDriver::dock},
     {"follow", &CDriver::follow},
     {"get", &CDriver::get},
@@ -567,6 +568,19 @@ std::string CDriver::mutex(Args& args)
     if (found)
         CloseHandle(found);
     return found ? "ok 1" : "ok 0";
+}
+
+// procaddress MODULE FUNCTION -> the function's address in the driver, as a signed number; a system
+// library lies at the same address in every process of the session
+std::string CDriver::procAddress(Args& args)
+{
+    std::string module, function;
+    args >> module >> function;
+    HMODULE loaded = GetModuleHandleA(module.c_str());
+    FARPROC address = loaded ? GetProcAddress(loaded, function.c_str()) : nullptr;
+    if (!address)
+        return "error no such function";
+    return "ok " + std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(address)));
 }
 
 // quit: destroys the driver's windows and ends

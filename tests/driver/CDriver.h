@@ -62,6 +62,7 @@ private:
     std::string workArea(Args& args);
     std::string tooltips(Args& args);
     std::string mutex(Args& args);
+    std::string procAddress(Args& args);
     // Measurements for the benchmarks
     std::string dock(Args& args);
     std::string follow(Args& args);

@@ -250,6 +250,10 @@ class Driver:
         """Sends the message with a pointer to the rectangle, placed in the window's own process."""
         return int(self.command("sendrect %d %d %d %d %d %d %d" % ((window, message, wparam) + tuple(rect))))
 
+    def proc_address(self, module, function):
+        """The address of a function of a loaded system library, the same in every process."""
+        return int(self.command("procaddress %s %s" % (module, function)))
+
     def foreground(self, window):
         return int(self.command("foreground %d" % window))
 

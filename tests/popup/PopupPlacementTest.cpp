@@ -188,3 +188,41 @@ TEST(RectAfterDpiChange, TakesAPlausibleSuggestionAndScalesOtherwise)
     EXPECT_EQ(RectAfterDpiChange(current, 0, 144, &suggested, kOneScreen), current);
     EXPECT_EQ(RectAfterDpiChange(current, 96, 47, &suggested, kOneScreen), current);
 }
+
+// A forged WM_DPICHANGED: its rectangle is refused when it lies on no monitor's work area, when
+// it spans more than an int holds, or when there are no monitors to check it against.
+TEST(RectAfterDpiChange, RefusesSuggestionsTheSystemCouldNotHaveMade)
+{
+    const ScreenRect current = Rect(100, 300, 700, 426);
+    const ScreenRect scaled = Rect(100, 300, 1000, 489);
+    const ScreenRect offScreen = Rect(5059, 5060, 5907, 5950);
+    EXPECT_FALSE(IsPlausibleDpiSuggestion(offScreen, kOneScreen));
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 144, &offScreen, kOneScreen), scaled);
+    const ScreenRect vast = Rect(-2000000000, -2000000000, 2000000000, 2000000000);
+    EXPECT_FALSE(IsPlausibleDpiSuggestion(vast, kOneScreen));
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 144, &vast, kOneScreen), scaled);
+    const ScreenRect onTaskbarOnly = Rect(100, 995, 700, 1020);
+    EXPECT_FALSE(IsPlausibleDpiSuggestion(onTaskbarOnly, kOneScreen));
+    const ScreenRect partlyOn = Rect(1000, 900, 1900, 1026);
+    EXPECT_TRUE(IsPlausibleDpiSuggestion(partlyOn, kOneScreen));
+    const ScreenRect suggested = Rect(150, 320, 1050, 509);
+    EXPECT_EQ(RectAfterDpiChange(current, 96, 144, &suggested, {}), scaled);
+}
+
+// Rectangles of other programs' windows reach anywhere an int does: the arithmetic neither
+// overflows (the sanitizers watch) nor puts the popup off the work area.
+TEST(PopupPlacement, HoldsAtTheEdgesOfWhatAnIntHolds)
+{
+    const int most = 2147483647, least = -2147483647 - 1;
+    const ScreenRect work = kOneScreen.front().work;
+    for (const ScreenRect& watched : {Rect(least, least, most, most), Rect(most - 10, most - 10, most, most),
+                                      Rect(least, least, least + 10, least + 10), Rect(0, most - 5, 800, most)}) {
+        const ScreenRect placed = Place(watched, kOneScreen);
+        EXPECT_TRUE(work.Contains(placed)) << watched << " gave " << placed;
+        EXPECT_EQ(placed.Height(), kHeight) << watched;
+    }
+    EXPECT_EQ(PlacePopupBeside(Rect(0, most - 5, 800, most), kHeight, 0, {}), Rect(0, most, 800, most));
+    const ScreenRect far = Rect(most - 100, most - 100, most, most);
+    EXPECT_EQ(RectAfterDpiChange(far, 96, 480, nullptr, kOneScreen), Rect(most - 100, most - 100, most, most));
+    EXPECT_TRUE(work.Contains(BringOntoMonitor(Rect(least, least, most, most), kOneScreen)));
+}
