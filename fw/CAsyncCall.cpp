@@ -1,6 +1,24 @@
 #include "fw/CAsyncCall.h"
 
-CAsyncCall::CAsyncCall() : m_slot(std::make_shared<Slot>()) {}
+#include <bcrypt.h>
+
+namespace {
+
+// Where an object's tickets start: random, so that another program cannot tell which ticket an
+// answer will carry. Should the system give no random number, the tickets are merely harder to
+// guess than counting from 1.
+unsigned RandomTicketBase()
+{
+    unsigned base = 0;
+    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(&base), sizeof base,
+                                          BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        base = static_cast<unsigned>(::GetTickCount64() * 2654435761u) ^ ::GetCurrentThreadId() ^ ::GetCurrentProcessId();
+    return base;
+}
+
+} // namespace
+
+CAsyncCall::CAsyncCall() : m_slot(std::make_shared<Slot>()), m_tickets(RandomTicketBase()) {}
 
 CAsyncCall::~CAsyncCall() = default;
 

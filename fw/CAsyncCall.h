@@ -10,6 +10,10 @@
 //
 // Never start a call before the window exists: a message posted to a null window is a thread
 // message that no window procedure sees.
+//
+// Any program on the desktop can post a message: tickets start from a random number, and a call's
+// answer is taken only once its work has ended (its thread clears the busy flag, a full barrier,
+// before it posts), so a forged message never hands over a result still being written.
 #pragma once
 #include <windows.h>
 
@@ -31,14 +35,17 @@ public:
     unsigned Start(HWND target, UINT message, std::function<void()> work);
 
     // On the window's thread, when `message` arrives: true when the ticket is that of the latest
-    // call and the call was not cancelled. Either way the call is over for the window.
-    bool Finish(WPARAM ticket) { return m_tickets.Accept(static_cast<unsigned>(ticket)); }
+    // call, its work has ended and the call was not cancelled. The call is then over for the
+    // window, wanted or not; a message that comes while the work still runs was not posted by it
+    // and changes nothing.
+    bool Finish(WPARAM ticket) { return !IsBusy() && m_tickets.Accept(static_cast<unsigned>(ticket)); }
 
     // The result of the call in flight is no longer wanted (the user moved on, the window goes).
     void Cancel() { m_tickets.Cancel(); }
 
-    // True when the message carries the latest call's ticket, wanted or cancelled.
-    bool IsLatest(WPARAM ticket) const { return m_tickets.IsLatest(static_cast<unsigned>(ticket)); }
+    // True when the message carries the latest call's ticket, wanted or cancelled, and that call's
+    // work has ended (only one runs at a time, so work that still runs is the latest call's).
+    bool IsAnswer(WPARAM ticket) const { return m_tickets.IsLatest(static_cast<unsigned>(ticket)) && !IsBusy(); }
 
     // True from Start until the window has taken the call's message or cancelled the call.
     bool IsWaiting() const { return m_tickets.Awaiting(); }
@@ -81,7 +88,7 @@ public:
     // message of an older call, or of one cancelled since).
     std::shared_ptr<Result> Take(WPARAM ticket)
     {
-        if (!m_call.IsLatest(ticket))
+        if (!m_call.IsAnswer(ticket))
             return nullptr;
         std::shared_ptr<Result> result = std::move(m_result);
         return m_call.Finish(ticket) ? result : nullptr;

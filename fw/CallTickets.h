@@ -1,11 +1,15 @@
 // The tickets of one kind of asynchronous call, kept on the window's side: which call's answer
 // is the one wanted. Every call started gets a new ticket, and supersedes the calls before it;
 // an answer counts only when it carries the latest ticket and that call was not cancelled.
-// Portable, and used by one thread only.
+// Tickets count on from a starting point of the owner's choosing: a random one makes the ticket
+// of a call hard to guess for a program that posts forged answers. Portable, and used by one
+// thread only.
 #pragma once
 
 class CCallTickets {
 public:
+    explicit CCallTickets(unsigned before = 0) : m_latest(before) {}
+
     // A call starts: its ticket (never 0). Earlier tickets are stale from now on.
     unsigned Issue()
     {
@@ -42,7 +46,7 @@ public:
     bool Awaiting() const { return m_awaiting && !m_cancelled; }
 
 private:
-    unsigned m_latest = 0;
+    unsigned m_latest;
     bool m_awaiting = false;
     bool m_cancelled = false;
 };

@@ -14,7 +14,7 @@ SYSTEM_DLLS = {
     "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
     "comctl32.dll", "comdlg32.dll", "msvcrt.dll", "urlmon.dll", "wininet.dll", "gdiplus.dll", "msimg32.dll",
     "shlwapi.dll", "uxtheme.dll", "version.dll", "winmm.dll", "ws2_32.dll", "riched20.dll", "imm32.dll",
-    "crypt32.dll", "secur32.dll", "rpcrt4.dll", "ntdll.dll", "msxml3.dll", "msxml6.dll", "oleacc.dll",
+    "crypt32.dll", "secur32.dll", "rpcrt4.dll", "ntdll.dll", "msxml3.dll", "msxml6.dll", "oleacc.dll", "bcrypt.dll",
 }
 SHIPPED = ["Lullcast.exe", "Lullcast.dll"]
 # The 32-bit build also makes the companion that goes beside the 64-bit program.

@@ -11,6 +11,8 @@ import lullcast_e2e as e2e
 import winetest
 
 PRESET = "/preset_feeds.xml"
+WM_PRESET_LIST_ANSWER = 0x8000 + 20
+WM_CLICK_REPORT_SENT = 0x8000 + 24
 FEED = "/feeds/news-1.xml"
 SPONSOR = "/60x39.jpg"
 REPORTS = "/clicks.php"
@@ -144,8 +146,25 @@ class StalledRequestTest(unittest.TestCase):
 
 
 class OvertakenRefreshTest(unittest.TestCase):
-    """A refresh whose load is slow is overtaken by Feed: the next feed shows, and the slow load's
-    result, when it comes, is not put on display over it."""
+    """Answers that are not the one the popup waits for are never taken: a slow load's result that
+    comes after Feed overtook it, and answers that another program forges while the load runs."""
+
+    def test_forged_answers_while_a_feed_loads_are_not_taken(self):
+        # Any program can post the popup's answer messages; while the feed's download runs, the
+        # popup takes none of them, and shows the feed once its own answer comes.
+        preset = "[News]\n{{service}}/slow/feeds/news-1.xml\n\n"
+        news = e2e.NewsSession(slow_pause=0.5, slow_pieces=6, documents=[(PRESET, preset)])
+        self.addCleanup(news.close)
+        news.driver.post(news.popup, e2e.WM_COMMAND, e2e.ID_TRAY_VIEW)  # shows the popup and loads the feed
+        self.assertTrue(winetest.wait_for(lambda: news.service.count("/slow/feeds/news-1.xml") >= 1,
+                                          timeout=e2e.WAIT), "the feed was not asked for")
+        for message in range(WM_PRESET_LIST_ANSWER, WM_CLICK_REPORT_SENT + 1):
+            for ticket in range(0, 9):
+                news.driver.post(news.popup, message, ticket, 0)
+        newest = "Market square reopens after repairs"
+        self.assertEqual(news.wait_title(newest), newest, "the feed's own answer was not taken")
+        self.assertIsNone(news.desktop.running.poll(), "Lullcast ended")
+        self.assertEqual(news.status(), "Harbour Evening Post")
 
     def test_an_older_refresh_does_not_replace_a_newer_one(self):
         preset = "[News]\n{{service}}/slow/feeds/news-1.xml\n{{service}}/feeds/news-2.xml\n\n"

@@ -113,6 +113,35 @@ void ACancelledOrOvertakenAnswerIsNotTaken()
     ::DestroyWindow(window);
 }
 
+// Any program can post the answer message with a ticket of its choosing: one that comes while the
+// work still runs hands nothing over, and the real answer is taken when it comes. Tickets do not
+// count from 1, nor from the same number in every object.
+void AForgedAnswerWhileTheWorkRunsIsNotTaken()
+{
+    HWND window = MakeWindow();
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    CAsyncRequest<Answer> request;
+    const unsigned ticket = request.Start(window, kAnswer, [release](Answer& answer) {
+        answer.value = 1;
+        ::WaitForSingleObject(release, 10000);
+        answer.value = 42;
+    });
+    const bool forgedRefused = !request.Take(ticket) && !request.Take(1) && request.IsWaiting();
+    ::SetEvent(release);
+    const std::vector<WPARAM> tickets = TakeAnswers(window, 5000, 1);
+    std::shared_ptr<Answer> answer = tickets.size() == 1 ? request.Take(tickets[0]) : nullptr;
+    CAsyncCall other;
+    const unsigned otherTicket = other.Start(window, kAnswer, [] {});
+    TakeAnswers(window, 5000, 1);
+    Report("a_forged_answer_while_the_work_runs_is_not_taken",
+           ticket != 0 && forgedRefused && answer && answer->value == 42 && ticket != 1 && otherTicket != ticket
+               && otherTicket != 1,
+           "ticket " + std::to_string(ticket) + ", other object's " + std::to_string(otherTicket)
+               + (answer ? ", answer " + std::to_string(answer->value) : ", no answer"));
+    ::CloseHandle(release);
+    ::DestroyWindow(window);
+}
+
 // The work's own data goes with its thread, whether the window is gone or never existed: a lost
 // answer leaks nothing.
 void AnAnswerWithNoWindowLeaksNothing()
@@ -144,6 +173,7 @@ int main()
     AnswerComesAsAPostedTicket();
     OneCallRunsAtATimeAndTheCallerNeverWaits();
     ACancelledOrOvertakenAnswerIsNotTaken();
+    AForgedAnswerWhileTheWorkRunsIsNotTaken();
     AnAnswerWithNoWindowLeaksNothing();
     return g_failures ? 1 : 0;
 }

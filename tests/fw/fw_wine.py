@@ -13,7 +13,7 @@ class AsyncCallTest(unittest.TestCase):
             code, out, err = session.run(probe, timeout=120)
         lines = [line for line in out.splitlines() if line.strip()]
         self.assertEqual([line for line in lines if not line.startswith("ok ")], [], out + err)
-        self.assertEqual(len(lines), 4, out + err)
+        self.assertEqual(len(lines), 5, out + err)
         self.assertEqual(code, 0, out + err)
 
 
