@@ -80,6 +80,8 @@ std::string CDocumentRepair::Repaired(const std::string& text)
         ReplaceHtmlEntities(repaired);
     if (m_repairs & kStrayReferences)
         EscapeStrayMarkup(repaired);
+    if (m_repairs & kCutRootEndTag)
+        CloseCutRootEndTag(repaired);
     if (m_repairs & kTrailingText)
         CutAfterRoot(repaired);
     return repaired;

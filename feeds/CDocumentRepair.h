@@ -36,7 +36,8 @@ public:
         kStrayReferences = 1u << 4,   // a bare "&", an unknown "&name;", a stray "<"
         kTrailingText = 1u << 5,      // after the root element
         kItemSalvage = 1u << 6,       // the whole items of what still does not parse
-        kAllRepairs = (1u << 7) - 1,
+        kCutRootEndTag = 1u << 7,     // the root's end tag cut short at the end
+        kAllRepairs = (1u << 8) - 1,
     };
 
     enum class Outcome {

@@ -68,9 +68,14 @@ struct Entity : Sized {
     std::string text; // the replacement text; empty for an external entity
 };
 
+// What a defaulted attribute adds to its element's start tag besides its name and value: a
+// blank, "=" and the two quotes (xmllint writes ` name="value"`).
+const size_t kAttributeMarkup = 4;
+
 // The attribute defaults that the subset gives to the elements of one name.
-struct Defaults : Sized {
+struct Defaults : Sized { // the size of the values, with the references in them expanded
     std::vector<std::string> values; // as written
+    size_t markup = 0; // of the attributes' names and kAttributeMarkup for each, at most limit + 1
 };
 
 class Guard {
@@ -194,9 +199,9 @@ private:
             else if (text.compare(at, 9, "<!ATTLIST") == 0)
                 end = ReadAttlist(at + 9);
             else if (text.compare(at, 9, "<!ELEMENT") == 0)
-                end = ReadUntilClose(at + 9, nullptr);
+                end = ReadUntilClose(at + 9);
             else if (text.compare(at, 10, "<!NOTATION") == 0)
-                end = ReadUntilClose(at + 10, nullptr);
+                end = ReadUntilClose(at + 10);
             if (end == 0)
                 return 0; // a parameter entity reference, or anything else
             at = end;
@@ -238,7 +243,8 @@ private:
         return at + 1;
     }
 
-    // Every literal of an attribute list is a default value.
+    // The element's name, then each attribute's name, type and default: "#REQUIRED", "#IMPLIED",
+    // or a value, "#FIXED" or not. An attribute declared twice is counted twice.
     size_t ReadAttlist(size_t at)
     {
         if (!SkipBlanks(at, true))
@@ -246,18 +252,68 @@ private:
         const std::string element = ReadName(at);
         if (element.empty())
             return 0;
-        std::vector<std::string> values;
-        const size_t end = ReadUntilClose(at, &values);
-        if (!values.empty()) {
-            std::vector<std::string>& known = m_defaults[element].values;
-            known.insert(known.end(), values.begin(), values.end());
+        const std::string& text = Text();
+        for (;;) {
+            const bool blank = SkipBlanks(at, true);
+            if (at < text.size() && text[at] == '>')
+                return at + 1;
+            if (!blank)
+                return 0;
+            const std::string name = ReadName(at);
+            if (name.empty() || !SkipBlanks(at, true) || !ReadAttributeType(at) || !SkipBlanks(at, true))
+                return 0;
+            if (text.compare(at, 9, "#REQUIRED") == 0) {
+                at += 9;
+                continue;
+            }
+            if (text.compare(at, 8, "#IMPLIED") == 0) {
+                at += 8;
+                continue;
+            }
+            if (text.compare(at, 6, "#FIXED") == 0) {
+                at += 6;
+                if (!SkipBlanks(at, true))
+                    return 0;
+            }
+            std::string value;
+            if (!ReadLiteral(at, value))
+                return 0;
+            Defaults& defaults = m_defaults[element];
+            defaults.values.push_back(value);
+            defaults.markup = Add(defaults.markup, Add(name.size(), kAttributeMarkup));
         }
-        return end;
     }
 
-    // To the ">" of a declaration, reading its literals; gives 0 for "<" or "%" outside them, or
-    // a character outside ASCII.
-    size_t ReadUntilClose(size_t at, std::vector<std::string>* literals)
+    // A type's name ("CDATA", "ID", "NMTOKENS"...), or a list of names in brackets, with
+    // "NOTATION" before it or not.
+    bool ReadAttributeType(size_t& at)
+    {
+        const std::string& text = Text();
+        const std::string type = ReadName(at);
+        if (type == "NOTATION") {
+            if (!SkipBlanks(at, true))
+                return false;
+        } else if (!type.empty()) {
+            return type == "CDATA" || type == "ID" || type == "IDREF" || type == "IDREFS" || type == "ENTITY"
+                || type == "ENTITIES" || type == "NMTOKEN" || type == "NMTOKENS";
+        }
+        if (at >= text.size() || text[at] != '(')
+            return false;
+        for (++at; at < text.size(); ++at) {
+            const char c = text[at];
+            if (c == ')') {
+                ++at;
+                return true;
+            }
+            if (!IsAsciiNameCharacter(c) && !IsBlank(c) && c != '|')
+                return false;
+        }
+        return false;
+    }
+
+    // To the ">" of a declaration, over its literals; gives 0 for "<" or "%" outside them, or a
+    // character outside ASCII.
+    size_t ReadUntilClose(size_t at)
     {
         const std::string& text = Text();
         while (at < text.size()) {
@@ -268,8 +324,6 @@ private:
                 std::string literal;
                 if (!ReadLiteral(at, literal))
                     return 0;
-                if (literals)
-                    literals->push_back(literal);
                 continue;
             }
             if (c == '<' || c == '%' || static_cast<unsigned char>(c) >= 0x80)
@@ -378,7 +432,7 @@ private:
         const std::string_view name(text.data() + at + 1, nameEnd - at - 1);
         if (text[at] == '<') {
             const auto found = m_defaults.find(name);
-            return found == m_defaults.end() ? 0 : Size(found->second);
+            return found == m_defaults.end() ? 0 : Add(Size(found->second), found->second.markup);
         }
         if (nameEnd >= text.size() || text[nameEnd] != ';')
             return 0;

@@ -5,10 +5,11 @@
 // The guard reads the document as a parser does: the prolog with its comments and processing
 // instructions, the internal subset with its comments, processing instructions and literals,
 // each entity's replacement text with its character references turned into what they stand for,
-// and the default values that the subset gives to attributes, which the parser puts into every
-// element of that name. What it cannot read with certainty it refuses: parameter entities, a
-// declaration it does not know, a name outside ASCII in the subset, a document in an encoding
-// whose bytes do not show its markup as ASCII (UTF-7, ISO 2022, EBCDIC, or one not known here).
+// and the attributes to which the subset gives a default, which the parser puts, name and value,
+// into every element of that name. What it cannot read with certainty it refuses: parameter
+// entities, a declaration or an attribute type it does not know, a name outside ASCII in the
+// subset, a document in an encoding whose bytes do not show its markup as ASCII (UTF-7, ISO 2022,
+// EBCDIC, or one not known here).
 // UTF-16 and UTF-32 documents are read as the characters they hold.
 #pragma once
 #include <cstddef>

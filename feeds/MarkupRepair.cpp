@@ -89,6 +89,23 @@ size_t FindRoot(const std::string& xml, size_t from, size_t& nameBegin, size_t& 
     return first;
 }
 
+// Counts the elements open in the root as the pieces from its start tag on are read; an end tag
+// of another name that would end the root is stray. True for the piece that ends the root.
+bool EndsRoot(const CMarkupScanner& scanner, const Piece& piece, const std::string& rootName, size_t& depth)
+{
+    if (piece.kind == CMarkupScanner::kStartTag && !piece.broken) {
+        if (!piece.selfClosing)
+            ++depth;
+        return piece.selfClosing && depth == 0;
+    }
+    if (piece.kind == CMarkupScanner::kEndTag && depth > 0) {
+        if (depth > 1 || scanner.Name(piece) == rootName)
+            --depth;
+        return depth == 0;
+    }
+    return false;
+}
+
 } // namespace
 
 bool IsFeedRootName(const std::string& name)
@@ -252,6 +269,38 @@ bool EscapeStrayMarkup(std::string& xml)
     return changed;
 }
 
+bool CloseCutRootEndTag(std::string& xml)
+{
+    size_t last = xml.size(); // after the cut tag's last byte
+    while (last > 0 && CMarkupScanner::IsBlank(xml[last - 1]))
+        --last;
+    size_t cut = last;
+    while (cut > 0 && CMarkupScanner::IsNameCharacter(xml[cut - 1]))
+        --cut;
+    if (cut < 2 || xml.compare(cut - 2, 2, "</") != 0)
+        return false;
+    cut -= 2;
+    size_t nameBegin = 0, nameEnd = 0;
+    const size_t root = FindRoot(xml, 0, nameBegin, nameEnd);
+    if (root == std::string::npos || root >= cut)
+        return false;
+    const std::string rootName = xml.substr(nameBegin, nameEnd - nameBegin);
+    const size_t written = last - cut - 2; // of the name
+    if (written > rootName.size() || xml.compare(cut + 2, written, rootName, 0, written) != 0)
+        return false;
+    CMarkupScanner scanner(xml, root);
+    Piece piece;
+    size_t depth = 0;
+    while (scanner.Position() < cut && scanner.Next(piece)) {
+        if (EndsRoot(scanner, piece, rootName, depth))
+            return false;
+    }
+    if (scanner.Position() != cut || depth != 1)
+        return false;
+    xml.replace(cut, last - cut, "</" + rootName + ">");
+    return true;
+}
+
 bool CutAfterRoot(std::string& xml)
 {
     size_t nameBegin = 0, nameEnd = 0;
@@ -260,23 +309,14 @@ bool CutAfterRoot(std::string& xml)
         return false;
     const std::string rootName = xml.substr(nameBegin, nameEnd - nameBegin);
     // The root ends where as many elements have ended as have started in it, at an end tag of
-    // its name; an end tag of another name that would end it is stray.
+    // its name.
     CMarkupScanner scanner(xml, root);
     Piece piece;
     size_t depth = 0;
     size_t end = std::string::npos;
     while (end == std::string::npos && scanner.Next(piece)) {
-        if (piece.kind == CMarkupScanner::kStartTag && !piece.broken) {
-            if (piece.selfClosing && depth == 0)
-                end = piece.end;
-            else if (!piece.selfClosing)
-                ++depth;
-        } else if (piece.kind == CMarkupScanner::kEndTag && depth > 0) {
-            if (depth > 1 || scanner.Name(piece) == rootName)
-                --depth;
-            if (depth == 0)
-                end = piece.end;
-        }
+        if (EndsRoot(scanner, piece, rootName, depth))
+            end = piece.end;
     }
     if (end == std::string::npos) {
         // Tags that do not pair up: the last end tag of the root's name, if any, ends it.

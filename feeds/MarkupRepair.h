@@ -22,6 +22,11 @@ bool RemoveForbiddenCharacters(std::string& xml);
 // the DOCTYPE are left as they are.
 bool EscapeStrayMarkup(std::string& xml);
 
+// A document that ends in its root's end tag cut short ("</rss", "</rs", "</"), with blanks after
+// it or not, has that tag closed ("</rss>"): when the tags before it leave the root the one
+// element open and the cut tag stands outside any other markup.
+bool CloseCutRootEndTag(std::string& xml);
+
 // Whatever follows the end of the root element goes: text, a second document, more elements.
 bool CutAfterRoot(std::string& xml);
 

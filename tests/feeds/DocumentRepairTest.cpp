@@ -25,13 +25,14 @@ struct Read {
     std::vector<std::string> titles; // of the items, oldest first
     CString channelTitle;
     size_t parses;
+    CString channelLink;
 };
 
 Read ReadDocument(const std::string& bytes, unsigned repairs = CDocumentRepair::kAllRepairs)
 {
     CLibxmlSystem system;
     CDocumentRepair repair(system, kMaxExpansion, repairs);
-    Read read{repair.Read(bytes), {}, CString(), system.texts.size()};
+    Read read{repair.Read(bytes), {}, CString(), system.texts.size(), CString()};
     for (const std::string& text : system.texts)
         EXPECT_LE(EntityExpansion(text, kMaxExpansion), kMaxExpansion) << "a text the guard refuses was parsed";
     if (read.outcome == Outcome::kNotXml || read.outcome == Outcome::kRefused)
@@ -42,6 +43,7 @@ Read ReadDocument(const std::string& bytes, unsigned repairs = CDocumentRepair::
     for (int i = 0; i < feed.m_items.GetSize(); ++i)
         read.titles.push_back(feed.m_items[i].m_strTitle.GetString());
     read.channelTitle = feed.m_source.m_strTitle;
+    read.channelLink = feed.m_source.m_strLink;
     return read;
 }
 
@@ -109,6 +111,36 @@ TEST(DocumentRepair, RepairsOnlyWhatDidNotParseAndSalvagesWhatRepairsCannotMend)
     EXPECT_EQ(ReadDocument(feed.substr(0, feed.find("Two")), 0).outcome, Outcome::kNotXml);
 }
 
+TEST(DocumentRepair, ClosesTheRootsEndTagCutShortAtTheEnd)
+{
+    // Channels without items, which the salvage could not give.
+    const std::string rss = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>testing &#8216; entity"
+                            "</title><link>http://domain/</link></channel>";
+    const std::string atom = "<?xml version=\"1.0\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\"><title>Atom</title>"
+                             "<link href=\"http://domain/?a=1&amp;b=2\"/>";
+    for (const char* cut : {"</rss", "</rss\n", "</rs", "</"}) {
+        const Read read = ReadDocument(rss + cut);
+        EXPECT_EQ(read.outcome, Outcome::kRepaired) << cut;
+        EXPECT_STREQ(read.channelTitle, "testing \xE2\x80\x98 entity");
+        EXPECT_STREQ(read.channelLink, "http://domain/");
+    }
+    for (const char* cut : {"</feed", "</fee \n"}) {
+        const Read read = ReadDocument(atom + cut);
+        EXPECT_EQ(read.outcome, Outcome::kRepaired) << cut;
+        EXPECT_STREQ(read.channelTitle, "Atom");
+        EXPECT_STREQ(read.channelLink, "http://domain/?a=1&b=2");
+    }
+    // Left out, the document does not parse; the cut tag of another element is no root's.
+    EXPECT_EQ(ReadDocument(rss + "</rss", CDocumentRepair::kAllRepairs & ~CDocumentRepair::kCutRootEndTag).outcome,
+              Outcome::kNotXml);
+    EXPECT_EQ(ReadDocument(rss.substr(0, rss.size() - 3)).outcome, Outcome::kNotXml);
+    // The corpus's feeds cut so are read whole, not salvaged.
+    for (const char* name : {"root-end-tag-cut.xml", "atom-end-tag-cut.xml", "missing-last-gt.xml"}) {
+        const Read read = ReadDocument(ReadTestFile(std::string("broken/") + name));
+        EXPECT_EQ(read.outcome, Outcome::kRepaired) << name;
+    }
+}
+
 TEST(DocumentRepair, KeepsTheItemsThatParseWhenSomeWholeOnesDoNot)
 {
     // Items whose tags pair up but which the parser refuses (an attribute given twice).
@@ -170,6 +202,7 @@ TEST(DocumentRepair, EveryDocumentOfTheBrokenCorpusGivesItems)
         {"+stray", kBase | CDocumentRepair::kStrayReferences},
         {"+trailing", kBase | CDocumentRepair::kTrailingText},
         {"+salvage", kBase | CDocumentRepair::kItemSalvage},
+        {"+end tag", kBase | CDocumentRepair::kCutRootEndTag},
         {"all", CDocumentRepair::kAllRepairs},
     };
     std::printf("%-36s", "document (items given)");

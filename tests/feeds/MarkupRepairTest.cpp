@@ -66,6 +66,26 @@ TEST(MarkupRepair, EscapesReferencesThatStartNothingSoThatTheyShowAsWritten)
     EXPECT_EQ(Repaired(EscapeStrayMarkup, sections), sections);
 }
 
+TEST(MarkupRepair, ClosesTheRootsEndTagCutShortAtTheEnd)
+{
+    const std::string rss = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>t</title></channel>";
+    for (const char* cut : {"</rss", "</rs", "</r", "</"})
+        EXPECT_EQ(Repaired(CloseCutRootEndTag, rss + cut), rss + "</rss>") << cut;
+    EXPECT_EQ(Repaired(CloseCutRootEndTag, rss + "</rs \r\n"), rss + "</rss> \r\n");
+    EXPECT_EQ(Repaired(CloseCutRootEndTag, "<a:feed xmlns:a=\"x\"><a:title>t</a:title></p></a:fe"),
+              "<a:feed xmlns:a=\"x\"><a:title>t</a:title></p></a:feed>"); // a stray end tag ends nothing
+    EXPECT_EQ(Repaired(CloseCutRootEndTag, "<b>junk</b><rdf:RDF><item/>x < y</rdf:"),
+              "<b>junk</b><rdf:RDF><item/>x < y</rdf:RDF>");
+    // Left alone: the cut tag of another element, one the root is not the only open element for,
+    // text after it, a whole tag, a tag in other markup, a root that has ended, or none at all.
+    for (const std::string& same :
+         {std::string("<rss><channel><title>t</title></chan"), std::string("<rss><channel></rss"),
+          std::string("<rss><channel><title>t</title></r"), rss + "</rss x", rss + "</rss>", rss + "</rssx",
+          rss + "</rss>\n</rs", rss + "<!-- </rs", rss + "<![CDATA[</rs", rss + "<?pi </rs",
+          rss + "<", std::string("<rss/></rs"), std::string("</rss"), std::string("text"), std::string()})
+        EXPECT_EQ(Repaired(CloseCutRootEndTag, same), same);
+}
+
 TEST(MarkupRepair, CutsWhatFollowsTheRootElement)
 {
     EXPECT_EQ(Repaired(CutAfterRoot, "<rss><c><i/></c></rss><br />\n<b>Notice</b>: x\n"), "<rss><c><i/></c></rss>");

@@ -93,6 +93,15 @@ void FuzzMarkupRepairs(const std::string& input)
     Check(!EscapeStrayMarkup(again), "nothing stray is left to escape");
 
     text = input;
+    if (CloseCutRootEndTag(text)) {
+        const size_t cut = input.rfind("</");
+        Check(cut != std::string::npos && text.compare(0, cut, input, 0, cut) == 0, "a close keeps what is before");
+        Check(text.compare(cut, 2, "</") == 0 && text.find('>', cut) != std::string::npos, "a close ends the tag");
+        again = text;
+        Check(!CloseCutRootEndTag(again), "a closed tag is not cut");
+    }
+
+    text = input;
     if (CutAfterRoot(text)) {
         Check(text.size() < input.size() && input.compare(0, text.size(), text) == 0, "a cut keeps the start");
         again = text;

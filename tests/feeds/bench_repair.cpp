@@ -56,6 +56,7 @@ const Shape kShapes[] = {
     {"bytes that are not UTF-8", "\xE9\xFF\x80"},
     {"semicolons", ";;;;;;;;"},
     {"entity references without a DOCTYPE", "&e;&e;"},
+    {"end tags cut short", "<i></"},
 };
 
 std::string Hostile(const Shape& shape, size_t size)
@@ -85,8 +86,8 @@ int main(int argc, char** argv)
         for (const char* at = argv[2]; *at; at = std::strchr(at, ',') ? std::strchr(at, ',') + 1 : "")
             sizes.push_back(std::strtoul(at, nullptr, 10));
     }
-    const char* const steps[] = {"decode", "junk", "controls", "html", "stray", "trailing", "items", "guard",
-                                 "whole read"};
+    const char* const steps[] = {"decode", "junk", "controls", "html", "stray",
+                                 "end tag", "trailing", "items", "guard", "whole read"};
     const size_t stepCount = sizeof steps / sizeof steps[0];
     std::printf("%-36s %4s", "document (ms)", "MB");
     for (const char* step : steps)
@@ -106,6 +107,7 @@ int main(int argc, char** argv)
             row.push_back(repair(RemoveForbiddenCharacters));
             row.push_back(repair(ReplaceHtmlEntities));
             row.push_back(repair(EscapeStrayMarkup));
+            row.push_back(repair(CloseCutRootEndTag));
             row.push_back(repair(CutAfterRoot));
             row.push_back(Ms([&] { FindWholeParts(hostile); }));
             row.push_back(Ms([&] { EntityExpansion(hostile, 16u << 20); }));

@@ -137,8 +137,8 @@ BOMBS = os.path.join(HERE, "bombs")
 
 # The repairs of CDocumentRepair, by their bits, as the probe's "read" command takes them.
 REPAIRS = [("encoding", 1), ("junk", 2), ("controls", 4), ("html", 8), ("stray", 16), ("trailing", 32),
-           ("salvage", 64)]
-ALL_REPAIRS = 127
+           ("salvage", 64), ("end tag", 128)]
+ALL_REPAIRS = 255
 HTML_ONLY = 8  # what the program did before the other repairs
 
 
@@ -315,13 +315,22 @@ class FeedLoadTest(unittest.TestCase):
         for name, result in results.items():
             with self.subTest(name=name):
                 self.assertTrue(result["items"], result["error"])
-        self.assertEqual(len(names), 29)
+        self.assertEqual(len(names), 31)
 
         # Whole but for the last ">"; a blank line before the declaration; undeclared Latin-1.
         missing = results["missing-last-gt.xml"]
         self.assertEqual((missing["source"]["title"], self.titles(missing)),
                          ("Missing the last >", ["First item", "Second item"]))
         self.assertEqual(missing["items"][0]["link"], "http://broken.example/0")
+        # Cut in the root's end tag: the whole document, the channel's title and link with it.
+        cut = results["root-end-tag-cut.xml"]
+        self.assertEqual((cut["error"], cut["source"]["title"], cut["source"]["link"], self.titles(cut)),
+                         ("", "testing \u2018 entity", "http://broken.example/cut/",
+                          ["First cut item", "Second cut item"]))
+        atom_cut = results["atom-end-tag-cut.xml"]
+        self.assertEqual((atom_cut["error"], atom_cut["source"]["title"], atom_cut["source"]["link"]),
+                         ("", "Atom cut in its end tag", "http://domain/?a=1&b=2"))
+        self.assertEqual(self.titles(atom_cut), ["Entry A", "Entry B"])
         blank = results["blank-line-before-declaration.xml"]
         self.assertEqual((blank["error"], self.titles(blank)), ("", ["First item", "Second item"]))
         latin1 = results["latin1-undeclared.xml"]
@@ -377,6 +386,9 @@ class FeedLoadTest(unittest.TestCase):
         for (title, _), count in zip(columns[1:-1], gave[1:-1]):
             self.assertGreater(count, gave[0], title)  # and each repair gains something alone
         self.assertTrue(all(table[name][-1]["outcome"] in ("parsed", "repaired", "salvaged") for name in names))
+        # Cut in the root's end tag: closed, so read whole rather than salvaged.
+        for name in ["root-end-tag-cut.xml", "atom-end-tag-cut.xml", "missing-last-gt.xml"]:
+            self.assertEqual(table[name][-1]["outcome"], "repaired", name)
 
     def test_entity_bombs_are_refused_repaired_or_not(self):
         names = folder_files(BOMBS)
