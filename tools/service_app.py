@@ -23,6 +23,7 @@ with 304. Only GET and HEAD are served (405 otherwise).
     python3 tools/service_app.py export --address http://news.example.org /srv/lullcast/www
 """
 import argparse
+import datetime
 import email.utils
 import hashlib
 import html
@@ -107,13 +108,16 @@ def not_modified(request_headers, etag, last_modified):
     if since is None or last_modified is None:
         return False
     try:
-        since_time = email.utils.parsedate_to_datetime(since)
-        modified_time = email.utils.parsedate_to_datetime(last_modified)
-    except (TypeError, ValueError, IndexError):
+        since_time = _aware(email.utils.parsedate_to_datetime(since))
+        modified_time = _aware(email.utils.parsedate_to_datetime(last_modified))
+        return modified_time <= since_time
+    except (TypeError, ValueError, IndexError, AttributeError, OverflowError):
         return False
-    if since_time is None or modified_time is None:
-        return False
-    return modified_time <= since_time
+
+
+def _aware(moment):
+    """A datetime with its zone; one given without a zone ("-0000") is UTC."""
+    return moment if moment.tzinfo is not None else moment.replace(tzinfo=datetime.timezone.utc)
 
 
 def document_answer(method, request_headers, body, ctype, modified, extra_headers=()):

@@ -1,5 +1,7 @@
 """The service's WSGI application (tools/service_app.py) with its reports in SQLite and in
 PostgreSQL (a private cluster, restarted while reports arrive), and the operator's report command."""
+import datetime
+import email.utils
 import os
 import sqlite3
 import subprocess
@@ -94,6 +96,15 @@ class _AppTests:
                          (304, b""))
         self.assertEqual(call(self.app, "/feeds/sports-1.xml",
                               headers={"If-Modified-Since": headers["Last-Modified"]})[0], 304)
+        # An HTTP date with "-0000" (no zone given) is UTC; a later one is not older, an earlier one is.
+        modified = email.utils.parsedate_to_datetime(headers["Last-Modified"])
+        for shift, expected in ((3600, 304), (-3600, 200)):
+            since = email.utils.format_datetime(modified + datetime.timedelta(seconds=shift)).replace("+0000", "-0000")
+            with self.subTest(since=since):
+                self.assertIn("-0000", since)
+                self.assertEqual(call(self.app, "/feeds/sports-1.xml", headers={"If-Modified-Since": since})[0],
+                                 expected)
+        self.assertEqual(call(self.app, "/feeds/sports-1.xml", headers={"If-Modified-Since": "yesterday"})[0], 200)
         other = service_app.ServiceApp(service_app.CATALOG, None, "http://other.example")
         try:
             self.assertEqual(call(other, "/feeds/sports-1.xml", headers={"If-None-Match": headers["ETag"]})[0],
