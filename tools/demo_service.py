@@ -13,7 +13,9 @@ decoded, bad UTF-8); and bounded records: requests() keeps the newest `record_li
 requests, and the --log file is moved to FILE.1 when it passes `log_limit` bytes (1 MB), so that it
 takes at most about twice that.
 
-For the tests it also serves the files of a root folder and the documents put() from Python:
+For the tests it also serves the files of a root folder and the documents put() from Python, and,
+only when made with test_endpoints=True (the tests' stand-in; never the command, where a few
+stalled requests would hold every thread), three paths that misbehave:
 
     /stall/<anything>        reads the request and never answers (until released or stopped)
     /stall-body/<file>       sends the headers and the first part of the file, then stalls
@@ -58,7 +60,7 @@ For the tests it also serves the files of a root folder and the documents put() 
 
 Used as a library by the tests:
 
-    with DemoService(catalog=CATALOG) as service:
+    with DemoService(catalog=CATALOG, test_endpoints=True) as service:
         service.put("/feed.xml", b"<rss>...</rss>")
         url = service.url("/feed.xml")
 
@@ -195,10 +197,10 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         if moved:
             status, location = moved
             return self._send(status, b"", "text/html", send_body, [("Location", location)])
-        if path.startswith("/stall/"):
+        if service.test_endpoints and path.startswith("/stall/"):
             service._stall()
             return
-        if path.startswith("/stall-body/"):
+        if service.test_endpoints and path.startswith("/stall-body/"):
             body = self._start_file(path[len("/stall-body"):], send_body)
             if body is None:
                 return
@@ -207,7 +209,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.flush()
             service._stall()
             return
-        if path.startswith("/slow/"):
+        if service.test_endpoints and path.startswith("/slow/"):
             body = self._start_file(path[len("/slow"):], send_body)
             if body is None:
                 return
@@ -389,13 +391,15 @@ class DemoService:
 
     def __init__(self, root=None, port=0, stall_seconds=60.0, log_path=None, slow_pause=0.5, slow_pieces=6,
                  catalog=None, database=None, preset_line_end="\n", tls=None, threads=32, queue_limit=512,
-                 connection_timeout=20.0, record_limit=10000, log_limit=1000000, bind=LOOPBACK):
+                 connection_timeout=20.0, record_limit=10000, log_limit=1000000, bind=LOOPBACK,
+                 test_endpoints=False):
         self.root = os.path.abspath(root) if root else None
         self.catalog = os.path.abspath(catalog) if catalog else None
         self.preset_line_end = preset_line_end
         self._faults = {}
         self._redirects = {}
         self._big = {}
+        self.test_endpoints = test_endpoints  # /stall/, /stall-body/ and /slow/
         self.stall_seconds = stall_seconds
         self.slow_pause = slow_pause
         self.slow_pieces = slow_pieces
