@@ -145,6 +145,18 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self._guarded(send_body=True)
 
+    def __getattr__(self, name):
+        # Any other method: 405, as the application answers it.
+        if name.startswith("do_"):
+            return self._not_allowed
+        raise AttributeError(name)
+
+    def _not_allowed(self):
+        self._entry = self.server.service._record(self.command, self.path, self.headers)
+        self.close_connection = True  # a body it may have sent is not read
+        self._write(405, [("Allow", "GET, HEAD"), ("Content-Type", "text/plain"), ("Content-Length", "0")], b"",
+                    False)
+
     _entry = None  # the record of the request, once it has been read
 
     def send_response(self, code, message=None):

@@ -70,7 +70,7 @@ class _AppTests:
         self.assertEqual((status, headers["Content-Type"]), (200, "text/plain"))
         lines = body.decode().split("\n")
         self.assertEqual([line for line in lines if line.startswith("[")],
-                         ["[%s]" % name for _, name in service_app.CHANNELS])
+                         ["[%s]" % name for name, _ in service_app.CHANNELS])
         self.assertEqual(lines[:4], ["[News]", ADDRESS + "/feeds/news-1.xml", ADDRESS + "/feeds/news-2.xml", ""])
         status, headers, body = call(self.app, "/feeds/news-1.xml")
         self.assertEqual((status, headers["Content-Type"]), (200, "text/xml"))
