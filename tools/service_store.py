@@ -231,6 +231,7 @@ class _Store:
     def _give_back(self, tickets):
         with self._cond:
             for ticket in reversed(tickets):
+                ticket.taken = False  # a waiter that gives up may withdraw it again
                 self._queue.appendleft(ticket)
 
     def _answer_probes(self, ok):
