@@ -21,14 +21,13 @@ the command; the reports' times are stored in UTC.
 import argparse
 import datetime
 import os
-import pwd
 import sys
 
 import service_app
 import service_store
 
 OTHER = service_app.OTHER
-CONFIG = "/etc/lullcast/lullcast.env"
+CONFIG = service_store.CONFIG
 
 
 def day_range(day=None, first=None, last=None):
@@ -59,32 +58,6 @@ def summarise(totals, catalog=None, address=None):
         channels[service_app.channel_of(feed, catalog, address)][column] += count
         feeds.setdefault(feed or "", [0, 0])[column] += count
     return channels, dict(sorted(feeds.items()))
-
-
-def read_config(path):
-    """The KEY=value lines of an environment file, as a dict (quotes around a value removed)."""
-    values = {}
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.strip()
-            if line and not line.startswith("#") and "=" in line:
-                key, _, value = line.partition("=")
-                value = value.strip()
-                if len(value) >= 2 and value[0] == value[-1] and value[0] in "\"'":
-                    value = value[1:-1]
-                values[key.strip()] = value
-    return values
-
-
-def become(user):
-    """Run as root: goes on as that user (its groups too); anyone else stays who they are."""
-    if os.geteuid() != 0 or not user or user == "root":
-        return
-    entry = pwd.getpwnam(user)
-    os.initgroups(user, entry.pw_gid)
-    os.setgid(entry.pw_gid)
-    os.setuid(entry.pw_uid)
-    os.environ.update(HOME=entry.pw_dir, USER=user, LOGNAME=user)
 
 
 def render(channels, feeds, start_day, end_day):
@@ -123,7 +96,7 @@ def main(argv=None):
     path = args.config or (CONFIG if os.path.isfile(CONFIG) else None)
     if path:
         try:
-            config.update(read_config(path))
+            config.update(service_store.read_config(path))
         except OSError as error:
             parser.error("cannot read the configuration: %s" % error)
     database = args.db or config.get("LULLCAST_DB") or "reports.sqlite"
@@ -135,7 +108,7 @@ def main(argv=None):
         parser.error(str(error))
     if args.delete_older_than is not None and args.delete_older_than < 0:
         parser.error("--delete-older-than takes a number of days, 0 or more")
-    become(config.get("LULLCAST_USER"))
+    service_store.become(config.get("LULLCAST_USER"))
     if not service_store.is_postgresql(database) and not os.path.isfile(database):
         parser.error("no such reports file: %s" % database)
     store = service_store.open_store(database)

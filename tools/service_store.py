@@ -28,6 +28,8 @@ psycopg2 belongs to Debian's /usr/bin/python3; it is imported only for a Postgre
 import argparse
 import collections
 import datetime
+import os
+import pwd
 import sqlite3
 import sys
 import threading
@@ -39,6 +41,7 @@ RETRY_PAUSES = (0.05, 0.1, 0.2, 0.5, 1.0, 2.0)  # seconds between tries; the las
 COLUMNS = ("time", "action", "feed", "url", "query")
 SCHEMA_VERSION = 2
 STORED, REFUSED, BUSY = "stored", "refused", "busy"
+CONFIG = "/etc/lullcast/lullcast.env"  # the service's configuration, as systemd reads it
 
 
 def is_postgresql(target):
@@ -500,14 +503,49 @@ def _upgrade_schema(conn, id_column, sqlite):
         cursor.close()
 
 
+def read_config(path):
+    """The KEY=value lines of an environment file, as a dict (quotes around a value removed)."""
+    values = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.strip()
+            if line and not line.startswith("#") and "=" in line:
+                key, _, value = line.partition("=")
+                value = value.strip()
+                if len(value) >= 2 and value[0] == value[-1] and value[0] in "\"'":
+                    value = value[1:-1]
+                values[key.strip()] = value
+    return values
+
+
+def become(user):
+    """Run as root: goes on as that user (its groups too); anyone else stays who they are."""
+    if os.geteuid() != 0 or not user or user == "root":
+        return
+    entry = pwd.getpwnam(user)
+    os.initgroups(user, entry.pw_gid)
+    os.setgid(entry.pw_gid)
+    os.setuid(entry.pw_uid)
+    os.environ.update(HOME=entry.pw_dir, USER=user, LOGNAME=user)
+
+
 def main(argv=None):
-    parser = argparse.ArgumentParser(description="The reports store: make or upgrade its schema.")
+    parser = argparse.ArgumentParser(description="The reports store: make its schema, or bring it up to date."
+                                                 " Run as root, it becomes the configuration's LULLCAST_USER.")
     parser.add_argument("command", choices=["upgrade"])
-    parser.add_argument("--db", required=True, help="SQLite file, or PostgreSQL connection string")
+    parser.add_argument("--db", help="SQLite file, or PostgreSQL connection string (default: the configuration's)")
+    parser.add_argument("--config", help="the service's environment file (default %s)" % CONFIG)
     args = parser.parse_args(argv)
-    store = open_store(args.db)
+    config = {}
+    if args.config or (not args.db and os.path.isfile(CONFIG)):
+        config = read_config(args.config or CONFIG)
+    database = args.db or config.get("LULLCAST_DB")
+    if not database:
+        parser.error("no database: give --db or a configuration with LULLCAST_DB")
+    become(config.get("LULLCAST_USER"))
+    store = open_store(database)
     try:
-        if is_postgresql(args.db):
+        if is_postgresql(database):
             store._connect()
         print("schema version %d" % store._read("SELECT max(version) FROM schema_version", ())[0][0])
     finally:

@@ -1,5 +1,6 @@
 # gunicorn settings of the reference service (tools/lullcast_wsgi.py). Listens on 127.0.0.1:8000
 # for the web server in front (tools/service/deploy/nginx-lullcast.conf); set another address with -b.
+# The systemd unit (lullcast.service) adds the pid file and the logs.
 bind = ["127.0.0.1:8000"]
 wsgi_app = "lullcast_wsgi:application"
 worker_class = "gthread"  # threads keep idle keep-alive connections from holding a whole worker
@@ -13,6 +14,6 @@ limit_request_line = 8190
 
 
 def worker_exit(server, worker):
-    # The reports a worker has queued are written before it goes.
+    # Every report answered is stored already; this ends the writer and says what it dropped.
     import lullcast_wsgi
     lullcast_wsgi.application.close()
