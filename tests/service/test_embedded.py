@@ -114,6 +114,25 @@ class HardeningTest(unittest.TestCase):
                 server.wait(timeout=30)
                 server.stdout.close()
 
+    def test_reports_answered_are_stored_and_health_figures_and_methods_are_the_applications(self):
+        with tempfile.TemporaryDirectory() as folder:
+            with demo_service.DemoService(catalog=demo_service.CATALOG,
+                                          database=os.path.join(folder, "reports.sqlite")) as service:
+                for n in range(20):
+                    self.assertEqual(fetch(service.url("/clicks.php?action=view&feed=f%d" % n))[0], 200)
+                    self.assertEqual(service.app.store.stored, n + 1, "answered before it was stored")
+                self.assertEqual(fetch(service.url("/clicks.php?action=view&feed=f"), method="HEAD")[0], 200)
+                self.assertEqual(fetch(service.url("/clicks.php?action=view&feed=" + "x" * 2049))[0], 400)
+                for method in ("POST", "PUT", "DELETE", "PATCH"):
+                    with self.subTest(method=method):
+                        status, headers, _ = fetch(service.url("/preset_feeds.xml"), method=method)
+                        self.assertEqual((status, headers["Allow"]), (405, "GET, HEAD"))
+                self.assertEqual(fetch(service.url("/healthz"))[:3:2], (200, b"ok\n"))
+                figures = fetch(service.url("/metrics"))[2].decode()
+                self.assertIn("\nlullcast_reports_stored_total 20\n", figures)
+                self.assertIn('\nlullcast_reports_refused_total{reason="field"} 1\n', figures)
+                self.assertEqual(len(service.reports()), 20)
+
     def test_malformed_paths_are_answered_400(self):
         with demo_service.DemoService(catalog=demo_service.CATALOG, root=demo_service.CATALOG) as service:
             for path in ("/feeds/%00", "/feeds/news-1.xml%00.txt", "/%ff%fe", "/a%0d%0aSet-Cookie:%20x", "/%7f"):
