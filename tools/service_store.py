@@ -75,12 +75,14 @@ def _log(message):
 class _Ticket:
     """One report on its way: its row, and its fate once the writer has decided it."""
 
-    __slots__ = ("row", "state", "taken")
+    __slots__ = ("row", "state", "taken", "decided")
 
     def __init__(self, row):
         self.row = row
         self.state = None  # STORED or REFUSED once decided, BUSY when given up
         self.taken = False  # in the writer's hands: no longer withdrawn by a waiter that gives up
+        self.decided = threading.Lock()  # held until the state is decided: its waiter alone waits on it
+        self.decided.acquire()
 
 
 class _Store:
@@ -129,18 +131,17 @@ class _Store:
         ticket = self.submit(action, feed, url, query)
         if ticket is None:
             return BUSY
-        deadline = time.monotonic() + timeout
-        with self._cond:
-            while ticket.state is None:
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    if not ticket.taken:
-                        ticket.state = BUSY  # the writer skips it
-                        self._written += 1
-                    self.dropped += 1
-                    return BUSY
-                self._cond.wait(left)
+        if ticket.decided.acquire(timeout=timeout):
             return ticket.state
+        with self._cond:
+            if ticket.state is not None:  # decided at this moment
+                return ticket.state
+            if not ticket.taken:
+                ticket.state = BUSY  # the writer skips it
+                self._written += 1
+                self._cond.notify_all()
+            self.dropped += 1
+            return BUSY
 
     def writable(self, timeout=2.0):
         """Whether the store takes writes now: the writer reaches the database within timeout."""
@@ -182,6 +183,7 @@ class _Store:
             left = [t for t in self._queue if t.state is None]
             for ticket in left:
                 ticket.state = BUSY
+                ticket.decided.release()
             self._queue.clear()
             self._cond.notify_all()
         self._thread.join(timeout=10)
@@ -224,6 +226,7 @@ class _Store:
         with self._cond:
             for ticket in tickets:
                 ticket.state = state
+                ticket.decided.release()
             self._written += len(tickets)
             if state == STORED:
                 self.stored += len(tickets)

@@ -4,8 +4,8 @@
 bind = ["127.0.0.1:8000"]
 wsgi_app = "lullcast_wsgi:application"
 worker_class = "gthread"  # threads keep idle keep-alive connections from holding a whole worker
-workers = 2
-threads = 16
+workers = 4
+threads = 32  # a report waits for its group commit: many wait at once, each costing little
 backlog = 1024
 timeout = 30
 graceful_timeout = 30
@@ -17,3 +17,4 @@ def worker_exit(server, worker):
     # Every report answered is stored already; this ends the writer and says what it dropped.
     import lullcast_wsgi
     lullcast_wsgi.application.close()
+
