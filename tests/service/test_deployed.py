@@ -87,6 +87,9 @@ class DeployedServiceTest(unittest.TestCase):
                                          "-b", "127.0.0.1:%d" % cls.app_port], env=env,
                                         stdout=cls.gunicorn_log, stderr=subprocess.STDOUT)
         wait_for_port(cls.app_port, cls.gunicorn)
+        deadline = time.monotonic() + 60  # its workers have reached the database (and made the schema)
+        while fetch("http://127.0.0.1:%d/healthz" % cls.app_port)[0] != 200 and time.monotonic() < deadline:
+            time.sleep(0.1)
 
     @classmethod
     def tearDownClass(cls):
