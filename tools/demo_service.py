@@ -1,7 +1,8 @@
 """The reference service, embedded: one command, reports in SQLite, listening on 127.0.0.1 only. It
 serves the service's WSGI application (tools/service_app.py: the preset list, the channels' sample
-feeds, the sponsor picture, the articles and the view and click reports at /clicks.php), and it is
-also a stand-in for the web servers of feeds, with the behaviours of real servers for the tests.
+feeds, the sponsor picture, the articles, the view and click reports at /clicks.php, each answered
+once stored, /healthz and /metrics; 405 to methods other than GET and HEAD), and it is also a
+stand-in for the web servers of feeds, with the behaviours of real servers for the tests.
 
 The server keeps itself whole under load and hostile clients: a listen backlog of 512; a pool of
 `threads` (32) threads that serve the connections, where a connection waits for its first bytes
