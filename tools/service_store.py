@@ -384,6 +384,7 @@ class PostgresStore(_Store):
             except BaseException:
                 conn.close()
                 raise
+            conn.autocommit = True  # a batch is one INSERT, its own transaction: one round trip
             self._conn = conn
         return self._conn
 
@@ -396,16 +397,11 @@ class PostgresStore(_Store):
                 self._close_connection()
                 raise
             try:
-                with conn.cursor() as cursor:  # one statement for the batch
+                with conn.cursor() as cursor:  # one statement for the batch, committed as it ends
                     psycopg2.extras.execute_values(cursor, "INSERT INTO reports (time, action, feed, url, query)"
                                                    " VALUES %s", rows, page_size=BATCH)
-                conn.commit()
-            except BaseException:
-                if not conn.closed:
-                    try:
-                        conn.rollback()
-                    except Exception:
-                        self._close_connection()
+            except (psycopg2.OperationalError, psycopg2.InterfaceError):
+                self._close_connection()
                 raise
 
     def _reachable(self):
@@ -414,7 +410,6 @@ class PostgresStore(_Store):
                 conn = self._connect()
                 with conn.cursor() as cursor:
                     cursor.execute("SELECT 1")
-                conn.rollback()
                 return True
             except Exception:
                 self._close_connection()
@@ -428,9 +423,7 @@ class PostgresStore(_Store):
                     conn = self._connect()
                     with conn.cursor() as cursor:
                         cursor.execute(sql, args)
-                        rows = cursor.fetchall()
-                    conn.rollback()
-                    return rows
+                        return cursor.fetchall()
                 except (psycopg2.OperationalError, psycopg2.InterfaceError):
                     self._close_connection()
                     if attempt:
@@ -441,9 +434,7 @@ class PostgresStore(_Store):
             conn = self._connect()
             with conn.cursor() as cursor:
                 cursor.execute(sql, args)
-                count = cursor.rowcount
-            conn.commit()
-            return count
+                return cursor.rowcount
 
     def _disconnect(self):
         with self._lock:
