@@ -1,7 +1,8 @@
 """The reference service, embedded: one command, reports in SQLite, listening on 127.0.0.1 only. It
 serves the service's WSGI application (tools/service_app.py: the preset list, the channels' sample
-feeds, the sponsor picture, the articles and the view and click reports at /clicks.php), and it is
-also a stand-in for the web servers of feeds, with the behaviours of real servers for the tests.
+feeds, the sponsor picture, the articles, the view and click reports at /clicks.php, each answered
+once stored, /healthz and /metrics; 405 to methods other than GET and HEAD), and it is also a
+stand-in for the web servers of feeds, with the behaviours of real servers for the tests.
 
 The server keeps itself whole under load and hostile clients: a listen backlog of 512; a pool of
 `threads` (32) threads that serve the connections, where a connection waits for its first bytes
@@ -13,7 +14,9 @@ decoded, bad UTF-8); and bounded records: requests() keeps the newest `record_li
 requests, and the --log file is moved to FILE.1 when it passes `log_limit` bytes (1 MB), so that it
 takes at most about twice that.
 
-For the tests it also serves the files of a root folder and the documents put() from Python:
+For the tests it also serves the files of a root folder and the documents put() from Python, and,
+only when made with test_endpoints=True (the tests' stand-in; never the command, where a few
+stalled requests would hold every thread), three paths that misbehave:
 
     /stall/<anything>        reads the request and never answers (until released or stopped)
     /stall-body/<file>       sends the headers and the first part of the file, then stalls
@@ -58,7 +61,7 @@ For the tests it also serves the files of a root folder and the documents put() 
 
 Used as a library by the tests:
 
-    with DemoService(catalog=CATALOG) as service:
+    with DemoService(catalog=CATALOG, test_endpoints=True) as service:
         service.put("/feed.xml", b"<rss>...</rss>")
         url = service.url("/feed.xml")
 
@@ -143,6 +146,18 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self._guarded(send_body=True)
 
+    def __getattr__(self, name):
+        # Any other method: 405, as the application answers it.
+        if name.startswith("do_"):
+            return self._not_allowed
+        raise AttributeError(name)
+
+    def _not_allowed(self):
+        self._entry = self.server.service._record(self.command, self.path, self.headers)
+        self.close_connection = True  # a body it may have sent is not read
+        self._write(405, [("Allow", "GET, HEAD"), ("Content-Type", "text/plain"), ("Content-Length", "0")], b"",
+                    False)
+
     _entry = None  # the record of the request, once it has been read
 
     def send_response(self, code, message=None):
@@ -195,10 +210,10 @@ class _Handler(http.server.BaseHTTPRequestHandler):
         if moved:
             status, location = moved
             return self._send(status, b"", "text/html", send_body, [("Location", location)])
-        if path.startswith("/stall/"):
+        if service.test_endpoints and path.startswith("/stall/"):
             service._stall()
             return
-        if path.startswith("/stall-body/"):
+        if service.test_endpoints and path.startswith("/stall-body/"):
             body = self._start_file(path[len("/stall-body"):], send_body)
             if body is None:
                 return
@@ -207,7 +222,7 @@ class _Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.flush()
             service._stall()
             return
-        if path.startswith("/slow/"):
+        if service.test_endpoints and path.startswith("/slow/"):
             body = self._start_file(path[len("/slow"):], send_body)
             if body is None:
                 return
@@ -389,13 +404,15 @@ class DemoService:
 
     def __init__(self, root=None, port=0, stall_seconds=60.0, log_path=None, slow_pause=0.5, slow_pieces=6,
                  catalog=None, database=None, preset_line_end="\n", tls=None, threads=32, queue_limit=512,
-                 connection_timeout=20.0, record_limit=10000, log_limit=1000000, bind=LOOPBACK):
+                 connection_timeout=20.0, record_limit=10000, log_limit=1000000, bind=LOOPBACK,
+                 test_endpoints=False):
         self.root = os.path.abspath(root) if root else None
         self.catalog = os.path.abspath(catalog) if catalog else None
         self.preset_line_end = preset_line_end
         self._faults = {}
         self._redirects = {}
         self._big = {}
+        self.test_endpoints = test_endpoints  # /stall/, /stall-body/ and /slow/
         self.stall_seconds = stall_seconds
         self.slow_pause = slow_pause
         self.slow_pieces = slow_pieces

@@ -9,15 +9,19 @@ the environment.
 
     gunicorn --chdir tools -c tools/service/deploy/gunicorn.conf.py
 
-Each gunicorn worker has its own store and writing thread; the configuration file writes what a
-worker still holds when it ends.
+Each gunicorn worker has its own store and writing thread, and answers a report only once it is
+committed; /metrics gives the figures of the worker that answers.
 """
 import atexit
 import os
+import sys
 
 import service_app
 
-application = service_app.ServiceApp(os.environ.get("LULLCAST_CATALOG") or service_app.CATALOG,
-                                      os.environ.get("LULLCAST_DB") or "reports.sqlite",
+_database = os.environ.get("LULLCAST_DB") or "reports.sqlite"
+if not os.environ.get("LULLCAST_DB"):
+    print("lullcast: LULLCAST_DB is not set: the reports go to the SQLite file %s"
+          % os.path.abspath(_database), file=sys.stderr, flush=True)
+application = service_app.ServiceApp(os.environ.get("LULLCAST_CATALOG") or service_app.CATALOG, _database,
                                       os.environ.get("LULLCAST_ADDRESS") or None)
 atexit.register(application.close)

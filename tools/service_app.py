@@ -3,26 +3,36 @@ web server, the same under the embedded server (tools/demo_service.py) and under
 (tools/lullcast_wsgi.py).
 
     /                        a home page
-    /preset_feeds.xml        the preset feed list (plain text, not XML): one section "[Channel]" per
-                             channel in the program's order, listing the feeds of the catalog's
-                             feeds/ folder whose names begin with the channel's key (news-1.xml, ...)
+    /preset_feeds.xml        the preset feed list (plain text, not XML): the catalogue's channels.txt,
+                             one section "[Channel]" per channel with its feed addresses
     /feeds/<file>            a sample feed; "{{service}}" in it becomes the service's address
     /articles/<name>         a page for every item link of the sample feeds (any name answers)
     /60x39.jpg               the sponsor picture
-    /clicks.php?...          a view or click report, stored (tools/service_store.py) and answered
-                             with an empty page. The program sends it unescaped, so "url" is all
-                             after the first "&url=", and "feed" all between "feed=" and that
+    /clicks.php?...          a view or click report (GET only; HEAD is answered and not counted),
+                             answered with an empty page once it is stored (tools/service_store.py),
+                             503 with Retry-After when the store cannot take it in time, 400 when a
+                             field is too long (FIELD_LIMIT bytes) or holds a control character.
+                             The program sends it unescaped, so "url" is all after the first
+                             "&url=", and "feed" all between "feed=" and that. The query is read as
+                             UTF-8; bytes that are not UTF-8 are stored percent-escaped ("%E9")
+    /healthz                 200 "ok" when the store takes writes, 503 otherwise
+    /metrics                 figures in the Prometheus text format: requests by path and status,
+                             reports stored, refused and dropped, queue depth, commit latency
     anything else            404 with a small HTML page; a path that is not one (a NUL or another
                              control character once decoded, bad UTF-8, no leading "/") is a 400
 
 Everything but the reports is static: `export` writes it into a folder for any web server
 (tools/service/nginx/lullcast.conf serves such a folder and passes the reports to gunicorn).
+The catalogue is one folder (tools/service by default, LULLCAST_CATALOG for gunicorn): channels.txt
+(the channels and their feed addresses), 60x39.jpg (the sponsor picture), feeds/ (sample feeds).
 The static answers carry an ETag and Last-Modified and answer If-None-Match and If-Modified-Since
 with 304. Only GET and HEAD are served (405 otherwise).
 
     python3 tools/service_app.py export --address http://news.example.org /srv/lullcast/www
 """
 import argparse
+import collections
+import datetime
 import email.utils
 import hashlib
 import html
@@ -31,14 +41,20 @@ import os
 import posixpath
 import re
 import sys
+import threading
+import time
 import urllib.parse
 
 import service_store
 
 CATALOG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "service")
-CHANNELS = [("news", "News"), ("sports", "Sports"), ("entertainment", "Entertainment"),
-            ("technology", "Technology"), ("business", "Business & Finance"), ("health", "Health"),
-            ("travel", "Travel"), ("politics", "Politics")]
+SERVICE = "{{service}}"
+OTHER = "Other feeds"
+FIELD_LIMIT = 2048  # bytes of a feed address or a link
+ACTION_LIMIT = 32
+QUERY_LIMIT = 2 * FIELD_LIMIT + 256
+REPORT_WAIT = 5.0  # seconds a report waits for its commit before it is answered 503
+RETRY_AFTER = "5"
 
 NOT_FOUND_PAGE = (b"<html><head><title>404 Not Found</title></head>"
                   b"<body><h1>Not Found</h1><p>The requested URL was not found on this server.</p></body></html>")
@@ -47,10 +63,11 @@ BAD_REQUEST_PAGE = (b"<html><head><title>400 Bad Request</title></head>"
 
 CONTENT_TYPES = {".xml": "text/xml", ".rss": "text/xml", ".jpg": "image/jpeg", ".png": "image/png",
                  ".html": "text/html", ".txt": "text/plain"}
-REASONS = {200: "OK", 301: "Moved Permanently", 302: "Found", 303: "See Other", 304: "Not Modified",
+REASONS = {200: "OK", 500: "Internal Server Error", 301: "Moved Permanently", 302: "Found", 303: "See Other", 304: "Not Modified",
            307: "Temporary Redirect", 308: "Permanent Redirect", 400: "Bad Request", 404: "Not Found",
            405: "Method Not Allowed", 429: "Too Many Requests", 503: "Service Unavailable"}
 _HOST = re.compile(r"^[A-Za-z0-9.-]+(:[0-9]{1,5})?$|^\[[0-9A-Fa-f:.]+\](:[0-9]{1,5})?$")
+_HOST_ADDRESS = re.compile(r"^https?://[^/?#]+$")
 _ARTICLE_LINK = re.compile(rb"\{\{service\}\}/articles/([A-Za-z0-9._-]+)")
 
 
@@ -82,6 +99,79 @@ def parse_report(query):
     return action, feed, url if has_url else None
 
 
+class BadReport(ValueError):
+    pass
+
+
+def decode_query(query):
+    """The text of a raw query (a str of its bytes, as WSGI servers give it): UTF-8, with each byte
+    that is not part of UTF-8 written "%XX"."""
+    try:
+        raw = query.encode("latin-1")
+    except UnicodeEncodeError:  # already text (a server that decoded it)
+        raw = query.encode("utf-8", "surrogateescape")
+    text = raw.decode("utf-8", "surrogateescape")
+    return "".join("%%%02X" % (ord(c) - 0xDC00) if 0xDC80 <= ord(c) <= 0xDCFF else c for c in text)
+
+
+def checked_report(query):
+    """(action, feed, url, query) of a raw report query; BadReport when a field is too long or holds
+    a control character (a NUL among them)."""
+    text = decode_query(query)
+    if any(ord(c) < 0x20 or ord(c) == 0x7F for c in text):
+        raise BadReport("a control character")
+    if len(text.encode("utf-8")) > QUERY_LIMIT:
+        raise BadReport("query longer than %d bytes" % QUERY_LIMIT)
+    action, feed, url = parse_report(text)
+    for name, value, limit in (("action", action, ACTION_LIMIT), ("feed", feed, FIELD_LIMIT),
+                               ("url", url, FIELD_LIMIT)):
+        if value is not None and len(value.encode("utf-8")) > limit:
+            raise BadReport("%s longer than %d bytes" % (name, limit))
+    return action, feed, url, text
+
+
+def read_catalog(catalog):
+    """[(channel name, [feed addresses as written, "{{service}}" kept])] of a catalogue folder's
+    channels.txt, in its order; [] without one."""
+    channels = []
+    try:
+        with open(os.path.join(catalog, "channels.txt"), encoding="utf-8") as f:
+            lines = f.read().splitlines()
+    except (OSError, TypeError):
+        return []
+    for line in lines:
+        line = line.strip()
+        if not line or line.startswith("#"):
+            continue
+        if line.startswith("[") and line.endswith("]"):
+            channels.append((line[1:-1], []))
+        elif channels:
+            channels[-1][1].append(line)
+    return channels
+
+
+CHANNELS = read_catalog(CATALOG)
+
+
+def channel_of(feed, channels, address=None):
+    """The channel whose catalogue address is the whole feed address, else OTHER. address: the
+    service's public address that "{{service}}" stands for; without it, any scheme and host."""
+    feed = feed or ""
+    for name, feeds in channels:
+        for template in feeds:
+            if address is not None:
+                if template.replace(SERVICE, address.rstrip("/")) == feed:
+                    return name
+            elif SERVICE in template:
+                head, _, tail = template.partition(SERVICE)
+                if feed.startswith(head) and feed.endswith(tail) and _HOST_ADDRESS.match(
+                        feed[len(head):len(feed) - len(tail)]):
+                    return name
+            elif template == feed:
+                return name
+    return OTHER
+
+
 def content_type(path):
     extension = os.path.splitext(path)[1].lower()
     return CONTENT_TYPES.get(extension) or mimetypes.guess_type(path)[0] or "application/octet-stream"
@@ -107,13 +197,16 @@ def not_modified(request_headers, etag, last_modified):
     if since is None or last_modified is None:
         return False
     try:
-        since_time = email.utils.parsedate_to_datetime(since)
-        modified_time = email.utils.parsedate_to_datetime(last_modified)
-    except (TypeError, ValueError, IndexError):
+        since_time = _aware(email.utils.parsedate_to_datetime(since))
+        modified_time = _aware(email.utils.parsedate_to_datetime(last_modified))
+        return modified_time <= since_time
+    except (TypeError, ValueError, IndexError, AttributeError, OverflowError):
         return False
-    if since_time is None or modified_time is None:
-        return False
-    return modified_time <= since_time
+
+
+def _aware(moment):
+    """A datetime with its zone; one given without a zone ("-0000") is UTC."""
+    return moment if moment.tzinfo is not None else moment.replace(tzinfo=datetime.timezone.utc)
 
 
 def document_answer(method, request_headers, body, ctype, modified, extra_headers=()):
@@ -161,11 +254,16 @@ class ServiceApp:
     memory). address: the service's public base address ("http://news.example.org"), put into the
     preset list and the feeds; without it each request's own scheme and Host are used."""
 
-    def __init__(self, catalog=CATALOG, store=None, address=None, preset_line_end="\n"):
+    def __init__(self, catalog=CATALOG, store=None, address=None, preset_line_end="\n", report_wait=REPORT_WAIT):
         self.catalog = os.path.abspath(catalog) if catalog else None
+        self.channels = read_catalog(self.catalog)
         self.store = store if isinstance(store, service_store._Store) else service_store.open_store(store)
         self.address = address.rstrip("/") if address else None
         self.preset_line_end = preset_line_end
+        self.report_wait = report_wait
+        self.invalid = 0  # reports answered 400
+        self._counts = collections.Counter()  # (path label, status): requests
+        self._counts_lock = threading.Lock()
 
     def __call__(self, environ, start_response):
         method = environ.get("REQUEST_METHOD", "GET")
@@ -176,6 +274,7 @@ class ServiceApp:
             if environ.get("QUERY_STRING"):
                 target += "?" + environ["QUERY_STRING"]
         status, headers, body = self.answer(method, target, _EnvironHeaders(environ), self._address_of(environ))
+        self.count_request(target, status)
         start_response("%d %s" % (status, REASONS.get(status, "")), headers)
         return [b"" if method == "HEAD" else body]
 
@@ -187,8 +286,14 @@ class ServiceApp:
         if path is None:
             return _page(400, BAD_REQUEST_PAGE)
         if path == "/clicks.php":
-            self.report(target.split("?", 1)[1] if "?" in target else "")
-            return 200, [("Content-Type", "text/html"), ("Content-Length", "0"), ("Cache-Control", "no-cache")], b""
+            if method == "HEAD":
+                return _empty(200)
+            return self.report(target.split("?", 1)[1] if "?" in target else "")
+        if path == "/healthz":
+            ok = self.store.writable()
+            return _text(200 if ok else 503, b"ok\n" if ok else b"the reports store takes no writes\n")
+        if path == "/metrics":
+            return _text(200, self.metrics().encode("utf-8"), "text/plain; version=0.0.4")
         found = self.static(path, address)
         if found is None:
             return _page(404, NOT_FOUND_PAGE)
@@ -196,18 +301,74 @@ class ServiceApp:
         return document_answer(method, request_headers, body, ctype, modified)
 
     def report(self, query):
-        """Stores the view or click report of a /clicks.php query."""
-        action, feed, url = parse_report(query)
-        self.store.add(action, feed, url, query)
+        """Stores the view or click report of a raw /clicks.php query: (status, headers, body), 200
+        only once it is committed."""
+        try:
+            action, feed, url, text = checked_report(query)
+        except BadReport as error:
+            with self._counts_lock:
+                self.invalid += 1
+                invalid = self.invalid
+            print("service: refused a report (%d refused so far): %s" % (invalid, error), file=sys.stderr, flush=True)
+            return _text(400, b"")
+        outcome = self.store.store(action, feed, url, text, timeout=self.report_wait)
+        if outcome == service_store.STORED:
+            return _empty(200)
+        if outcome == service_store.REFUSED:
+            return _text(400, b"")
+        status, headers, body = _text(503, b"")
+        return status, headers + [("Retry-After", RETRY_AFTER)], body
+
+    def count_request(self, target, status):
+        path = request_path(target or "") or ""
+        label = path if path in _LABELS else next((p for p in _PREFIX_LABELS if path.startswith(p)), "other")
+        with self._counts_lock:
+            self._counts[(label, status)] += 1
+
+    def metrics(self):
+        """The figures of this process in the Prometheus text format."""
+        store = self.store
+        with self._counts_lock:
+            counts = sorted(self._counts.items())
+            invalid = self.invalid
+        lines = ["# HELP lullcast_requests_total Requests answered, by path and status.",
+                 "# TYPE lullcast_requests_total counter"]
+        lines += ['lullcast_requests_total{path="%s",status="%d"} %d' % (label, status, n)
+                  for (label, status), n in counts]
+        lines += ["# HELP lullcast_reports_stored_total Reports committed to the store.",
+                  "# TYPE lullcast_reports_stored_total counter",
+                  "lullcast_reports_stored_total %d" % store.stored,
+                  "# HELP lullcast_reports_refused_total Reports refused: a field the service does not take,"
+                  " or a row the database does not take.",
+                  "# TYPE lullcast_reports_refused_total counter",
+                  'lullcast_reports_refused_total{reason="field"} %d' % invalid,
+                  'lullcast_reports_refused_total{reason="store"} %d' % store.refused,
+                  "# HELP lullcast_reports_dropped_total Reports answered 503: the queue was full or the commit"
+                  " did not come in time.",
+                  "# TYPE lullcast_reports_dropped_total counter",
+                  "lullcast_reports_dropped_total %d" % store.dropped,
+                  "# HELP lullcast_report_queue_depth Reports waiting for the writer.",
+                  "# TYPE lullcast_report_queue_depth gauge",
+                  "lullcast_report_queue_depth %d" % store.pending(),
+                  "# HELP lullcast_store_retries_total Writes that failed and were tried again.",
+                  "# TYPE lullcast_store_retries_total counter",
+                  "lullcast_store_retries_total %d" % store.failures,
+                  "# HELP lullcast_commit_seconds Time the group commits took.",
+                  "# TYPE lullcast_commit_seconds summary",
+                  "lullcast_commit_seconds_sum %.6f" % store.commit_seconds,
+                  "lullcast_commit_seconds_count %d" % store.commits,
+                  "# HELP lullcast_process_start_time_seconds When this process started.",
+                  "# TYPE lullcast_process_start_time_seconds gauge",
+                  "lullcast_process_start_time_seconds %d" % _STARTED]
+        return "\n".join(lines) + "\n"
 
     def preset_list(self, address):
         """The preset feed list of the catalog, one section per channel, with the given base address."""
         end = self.preset_line_end
-        feeds = self._feed_names()
         lines = []
-        for key, name in CHANNELS:
+        for name, feeds in self.channels:
             lines.append("[%s]" % name)
-            lines += [address + "/feeds/" + f for f in feeds if f.startswith(key + "-")]
+            lines += [feed.replace(SERVICE, address) for feed in feeds]
             lines.append("")
         return end.join(lines).encode("utf-8")
 
@@ -216,12 +377,11 @@ class ServiceApp:
         if not self.catalog:
             return None
         if path == "/preset_feeds.xml":
-            folder = os.path.join(self.catalog, "feeds")
-            return self.preset_list(address), "text/plain", _mtime(folder)
+            return self.preset_list(address), "text/plain", _mtime(os.path.join(self.catalog, "channels.txt"))
         if path == "/":
             page = ("<html><head><title>Lullcast reference service</title></head><body><h1>Lullcast</h1>"
                     "<p>News while you wait. Channels: %s.</p></body></html>"
-                    % html.escape(", ".join(name for _, name in CHANNELS)))
+                    % html.escape(", ".join(name for name, _ in self.channels)))
             return page.encode("utf-8"), "text/html", _mtime(self.catalog)
         if path.startswith("/articles/"):
             name = html.escape(posixpath.basename(path))
@@ -271,6 +431,19 @@ class ServiceApp:
         if not _HOST.match(host):  # nothing from the request's Host that is not a host name goes into a feed
             host = "%s:%s" % (environ.get("SERVER_NAME", "localhost"), environ.get("SERVER_PORT", "80"))
         return "%s://%s" % (scheme, host)
+
+
+_LABELS = ("/", "/clicks.php", "/preset_feeds.xml", "/60x39.jpg", "/healthz", "/metrics")
+_PREFIX_LABELS = ("/feeds/", "/articles/")
+_STARTED = time.time()
+
+
+def _empty(status):
+    return status, [("Content-Type", "text/html"), ("Content-Length", "0"), ("Cache-Control", "no-cache")], b""
+
+
+def _text(status, body, ctype="text/plain"):
+    return status, [("Content-Type", ctype), ("Content-Length", str(len(body))), ("Cache-Control", "no-cache")], body
 
 
 def _page(status, body):

@@ -672,7 +672,8 @@ class NewsSession:
     def __init__(self, registry=(), faults=(), documents=(), **service_options):
         """faults: (path, mode) pairs of the service, in force from the start; documents: (path,
         body) pairs it serves from the start, "{{service}}" in a body standing for its address."""
-        self.service = demo_service.DemoService(catalog=demo_service.CATALOG, **service_options).start()
+        self.service = demo_service.DemoService(catalog=demo_service.CATALOG, test_endpoints=True,
+                                               **service_options).start()
         for path, mode in faults:
             self.service.fault(path, mode)
         for path, body in documents:

@@ -156,7 +156,8 @@ def unused_port():
 class FeedLoadTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.service = demo_service.DemoService(stall_seconds=30, slow_pause=0.5, slow_pieces=12).start()
+        cls.service = demo_service.DemoService(stall_seconds=30, slow_pause=0.5, slow_pieces=12,
+                                               test_endpoints=True).start()
         for path, body in [("/rss2.xml", RSS2), ("/rss2-cp1251.xml", RSS2_CP1251), ("/rss1.xml", RSS1),
                            ("/atom.xml", ATOM), ("/malformed.xml", MALFORMED), ("/second.xml", SECOND),
                            ("/entity.xml", EXTERNAL_ENTITY), ("/spaces.xml", SPACES), ("/old.xml", OLD_DOCTYPE % unused_port())]:

@@ -13,7 +13,7 @@ import unittest
 import pgcluster
 from demo_service import unused_port, wait_for_port
 import service_app
-from servicetest import fetch
+from servicetest import fetch, raw
 from test_service_app import REPORTS
 
 TOOLS = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
@@ -55,17 +55,14 @@ class DeployedServiceTest(unittest.TestCase):
         for top, folders, _ in os.walk(cls.folder):
             for name in folders:
                 os.chmod(os.path.join(top, name), 0o755)
-        env = dict(os.environ, LULLCAST_DB=cls.cluster.dsn, LULLCAST_ADDRESS=cls.address)
         cls.gunicorn_log = open(os.path.join(cls.folder, "gunicorn.log"), "w+")
-        cls.gunicorn = subprocess.Popen([GUNICORN, "--chdir", TOOLS, "-c", os.path.join(DEPLOY, "gunicorn.conf.py"),
-                                         "-b", "127.0.0.1:%d" % cls.app_port], env=env,
-                                        stdout=cls.gunicorn_log, stderr=subprocess.STDOUT)
         cls.nginx = None
+        cls.start_gunicorn()
         try:
-            wait_for_port(cls.app_port, cls.gunicorn)
             with open(os.path.join(DEPLOY, "nginx-lullcast.conf")) as f:
                 site = f.read()
-            for shipped, here in (("127.0.0.1:8080", "127.0.0.1:%d" % cls.web_port), ("/srv/lullcast/www", www),
+            for shipped, here in (("listen 80 default_server;", "listen 127.0.0.1:%d;" % cls.web_port),
+                                  ("/srv/lullcast/www", www),
                                   ("127.0.0.1:8000", "127.0.0.1:%d" % cls.app_port)):
                 assert shipped in site, shipped
                 site = site.replace(shipped, here)
@@ -84,6 +81,17 @@ class DeployedServiceTest(unittest.TestCase):
             raise
 
     @classmethod
+    def start_gunicorn(cls):
+        env = dict(os.environ, LULLCAST_DB=cls.cluster.dsn, LULLCAST_ADDRESS=cls.address)
+        cls.gunicorn = subprocess.Popen([GUNICORN, "--chdir", TOOLS, "-c", os.path.join(DEPLOY, "gunicorn.conf.py"),
+                                         "-b", "127.0.0.1:%d" % cls.app_port], env=env,
+                                        stdout=cls.gunicorn_log, stderr=subprocess.STDOUT)
+        wait_for_port(cls.app_port, cls.gunicorn)
+        deadline = time.monotonic() + 60  # its workers have reached the database (and made the schema)
+        while fetch("http://127.0.0.1:%d/healthz" % cls.app_port)[0] != 200 and time.monotonic() < deadline:
+            time.sleep(0.1)
+
+    @classmethod
     def tearDownClass(cls):
         if cls.nginx:
             cls.nginx.send_signal(signal.SIGQUIT)
@@ -92,6 +100,8 @@ class DeployedServiceTest(unittest.TestCase):
             cls.gunicorn.terminate()
             cls.gunicorn.wait(timeout=60)
         cls.gunicorn_log.close()
+        if cls.nginx and os.environ.get("LULLCAST_KEEP_LOGS"):
+            shutil.copy(os.path.join(cls.folder, "gunicorn.log"), os.environ["LULLCAST_KEEP_LOGS"])
         cls.cluster.close()
         shutil.rmtree(cls.folder, ignore_errors=True)
 
@@ -176,6 +186,134 @@ class DeployedServiceTest(unittest.TestCase):
         self.assertEqual(sorted(status for _, status in answered), [200] * 300)
         stored = sorted(int(r["feed"].rsplit("=", 1)[1]) for r in self.stored(300))
         self.assertEqual(stored, sorted(n for n, _ in answered))
+
+
+    def under_load(self, fault, seconds, senders=4, front=None):
+        """Sends reports from a few clients while fault() runs, for at least `seconds` and until
+        fault() has returned; gives (numbers answered 2xx, numbers sent)."""
+        front = front or self.address
+        answered, sent = set(), []
+        done = threading.Event()
+        lock = threading.Lock()
+
+        def send(first):
+            n = first
+            deadline = time.monotonic() + seconds
+            while time.monotonic() < deadline or not done.is_set():
+                try:
+                    status = fetch(front + "/clicks.php?action=view&feed=http://a.example/f.xml?n=%d" % n,
+                                   timeout=30)[0]
+                except OSError:
+                    status = None
+                with lock:
+                    sent.append(n)
+                    if status is not None and 200 <= status < 300:
+                        answered.add(n)
+                if status is None or status >= 500:
+                    time.sleep(0.05)  # as a client that retries later would
+                n += 1
+
+        threads = [threading.Thread(target=send, args=(k * 1000000,)) for k in range(senders)]
+        for thread in threads:
+            thread.start()
+        try:
+            fault()
+        finally:
+            done.set()
+            for thread in threads:
+                thread.join()
+        return answered, sent
+
+    def assert_none_lost(self, answered):
+        stored = [int(r["feed"].rsplit("=", 1)[1]) for r in self.stored(len(answered))]
+        lost = answered - set(stored)
+        self.assertEqual(len(lost), 0, "%d answered 2xx and not stored (of %d answered, %d stored)"
+                         % (len(lost), len(answered), len(stored)))
+        self.assertEqual(len(stored), len(set(stored)), "stored twice")
+        return stored
+
+    def workers(self):
+        out = subprocess.run(["ps", "-o", "pid=", "--ppid", str(self.gunicorn.pid)], capture_output=True, text=True)
+        return [int(pid) for pid in out.stdout.split()]
+
+    def test_a_database_stopped_for_30_seconds_loses_no_answered_report(self):
+        self.clear()
+
+        def outage():
+            time.sleep(1)
+            self.cluster.stop()
+            time.sleep(30)
+            self.cluster.start()
+            time.sleep(2)
+
+        answered, sent = self.under_load(outage, 1, senders=6)
+        stored = self.assert_none_lost(answered)
+        self.assertGreater(len(stored), 20)
+        self.assertLess(len(answered), len(sent), "every report during the outage was answered 2xx")
+
+    def test_a_worker_killed_loses_no_answered_report(self):
+        self.clear()
+
+        def kill():
+            time.sleep(1.5)
+            os.kill(self.workers()[0], signal.SIGKILL)
+            time.sleep(3)
+
+        answered, _ = self.under_load(kill, 1)
+        self.assertGreater(len(answered), 50)
+        self.assert_none_lost(answered)
+
+    def test_gunicorn_stopped_with_term_and_started_again_loses_no_answered_report(self):
+        self.clear()
+
+        def stop_and_start():
+            time.sleep(1.5)
+            self.gunicorn.terminate()
+            self.assertEqual(self.gunicorn.wait(timeout=60), 0)
+            type(self).start_gunicorn()
+            time.sleep(1.5)
+
+        answered, _ = self.under_load(stop_and_start, 1)
+        self.assertGreater(len(answered), 50)
+        self.assert_none_lost(answered)
+
+    def test_a_long_address_and_a_nul_are_refused_and_block_no_later_report(self):
+        self.clear()
+        direct = "http://127.0.0.1:%d" % self.app_port
+        self.assertEqual(fetch(self.address + "/clicks.php?action=view&feed=http://a.example/" + "x" * 5983)[0], 400)
+        answer = raw("127.0.0.1", self.app_port, b"GET /clicks.php?action=view&feed=http://a.example/\x00.xml HTTP/1.0"
+                                                 b"\r\nHost: x\r\n\r\n")
+        self.assertTrue(answer.startswith(b"HTTP/1.0 400") or answer.startswith(b"HTTP/1.1 400"), answer[:100])
+        sent = []
+        for n in range(1000):
+            front = direct if n % 2 else self.address
+            self.assertEqual(fetch(front + "/clicks.php?action=view&feed=http://a.example/f.xml?n=%d" % n)[0], 200)
+            sent.append(n)
+        self.assertEqual(sorted(self.assert_none_lost(set(sent))), sent)
+
+    def test_health_and_figures_are_for_the_machine_only(self):
+        self.assertEqual(fetch(self.address + "/healthz")[:3:2], (200, b"ok\n"))
+        self.assertIn(b"lullcast_reports_stored_total", fetch(self.address + "/metrics")[2])
+        for path in ("/healthz", "/metrics"):
+            self.assertEqual(fetch_from("127.0.0.2", self.address + path)[0], 403)
+        statuses = [fetch_from("127.0.0.2", self.address + "/clicks.php?action=view&feed=y")[0] for _ in range(70)]
+        self.assertIn(429, statuses)
+        self.assertEqual(fetch(self.address + "/clicks.php?action=view&feed=y", method="HEAD")[0], 200)
+        self.assertEqual(fetch(self.address + "/clicks.php?action=view&feed=y", method="POST")[0], 405)
+
+
+def fetch_from(source, url):
+    """(status, body) of a GET sent from another loopback address."""
+    import http.client
+    import urllib.parse
+    parts = urllib.parse.urlsplit(url)
+    connection = http.client.HTTPConnection(parts.hostname, parts.port, timeout=10, source_address=(source, 0))
+    try:
+        connection.request("GET", parts.path + ("?" + parts.query if parts.query else ""))
+        response = connection.getresponse()
+        return response.status, response.read()
+    finally:
+        connection.close()
 
 
 if __name__ == "__main__":

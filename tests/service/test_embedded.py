@@ -2,9 +2,12 @@
 clients, and the behaviours of real servers that the feed tests ask of it."""
 import gzip
 import os
+import re
 import select
 import socket
 import ssl
+import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -16,6 +19,7 @@ import testca
 from servicetest import fetch, raw
 
 HOST = "127.0.0.1"
+TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
 
 
 class HardeningTest(unittest.TestCase):
@@ -74,7 +78,8 @@ class HardeningTest(unittest.TestCase):
             self.assertEqual(fetch(service.url("/60x39.jpg"))[0], 200)
 
     def test_beyond_the_threads_and_the_queue_connections_are_refused_with_a_503(self):
-        with demo_service.DemoService(catalog=demo_service.CATALOG, threads=2, queue_limit=4) as service:
+        with demo_service.DemoService(catalog=demo_service.CATALOG, threads=2, queue_limit=4,
+                                       test_endpoints=True) as service:
             held = []
             try:
                 for path in (b"/stall/a", b"/stall/b", b"/preset_feeds.xml", b"/60x39.jpg"):
@@ -91,6 +96,42 @@ class HardeningTest(unittest.TestCase):
             finally:
                 for s in held:
                     s.close()
+
+    def test_the_command_serves_no_stalling_or_slow_paths(self):
+        # They belong to the tests' stand-in: on a --bind host anyone could hold every thread with them.
+        with tempfile.TemporaryDirectory() as folder:
+            command = [sys.executable, os.path.join(TOOLS, "demo_service.py"), "--port", "0",
+                       "--db", os.path.join(folder, "reports.sqlite")]
+            server = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
+            try:
+                address = re.search(r"on (http://\S+) ", server.stdout.readline()).group(1)
+                for path in ("/stall/x", "/stall-body/feeds/news-1.xml", "/slow/feeds/news-1.xml"):
+                    with self.subTest(path=path):
+                        self.assertEqual(fetch(address + path, timeout=5)[0], 404)
+                self.assertEqual(fetch(address + "/feeds/news-1.xml", timeout=5)[0], 200)
+            finally:
+                server.terminate()
+                server.wait(timeout=30)
+                server.stdout.close()
+
+    def test_reports_answered_are_stored_and_health_figures_and_methods_are_the_applications(self):
+        with tempfile.TemporaryDirectory() as folder:
+            with demo_service.DemoService(catalog=demo_service.CATALOG,
+                                          database=os.path.join(folder, "reports.sqlite")) as service:
+                for n in range(20):
+                    self.assertEqual(fetch(service.url("/clicks.php?action=view&feed=f%d" % n))[0], 200)
+                    self.assertEqual(service.app.store.stored, n + 1, "answered before it was stored")
+                self.assertEqual(fetch(service.url("/clicks.php?action=view&feed=f"), method="HEAD")[0], 200)
+                self.assertEqual(fetch(service.url("/clicks.php?action=view&feed=" + "x" * 2049))[0], 400)
+                for method in ("POST", "PUT", "DELETE", "PATCH"):
+                    with self.subTest(method=method):
+                        status, headers, _ = fetch(service.url("/preset_feeds.xml"), method=method)
+                        self.assertEqual((status, headers["Allow"]), (405, "GET, HEAD"))
+                self.assertEqual(fetch(service.url("/healthz"))[:3:2], (200, b"ok\n"))
+                figures = fetch(service.url("/metrics"))[2].decode()
+                self.assertIn("\nlullcast_reports_stored_total 20\n", figures)
+                self.assertIn('\nlullcast_reports_refused_total{reason="field"} 1\n', figures)
+                self.assertEqual(len(service.reports()), 20)
 
     def test_malformed_paths_are_answered_400(self):
         with demo_service.DemoService(catalog=demo_service.CATALOG, root=demo_service.CATALOG) as service:

@@ -1,5 +1,7 @@
 """The service's WSGI application (tools/service_app.py) with its reports in SQLite and in
 PostgreSQL (a private cluster, restarted while reports arrive), and the operator's report command."""
+import datetime
+import email.utils
 import os
 import sqlite3
 import subprocess
@@ -68,7 +70,7 @@ class _AppTests:
         self.assertEqual((status, headers["Content-Type"]), (200, "text/plain"))
         lines = body.decode().split("\n")
         self.assertEqual([line for line in lines if line.startswith("[")],
-                         ["[%s]" % name for _, name in service_app.CHANNELS])
+                         ["[%s]" % name for name, _ in service_app.CHANNELS])
         self.assertEqual(lines[:4], ["[News]", ADDRESS + "/feeds/news-1.xml", ADDRESS + "/feeds/news-2.xml", ""])
         status, headers, body = call(self.app, "/feeds/news-1.xml")
         self.assertEqual((status, headers["Content-Type"]), (200, "text/xml"))
@@ -94,6 +96,15 @@ class _AppTests:
                          (304, b""))
         self.assertEqual(call(self.app, "/feeds/sports-1.xml",
                               headers={"If-Modified-Since": headers["Last-Modified"]})[0], 304)
+        # An HTTP date with "-0000" (no zone given) is UTC; a later one is not older, an earlier one is.
+        modified = email.utils.parsedate_to_datetime(headers["Last-Modified"])
+        for shift, expected in ((3600, 304), (-3600, 200)):
+            since = email.utils.format_datetime(modified + datetime.timedelta(seconds=shift)).replace("+0000", "-0000")
+            with self.subTest(since=since):
+                self.assertIn("-0000", since)
+                self.assertEqual(call(self.app, "/feeds/sports-1.xml", headers={"If-Modified-Since": since})[0],
+                                 expected)
+        self.assertEqual(call(self.app, "/feeds/sports-1.xml", headers={"If-Modified-Since": "yesterday"})[0], 200)
         other = service_app.ServiceApp(service_app.CATALOG, None, "http://other.example")
         try:
             self.assertEqual(call(other, "/feeds/sports-1.xml", headers={"If-None-Match": headers["ETag"]})[0],
@@ -122,6 +133,84 @@ class _AppTests:
         expected.append({"action": "view", "feed": "http://d.example/x?a=1", "url": None,
                          "query": "action=view&feed=http://d.example/x?a=1"})
         self.assertEqual(stored, expected)
+
+    def test_no_report_can_block_the_others(self):
+        long_feed = "http://a.example/" + "x" * 5983  # 6,000 bytes
+        for target, why in (("/clicks.php?action=view&feed=" + long_feed, "a feed address of 6,000 bytes"),
+                            ("/clicks.php?action=browse&feed=f&url=http://a.example/" + "y" * 2100, "a long link"),
+                            ("/clicks.php?action=view&feed=http://a.example/\x00.xml", "a NUL"),
+                            ("/clicks.php?action=view&feed=http://a.example/\r\nX: 1", "a line break")):
+            with self.subTest(why=why):
+                self.assertEqual(call(self.app, target)[0], 400)
+        for n in range(1000):
+            self.assertEqual(call(self.app, "/clicks.php?action=view&feed=http://a.example/f.xml?n=%d" % n)[0], 200)
+        self.assertEqual([r["feed"] for r in self.app.store.reports()],
+                         ["http://a.example/f.xml?n=%d" % n for n in range(1000)])
+        self.assertEqual(self.app.invalid, 4)
+
+    def test_a_row_the_database_refuses_is_refused_alone(self):
+        # Past the application's checks (another writer of the store): in one batch with good rows.
+        store = self.app.store
+        bad = "http://a.example/" + self.unwritable
+        outcomes = []
+        threads = [threading.Thread(target=lambda feed=feed: outcomes.append(
+                   (feed, store.store("view", feed, None, "q", timeout=30))))
+                   for feed in ["g%d" % n for n in range(20)] + [bad] + ["h%d" % n for n in range(20)]]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        self.assertEqual(sorted(outcome for feed, outcome in outcomes if feed != bad), ["stored"] * 40)
+        self.assertTrue((bad, "refused") in outcomes, "the bad row was not refused")
+        self.assertEqual(sorted(r["feed"] for r in store.reports()), sorted(f for f, _ in outcomes if f != bad))
+        self.assertEqual(store.refused, 1)
+        self.assertIn('lullcast_reports_refused_total{reason="store"} 1', call(self.app, "/metrics")[2].decode())
+
+    def test_reports_are_counted_as_the_program_means_them(self):
+        self.assertEqual(call(self.app, "/clicks.php?action=view&feed=http://h.example/f.xml", method="HEAD")[0], 200)
+        for method in ("POST", "PUT", "DELETE", "OPTIONS"):
+            self.assertEqual(call(self.app, "/clicks.php?action=view&feed=x", method=method)[0], 405)
+        # The query's bytes as they came: UTF-8 stays itself, a byte that is not UTF-8 is written "%E9".
+        utf8 = "/clicks.php?action=view&feed=http://h.example/caf\u00e9.xml".encode("utf-8").decode("latin-1")
+        latin1 = "/clicks.php?action=view&feed=http://h.example/caf\xe9.xml"
+        for target in (utf8, latin1):
+            self.assertEqual(call(self.app, target)[0], 200)
+        self.assertEqual([r["feed"] for r in self.app.store.reports()],
+                         ["http://h.example/caf\u00e9.xml", "http://h.example/caf%E9.xml"])
+        times = self.app.store._read("SELECT time FROM reports", ())
+        self.assertTrue(all(t.endswith("+00:00") for t, in times), times)
+        catalog = service_app.read_catalog(service_app.CATALOG)
+        for feed, channel in ((ADDRESS + "/feeds/business-1.xml", "Business & Finance"),
+                              ("http://mine.example/feeds/business-1.xml", service_app.OTHER),
+                              ("http://mine.example/feeds/business-weekly.xml", service_app.OTHER),
+                              (ADDRESS + "/feeds/news-2.xml?x", service_app.OTHER)):
+            with self.subTest(feed=feed):
+                self.assertEqual(service_app.channel_of(feed, catalog, ADDRESS), channel)
+
+    def test_health_and_metrics(self):
+        self.assertEqual(call(self.app, "/healthz")[:3:2], (200, b"ok\n"))
+        call(self.app, REPORTS[0][0])
+        call(self.app, "/clicks.php?action=view&feed=\x00")
+        status, headers, body = call(self.app, "/metrics")
+        self.assertEqual((status, headers["Content-Type"]), (200, "text/plain; version=0.0.4"))
+        text = body.decode()
+        for line in ('lullcast_requests_total{path="/clicks.php",status="200"} 1',
+                     'lullcast_requests_total{path="/clicks.php",status="400"} 1',
+                     'lullcast_requests_total{path="/healthz",status="200"} 1',
+                     "lullcast_reports_stored_total 1", 'lullcast_reports_refused_total{reason="field"} 1',
+                     "lullcast_reports_dropped_total 0", "lullcast_report_queue_depth 0",
+                     "lullcast_commit_seconds_count 1"):
+            self.assertIn("\n" + line + "\n", text)
+
+    def test_reports_older_than_some_days_are_deleted(self):
+        now = datetime.datetime.now(datetime.timezone.utc)
+        for days in (40, 31, 29, 0):
+            self.app.store.add("view", "d%d" % days, None, "q", when=now - datetime.timedelta(days=days, hours=1))
+        self.app.store.flush()
+        out = subprocess.run([sys.executable, os.path.join(TOOLS, "service_report.py"), "--db", self.target(),
+                              "--delete-older-than", "30"], check=True, capture_output=True, text=True).stdout
+        self.assertIn("deleted 2 reports older than", out)
+        self.assertEqual([r["feed"] for r in self.app.store.reports()], ["d29", "d0"])
 
     def test_the_schema_is_made_once_with_its_index(self):
         call(self.app, REPORTS[0][0])
@@ -173,6 +262,25 @@ class SqliteAppTest(_AppTests, unittest.TestCase):
     def target(self):
         return os.path.join(self.folder.name, "reports.sqlite")
 
+    unwritable = "\ud800"  # a text that is no Unicode: sqlite3 cannot bind it
+
+    def test_without_its_commit_a_report_is_answered_503(self):
+        # Another process holds the file's write lock longer than a report may wait.
+        self.app.report_wait = 0.5
+        other = sqlite3.connect(self.target(), timeout=0)
+        other.execute("BEGIN IMMEDIATE")
+        try:
+            status, headers, _ = call(self.app, REPORTS[0][0])
+            self.assertEqual((status, headers.get("Retry-After")), (503, "5"))
+            self.assertEqual(call(self.app, "/healthz")[0], 503)
+        finally:
+            other.rollback()
+            other.close()
+        self.assertTrue(self.app.store.flush(timeout=30))
+        self.assertEqual(call(self.app, REPORTS[0][0])[0], 200)
+        self.assertEqual(call(self.app, "/healthz")[0], 200)
+        self.assertIn("\nlullcast_reports_dropped_total 1\n", call(self.app, "/metrics")[2].decode())
+
     def index_names(self, store):
         with sqlite3.connect(self.target()) as db:
             return [row[0] for row in db.execute("SELECT name FROM sqlite_master WHERE type = 'index'")]
@@ -189,6 +297,10 @@ class SqliteAppTest(_AppTests, unittest.TestCase):
         try:
             store.add("view", "g", None, "action=view&feed=g")
             self.assertEqual([r["feed"] for r in store.reports()], ["f", "g"])
+            self.assertEqual(store._read("SELECT version FROM schema_version", ()), [(service_store.SCHEMA_VERSION,)])
+            local = datetime.datetime(2026, 12, 1, 10, 0, 0).astimezone()  # as the machine's zone had it then
+            self.assertEqual(store._read("SELECT time FROM reports ORDER BY id", ())[0][0],
+                             local.astimezone(datetime.timezone.utc).strftime("%Y-%m-%d %H:%M:%S+00:00"))
         finally:
             store.close()
 
@@ -213,8 +325,43 @@ class PostgresAppTest(_AppTests, unittest.TestCase):
     def target(self):
         return self.cluster.dsn
 
+    unwritable = "\x00"  # psycopg2 sends no NUL
+
     def index_names(self, store):
         return [row[0] for row in store._read("SELECT indexname FROM pg_indexes WHERE tablename = 'reports'", ())]
+
+    def test_without_the_database_reports_are_answered_503_and_health_says_so(self):
+        self.app.report_wait = 1.0
+        self.cluster.stop()
+        try:
+            status, headers, _ = call(self.app, REPORTS[0][0])
+            self.assertEqual((status, headers.get("Retry-After")), (503, "5"))
+            self.assertEqual(call(self.app, "/healthz")[0], 503)
+        finally:
+            self.cluster.start()
+        deadline = time.monotonic() + 30
+        while call(self.app, "/healthz")[0] != 200 and time.monotonic() < deadline:
+            time.sleep(0.2)
+        self.assertEqual(call(self.app, REPORTS[1][0])[0], 200)
+        self.assertEqual([r["feed"] for r in self.app.store.reports()], [REPORTS[1][1]["feed"]],
+                         "a report answered 503 was stored after all")
+        self.assertIn("\nlullcast_reports_dropped_total 1\n", call(self.app, "/metrics")[2].decode())
+
+    @unittest.skipUnless(os.geteuid() == 0, "runs the command as root")
+    def test_the_report_command_run_as_root_connects_as_the_configured_user(self):
+        call(self.app, "/clicks.php?action=view&feed=%s/feeds/business-1.xml" % ADDRESS)
+        call(self.app, "/clicks.php?action=view&feed=http://mine.example/feeds/business-1.xml")
+        owner = self.cluster._user.pw_name  # the role initdb made; root has none
+        dsn = " ".join(part for part in self.cluster.dsn.split() if not part.startswith("user="))
+        with tempfile.NamedTemporaryFile("w", suffix=".env") as config:
+            config.write('LULLCAST_DB="%s"\nLULLCAST_ADDRESS=%s\nLULLCAST_USER=%s\n' % (dsn, ADDRESS, owner))
+            config.flush()
+            os.chmod(config.name, 0o644)
+            result = subprocess.run([sys.executable, os.path.join(TOOLS, "service_report.py"), "--config",
+                                     config.name], capture_output=True, text=True, cwd="/")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertRegex(result.stdout, r"\nBusiness & Finance +1 +0\n")
+        self.assertRegex(result.stdout, r"\nOther feeds +1 +0\n")
 
     def test_no_report_is_lost_while_the_database_restarts(self):
         sent = []

@@ -1,10 +1,11 @@
 # gunicorn settings of the reference service (tools/lullcast_wsgi.py). Listens on 127.0.0.1:8000
 # for the web server in front (tools/service/deploy/nginx-lullcast.conf); set another address with -b.
+# The systemd unit (lullcast.service) adds the pid file and the logs.
 bind = ["127.0.0.1:8000"]
 wsgi_app = "lullcast_wsgi:application"
 worker_class = "gthread"  # threads keep idle keep-alive connections from holding a whole worker
-workers = 2
-threads = 16
+workers = 4
+threads = 32  # a report waits for its group commit: many wait at once, each costing little
 backlog = 1024
 timeout = 30
 graceful_timeout = 30
@@ -13,6 +14,7 @@ limit_request_line = 8190
 
 
 def worker_exit(server, worker):
-    # The reports a worker has queued are written before it goes.
+    # Every report answered is stored already; this ends the writer and says what it dropped.
     import lullcast_wsgi
     lullcast_wsgi.application.close()
+
