@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ mingw-w64 wine wine64 wine32:i386 xvfb xauth xdotool fonts-wine nsis
           imagemagick osslsigncode googletest libgtest-dev clang libclang-rt-14-dev python3 procps
           postgresql python3-psycopg2 gunicorn nginx-light wrk openssl ca-certificates
-          libxml2-utils libxml2-dev)
+          libxml2-utils libxml2-dev python3-yaml)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

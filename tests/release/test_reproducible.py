@@ -110,6 +110,14 @@ class ReproducibleReleaseTest(unittest.TestCase):
             with self.subTest(file=os.path.relpath(first, BUILDS)):
                 self.assertEqual(sha256(first), sha256(second))
                 print("%s  %s" % (sha256(first), os.path.relpath(first, BUILDS)))
+        # The package manager's manifest, which names the installer by its sum, is the same too.
+        manifests = sorted(os.listdir(os.path.join(BUILDS, "dist", "winget")))
+        self.assertEqual(len(manifests), 3, manifests)
+        self.assertEqual(manifests, sorted(os.listdir(os.path.join(self.tmp, "dist", "winget"))))
+        for name in manifests:
+            with self.subTest(manifest=name):
+                self.assertEqual(sha256(os.path.join(BUILDS, "dist", "winget", name)),
+                                 sha256(os.path.join(self.tmp, "dist", "winget", name)))
         # Nothing of the folder the second build was made in is left in what it made.
         for _, second in pairs:
             with open(second, "rb") as f:
@@ -142,6 +150,8 @@ class ReproducibleReleaseTest(unittest.TestCase):
         # The sums published beside the signed installer are the signed installer's.
         with open(os.path.join(self.tmp, "signed", "SHA256SUMS")) as f:
             self.assertEqual(f.read().split(), [sha256(installer), os.path.basename(installer)])
+        with open(os.path.join(self.tmp, "signed", "winget", "Kestrova.Lullcast.installer.yaml")) as f:
+            self.assertEqual(f.read().count("InstallerSha256: %s\n" % sha256(installer).upper()), 2)
         # A signed program or library, its signature removed, is the unsigned build byte for byte,
         # and the build itself was left unsigned.
         for name, unsigned in signed.items():
