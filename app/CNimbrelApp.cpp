@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/CCompanion.h"
+#include "app/CrashDumps.h"
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
 #include "fw/CRichEditCtrl.h"
@@ -54,6 +55,7 @@ CNimbrelApp theApp;
 BOOL CNimbrelApp::InitInstance()
 {
     CWinApp::InitInstance();
+    InstallCrashDumps(L"Lullcast");
     HWND runningCopy = m_singleInstance.FindRunningCopy(kStartingCopyWaitMs);
 
     if (CommandLineHas(m_lpCmdLine, "/Uninstall")) {
@@ -76,6 +78,8 @@ BOOL CNimbrelApp::InitInstance()
     AfxEnableControlContainer();
     CRichEditCtrl::LoadLibrary20();
     SetRegistryKey("Kestrova\\Lullcast");
+    // Windows starts the running copy again after it restarts for an update.
+    ::RegisterApplicationRestart(nullptr, 0);
     RunPopup();
     return FALSE;
 }
