@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "app/CCompanion.h"
+#include "app/CrashDumps.h"
 #include "app/Resource.h"
 #include "app/WatchMessages.h"
+#include "fw/CDiagnosticLog.h"
 #include "fw/CRichEditCtrl.h"
 #include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
@@ -19,6 +21,8 @@ namespace {
 const DWORD kStartingCopyWaitMs = 30000;
 const UINT kExitCommandWaitMs = 10000;
 const DWORD kExitWaitMs = 10000;
+// Each of the diagnostic log's two files.
+const unsigned kLogFileBytes = 256 * 1024;
 
 bool CommandLineHas(const char* commandLine, const char* switchText)
 {
@@ -47,6 +51,20 @@ void EndRunningCopy(HWND copy)
         ::WaitForSingleObject(process.Get(), kExitWaitMs);
 }
 
+// The diagnostic log, %LOCALAPPDATA%\Lullcast\Lullcast.log, made the process's log.
+std::unique_ptr<CDiagnosticLog> OpenDiagnosticLog()
+{
+    const std::wstring localAppData = GetLocalAppDataFolder();
+    if (localAppData.empty())
+        return nullptr;
+    const std::wstring folder = localAppData + L"\\Lullcast";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    auto log = std::make_unique<CDiagnosticLog>(folder + L"\\Lullcast.log", kLogFileBytes);
+    CDiagnosticLog::SetProcessLog(log.get());
+    CDiagnosticLog::Log("Lullcast started");
+    return log;
+}
+
 } // namespace
 
 CNimbrelApp theApp;
@@ -54,6 +72,7 @@ CNimbrelApp theApp;
 BOOL CNimbrelApp::InitInstance()
 {
     CWinApp::InitInstance();
+    InstallCrashDumps(L"Lullcast");
     HWND runningCopy = m_singleInstance.FindRunningCopy(kStartingCopyWaitMs);
 
     if (CommandLineHas(m_lpCmdLine, "/Uninstall")) {
@@ -76,7 +95,11 @@ BOOL CNimbrelApp::InitInstance()
     AfxEnableControlContainer();
     CRichEditCtrl::LoadLibrary20();
     SetRegistryKey("Kestrova\\Lullcast");
+    // Windows starts the running copy again after it restarts for an update.
+    ::RegisterApplicationRestart(nullptr, 0);
+    const std::unique_ptr<CDiagnosticLog> log = OpenDiagnosticLog();
     RunPopup();
+    CDiagnosticLog::SetProcessLog(nullptr);
     return FALSE;
 }
 
@@ -95,6 +118,8 @@ bool CNimbrelApp::InstallWatchHook()
     HOOKPROC procedure = library
         ? reinterpret_cast<HOOKPROC>(::GetProcAddress(library, LULLCAST_HOOK_PROC))
         : nullptr;
+    if (!procedure)
+        CDiagnosticLog::Log("the hook library " LULLCAST_HOOK_LIBRARY " could not be loaded: no window is watched");
     const bool installed = m_watchHook.Start(procedure, library);
 #ifdef _WIN64
     CCompanion::Start();

@@ -1,5 +1,9 @@
 #include "app/CSettings.h"
 
+#include <string>
+
+#include "fw/CDiagnosticLog.h"
+
 namespace {
 
 const char kSection[] = "Settings";
@@ -9,6 +13,14 @@ CString FeedEntry(int number)
     CString name;
     name.Format("Feed%d", number);
     return name;
+}
+
+// What the settings dialog saved, for the log: no feed address (they are the user's own).
+std::string DescribeSaved(const CSettings& settings)
+{
+    return "settings saved: refresh every " + std::to_string(settings.m_interval) + " min, balloon " +
+           (settings.m_notify ? "on" : "off") + ", channels offered " + std::to_string(settings.m_channels) +
+           ", " + std::to_string(settings.m_myFeeds.GetSize()) + " own feeds";
 }
 
 } // namespace
@@ -39,6 +51,7 @@ void CSettings::SaveAfterSettingsDialog(CProfileStore& profile, int oldFeedCount
     profile.WriteProfileInt(kSection, "Notify", m_notify);
     profile.WriteProfileInt(kSection, "Channels", m_channels);
     SaveFeeds(profile, oldFeedCount);
+    CDiagnosticLog::Log(DescribeSaved(*this));
 }
 
 // An empty address is not written: reading stops at the first empty value, so it would hide
@@ -60,4 +73,5 @@ void CSettings::SaveFeeds(CProfileStore& profile, int oldFeedCount) const
 void CSettings::SavePreferredChannel(CProfileStore& profile) const
 {
     profile.WriteProfileInt(kSection, "PreferredChannel", m_preferredChannel);
+    CDiagnosticLog::Log("settings saved: channel " + std::to_string(m_preferredChannel) + " chosen");
 }

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/CCompanion.h"
+#include "app/CrashDumps.h"
 #include "app/CWatchHookThread.h"
 #include "app/WatchMessages.h"
 #include "fw/Win32Util.h"
@@ -46,6 +47,7 @@ void PutProgramHookInFront(DWORD programId)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    InstallCrashDumps(L"Lullcast32");
     const DWORD programId = ProgramProcessId();
     HANDLE program = programId ? ::OpenProcess(SYNCHRONIZE, FALSE, programId) : nullptr;
     if (!program)

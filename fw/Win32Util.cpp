@@ -1,5 +1,7 @@
 #include "fw/Win32Util.h"
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -191,4 +193,12 @@ long long SystemEpochSeconds()
     ::GetSystemTimeAsFileTime(&now);
     const ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
     return static_cast<long long>(ticks / 10000000ull) - 11644473600ll; // 100 ns ticks since 1601
+}
+
+std::wstring GetLocalAppDataFolder()
+{
+    wchar_t path[MAX_PATH];
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return std::wstring();
+    return path;
 }

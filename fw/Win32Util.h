@@ -70,6 +70,9 @@ std::vector<HWND> VisibleWindowsOfOtherProcesses();
 // Seconds since 1970-01-01 00:00:00 UTC by the system's clock, as HTTP dates count them.
 long long SystemEpochSeconds();
 
+// The user's folder for data that stays on this machine (%LOCALAPPDATA%), or empty.
+std::wstring GetLocalAppDataFolder();
+
 // A length in pixels at 96 DPI, scaled to the given DPI.
 inline int ScaleForDpi(int pixels, int dpi)
 {

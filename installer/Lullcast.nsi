@@ -3,7 +3,8 @@
 ;
 ;   makensis -DVERSION=1.0.0 -DSOURCE=DIR -DBUILD64=DIR -DBUILD32=DIR -DOUTFILE=FILE installer/Lullcast.nsi
 ;
-; BUILD64 and BUILD32 are the Release builds of the two bitnesses (tools/make_installer.sh).
+; BUILD64 and BUILD32 hold the Release builds' programs of the two bitnesses (tools/make_installer.sh).
+; With -DSIGN=tools/sign.sh the uninstaller is signed before it goes into the installer.
 
 Unicode true
 !include MUI2.nsh
@@ -23,6 +24,9 @@ OutFile "${OUTFILE}"
 RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\Lullcast"
 SetCompressor /SOLID lzma
+!ifdef SIGN
+!uninstfinalize 'bash "${SIGN}" --copy-as Uninstall.exe "%1"'
+!endif
 BrandingText "${PRODUCT} ${VERSION}"
 
 VIProductVersion "${VERSION}.0"

@@ -10,6 +10,7 @@
 #include "popup/CPopupPlacement.h"
 #include "popup/CRSSEditCtrl.h"
 #include "popup/CServiceClient.h"
+#include "popup/DecisionLog.h"
 #include "popup/ItemNavigation.h"
 #include "popup/ItemText.h"
 #include "popup/PopupTimers.h"
@@ -159,6 +160,9 @@ void CItemBrowser::OnFeedAnswer(WPARAM ticket)
     const std::shared_ptr<FeedAnswer> answer = m_load.Take(ticket);
     if (!answer)
         return;
+    if (answer->feed)
+        LogFeedLoad(std::string(m_loadingUrl), answer->http.status, answer->feed->m_items.GetSize(),
+                    std::string(answer->feed->m_strError));
     const CCallBook::Outcome outcome = m_loads.Ended();
     if (outcome.startNext) {
         StartLoad(); // what was asked since is loaded now; this older result is dropped

@@ -6,6 +6,7 @@
 #include "fw/Monitors.h"
 #include "fw/QuietFacts.h"
 #include "fw/Win32Util.h"
+#include "popup/DecisionLog.h"
 #include "popup/LongOperationTitle.h"
 #include "popup/PopupPlacement.h"
 #include "popup/PopupTimers.h"
@@ -133,6 +134,7 @@ void CPopupPlacement::OnWatchCreated(HWND window)
     if (!window || (window == m_watchedWnd && m_watchedAlive))
         return;
     if (!HasLongOperationTitle(window)) {
+        LogWindowIgnored(window);
         WatchTitle(window);
         return;
     }
@@ -153,6 +155,7 @@ void CPopupPlacement::Accompany(HWND window)
     m_titleWatch.Remove(reinterpret_cast<CTitleWatchList::Window>(window));
     m_watchedWnd = window;
     m_watchedAlive = true;
+    LogPopupComes(window, IsQuietTimeNow());
     if (IsQuietTimeNow()) {
         if (m_visible)
             HideAndRemember();
@@ -170,6 +173,7 @@ void CPopupPlacement::Dock()
 {
     SetFocusCues(*m_popup, false);
     OnWatchPlace(m_watchedWnd);
+    LogPlacement(m_placedBeside, m_popup->GetWindowRect());
     m_popup->ShowWindow(SW_SHOW);
     m_popup->SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     m_visible = TRUE;

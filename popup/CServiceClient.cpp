@@ -9,6 +9,7 @@
 #include "fw/CScopedHandle.h"
 #include "fw/CWorkerCall.h"
 #include "fw/Win32Util.h"
+#include "popup/DecisionLog.h"
 #include "popup/PresetFeedList.h"
 #include "popup/ServiceAddress.h"
 
@@ -95,7 +96,10 @@ struct CServiceClient::Exchange {
     void Run()
     {
         const std::shared_ptr<Transfer> own = transfer;
-        if (!exchanges->Run([own] { RunTransfer(*own); }, own->timeoutMs))
+        const DWORD started = ::GetTickCount();
+        const bool ended = exchanges->Run([own] { RunTransfer(*own); }, own->timeoutMs);
+        LogServiceRequest(own->url, ended && own->ok, ::GetTickCount() - started);
+        if (!ended)
             return;
         ok = own->ok;
         body.swap(own->body);

@@ -2,9 +2,9 @@
 # Installs what building and testing need on Debian 12 (run as root). Safe to run again.
 set -euo pipefail
 packages=(cmake ninja-build g++ mingw-w64 wine wine64 wine32:i386 xvfb xauth xdotool fonts-wine nsis
-          imagemagick googletest libgtest-dev clang libclang-rt-14-dev python3 procps
+          imagemagick osslsigncode googletest libgtest-dev clang libclang-rt-14-dev python3 procps
           postgresql python3-psycopg2 gunicorn nginx-light wrk openssl ca-certificates
-          libxml2-utils libxml2-dev iproute2 systemd)
+          libxml2-utils libxml2-dev iproute2 systemd python3-yaml)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

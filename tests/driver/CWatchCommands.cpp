@@ -79,6 +79,10 @@ bool CWatchCommands::execute(const std::string& command, std::istringstream& arg
         answer = processes(args);
     else if (command == "terminate")
         answer = terminate(args);
+    else if (command == "crash")
+        answer = crash(args);
+    else if (command == "restartsettings")
+        answer = restartSettings(args);
     else if (command == "impostor")
         answer = impostor(args);
     else
@@ -171,6 +175,50 @@ std::string CWatchCommands::terminate(std::istringstream& args)
     const BOOL ended = TerminateProcess(process, 1);
     CloseHandle(process);
     return ended ? "ok" : "error TerminateProcess " + std::to_string(GetLastError());
+}
+
+// crash PROCESS: starts a thread in the process at an address in the first page, which is never
+// mapped, so that the process meets an access violation that none of its code handles
+std::string CWatchCommands::crash(std::istringstream& args)
+{
+    unsigned long id = 0;
+    args >> id;
+    HANDLE process = OpenProcess(PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
+                                     PROCESS_VM_WRITE | PROCESS_VM_READ, FALSE, id);
+    if (!process)
+        return "error OpenProcess " + std::to_string(GetLastError());
+    const auto kNowhere = reinterpret_cast<LPTHREAD_START_ROUTINE>(static_cast<UINT_PTR>(0x10));
+    HANDLE thread = CreateRemoteThread(process, nullptr, 0, kNowhere, nullptr, 0, nullptr);
+    const DWORD error = GetLastError();
+    CloseHandle(process);
+    if (!thread)
+        return "error CreateRemoteThread " + std::to_string(error);
+    CloseHandle(thread);
+    return "ok";
+}
+
+// restartsettings PROCESS -> FLAGS COMMANDLINE: what the process registered to be restarted with,
+// or "error HRESULT" (hexadecimal) when it registered nothing or it cannot be read
+std::string CWatchCommands::restartSettings(std::istringstream& args)
+{
+    unsigned long id = 0;
+    args >> id;
+    HANDLE process = OpenProcess(PROCESS_VM_READ | PROCESS_QUERY_INFORMATION, FALSE, id);
+    if (!process)
+        return "error OpenProcess " + std::to_string(GetLastError());
+    wchar_t commandLine[RESTART_MAX_CMD_LINE] = L"";
+    DWORD size = RESTART_MAX_CMD_LINE;
+    DWORD flags = 0;
+    const HRESULT result = GetApplicationRestartSettings(process, commandLine, &size, &flags);
+    CloseHandle(process);
+    if (FAILED(result)) {
+        char text[16];
+        wsprintfA(text, "%08lx", static_cast<unsigned long>(result));
+        return std::string("error ") + text;
+    }
+    char narrow[RESTART_MAX_CMD_LINE * 3] = "";
+    WideCharToMultiByte(CP_UTF8, 0, commandLine, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return "ok " + std::to_string(flags) + " " + narrow;
 }
 
 // impostor SECONDS -> HWND: a window captioned as Lullcast's popup whose thread answers nothing

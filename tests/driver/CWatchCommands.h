@@ -8,7 +8,8 @@
 
 // The driver's commands about window watching: windows that appear without activation or change
 // their title later, the threads that own the watch hooks, a stalled program, processes by name
-// and their end, and a window that only pretends to be Lullcast's popup.
+// and their end or crash, what a process asked Windows to restart it with, and a window that only
+// pretends to be Lullcast's popup.
 class CWatchCommands
 {
 public:
@@ -24,6 +25,8 @@ private:
     std::string suspend(std::istringstream& args, bool resume);
     std::string processes(std::istringstream& args);
     std::string terminate(std::istringstream& args);
+    std::string crash(std::istringstream& args);
+    std::string restartSettings(std::istringstream& args);
     std::string impostor(std::istringstream& args);
 
     CTestWindows& m_windows;

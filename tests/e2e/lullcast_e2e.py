@@ -358,6 +358,15 @@ class Driver:
         """Ends a process at once, by its Windows process id."""
         self.command("terminate %d" % process)
 
+    def crash(self, process):
+        """Makes the process meet an access violation that none of its code handles."""
+        self.command("crash %d" % process)
+
+    def restart_settings(self, process):
+        """(flags, command line) the process registered to be restarted with; DriverError when none."""
+        flags, _, command_line = self.command("restartsettings %d" % process).partition(" ")
+        return int(flags), command_line
+
     def mutex_exists(self, name):
         return self.command("mutex " + name) == "1"
 

@@ -1,12 +1,16 @@
-"""The installer under Wine, as a user meets it: a silent install into a fresh prefix, an upgrade
-over the running copy, a silent uninstall; and the version resource of every binary it ships.
+"""The installer under Wine, as a user meets it: a silent install into a fresh prefix, as the
+Windows package manager makes it from the manifest beside the installer, an upgrade over the
+running copy, a silent uninstall; and the version resource of every binary it ships.
 
 The installer is the one the native build made in dist/ (LULLCAST_BUILDS names that build); the
 prefix is a 64-bit one, so the 64-bit program is installed with its 32-bit companion.
 """
 import glob
+import hashlib
 import os
 import unittest
+
+import yaml
 
 import winetest
 from traydesktop import POPUP_CAPTION, TrayHost, wait_for
@@ -23,6 +27,16 @@ def installer():
     if len(found) != 1:
         raise AssertionError("expected one installer in %s, found %s" % (os.path.join(BUILDS, "dist"), found))
     return found[0]
+
+
+def manifest():
+    """The three files of the package manager's manifest, by their ManifestType."""
+    found = {}
+    for path in glob.glob(os.path.join(BUILDS, "dist", "winget", "*.yaml")):
+        with open(path, encoding="utf-8") as f:
+            document = yaml.safe_load(f)
+        found[document["ManifestType"]] = document
+    return found
 
 
 class InstallerTest(unittest.TestCase):
@@ -72,9 +86,13 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(code, 0, err)
 
     def test_install_upgrade_and_uninstall(self):
-        # A silent install: the files, the Start-menu entry, the uninstall entry, autostart, and
-        # the program running with its icon in the notification area.
-        self.run_setup("/S")
+        # A silent install, with the switch the package manager's manifest gives: the files, the
+        # Start-menu entry, the uninstall entry, autostart, and the program running with its icon
+        # in the notification area.
+        winget = manifest()
+        self.assertEqual(sorted(winget), ["defaultLocale", "installer", "version"])
+        setup = winget["installer"]
+        self.run_setup(*setup["InstallerSwitches"]["Silent"].split())
         folder = self.install_folder()
         self.assertIsNotNone(folder, "nothing installed under AppData\\Local\\Programs")
         self.assertEqual(sorted(os.listdir(folder)), sorted(SHIPPED))
@@ -87,6 +105,7 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(self.reg(UNINSTALL_KEY, "UninstallString"), '"%s\\Uninstall.exe"' % windows_folder)
         self.assertGreater(int(self.reg(UNINSTALL_KEY, "EstimatedSize"), 16), 0)
         self.assertEqual(self.reg(RUN_KEY, "Lullcast"), '"%s\\Lullcast.exe"' % windows_folder)
+        self.check_manifest(winget, windows_folder)
         first = self.running_popup()
         self.assertTrue(first, "Lullcast is not running after the install")
         self.assertTrue(wait_for(lambda: self.host.icon_present(first)), "no icon in the notification area")
@@ -110,6 +129,36 @@ class InstallerTest(unittest.TestCase):
         self.assertIsNone(self.reg(UNINSTALL_KEY))
         self.assertIsNone(self.reg(RUN_KEY, "Lullcast"))
         self.assertEqual(self.reg(SETTINGS_KEY, "Interval"), "0x7")
+
+    def check_manifest(self, winget, windows_folder):
+        """The manifest describes the installer and finds the uninstall entry the install wrote."""
+        setup = winget["installer"]
+        for document in winget.values():
+            self.assertEqual(document["PackageIdentifier"], "Kestrova.Lullcast")
+            self.assertEqual(str(document["PackageVersion"]), self.version)
+        self.assertEqual(winget["version"]["DefaultLocale"], winget["defaultLocale"]["PackageLocale"])
+        self.assertEqual(setup["InstallerType"], "nullsoft")
+        with open(installer(), "rb") as f:
+            data = f.read()
+        self.assertIn(b"Nullsoft", data)
+        # Per user: the entry is the current user's, the files in the user's own folder.
+        self.assertEqual(setup["Scope"], "user")
+        self.assertIn("\\AppData\\Local\\", windows_folder)
+        self.assertEqual(setup["InstallerSwitches"]["SilentWithProgress"], setup["InstallerSwitches"]["Silent"])
+        code = setup["ProductCode"]
+        self.assertIsNotNone(self.reg(UNINSTALL_KEY.rsplit("\\", 1)[0] + "\\" + code), "no uninstall entry " + code)
+        entry = setup["AppsAndFeaturesEntries"][0]
+        self.assertEqual(entry["ProductCode"], code)
+        self.assertEqual(entry["DisplayName"], self.reg(UNINSTALL_KEY, "DisplayName"))
+        self.assertEqual(entry["Publisher"], self.reg(UNINSTALL_KEY, "Publisher"))
+        self.assertEqual(str(entry["DisplayVersion"]), self.reg(UNINSTALL_KEY, "DisplayVersion"))
+        self.assertEqual(winget["defaultLocale"]["Publisher"], self.reg(UNINSTALL_KEY, "Publisher"))
+        self.assertEqual(winget["defaultLocale"]["PackageName"], self.reg(UNINSTALL_KEY, "DisplayName"))
+        self.assertEqual(sorted(i["Architecture"] for i in setup["Installers"]), ["x64", "x86"])
+        for entry in setup["Installers"]:
+            self.assertEqual(entry["InstallerSha256"], hashlib.sha256(data).hexdigest().upper())
+            self.assertTrue(entry["InstallerUrl"].startswith("https://"), entry["InstallerUrl"])
+            self.assertTrue(entry["InstallerUrl"].endswith("/" + os.path.basename(installer())), entry["InstallerUrl"])
 
     def test_every_binary_carries_the_version(self):
         shipped = {"x86_64": ["Lullcast.exe", "Lullcast.dll"],
