@@ -207,8 +207,8 @@ class WineSession:
 
     def __init__(self, template=None, display=None, server_trace=None):
         """server_trace: a file (or file descriptor) open for writing, which then receives the Wine
-        server's trace of every request it serves: one line per request, named, after the id of
-        the thread that made it."""
+        server's trace of every request it serves (wineserver -d1): a line for each request, named,
+        after the id of the thread that made it, and one for its reply."""
         template = template or template_dir()
         make_template(template)
         self.root = tempfile.mkdtemp(prefix="lullcast-test-")
