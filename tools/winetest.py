@@ -205,7 +205,10 @@ def template_dir():
 class WineSession:
     """One test's private display, prefix and processes."""
 
-    def __init__(self, template=None, display=None):
+    def __init__(self, template=None, display=None, server_trace=None):
+        """server_trace: a file (or file descriptor) open for writing, which then receives the Wine
+        server's trace of every request it serves (wineserver -d1): a line for each request, named,
+        after the id of the thread that made it, and one for its reply."""
         template = template or template_dir()
         make_template(template)
         self.root = tempfile.mkdtemp(prefix="lullcast-test-")
@@ -215,7 +218,8 @@ class WineSession:
         self.display = display or self.xvfb.display
         self.env = _base_env(self.prefix, self.display)
         self.processes = []
-        subprocess.Popen(wineserver_command("-p"), env=self.env).wait()
+        server = wineserver_command("-p", "-d1") if server_trace is not None else wineserver_command("-p")
+        subprocess.Popen(server, env=self.env, stderr=server_trace).wait()
 
     # Windows paths of the prefix
     def drive_c(self, *parts):

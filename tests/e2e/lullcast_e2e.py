@@ -396,12 +396,13 @@ def unescape(text):
 class LullcastDesktop:
     """A Wine session with Lullcast installed and the driver running on its desktop."""
 
-    def __init__(self, with_hook_library=True, registry=(), service=None, companion=False):
+    def __init__(self, with_hook_library=True, registry=(), service=None, companion=False, server_trace=None):
         """registry: (key, name, type, value) entries written before any program starts; service:
         the base address of the service web server Lullcast is to use; companion: the 32-bit
         companion and its hook library (from the build named by LULLCAST_BUILD32) are installed
-        beside the program."""
-        self.wine = winetest.WineSession()
+        beside the program; server_trace: where the Wine server writes its trace of requests (see
+        winetest.WineSession)."""
+        self.wine = winetest.WineSession(server_trace=server_trace)
         if service:
             self.wine.env["LULLCAST_SERVICE_URL"] = service
         try:
