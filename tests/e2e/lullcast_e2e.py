@@ -405,6 +405,7 @@ class LullcastDesktop:
             self.driver = Driver(self.wine, os.path.join(tools, "lcdriver.exe"))
             self.running = None
             self.popup_size = None
+            self.error_files = []
         except BaseException:
             self.wine.close()
             raise
@@ -418,11 +419,24 @@ class LullcastDesktop:
         return os.path.join(self.folder, PROGRAM)
 
     def start(self, *args, cwd=None):
-        """Starts Lullcast.exe with the arguments, in cwd (default: its own folder); returns the process."""
-        process = subprocess.Popen(winetest.wine_command(self.program, *args), env=self.wine.env, cwd=cwd or self.folder,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        """Starts Lullcast.exe with the arguments, in cwd (default: its own folder); returns the process.
+        What Wine writes to its error output is kept for error_output()."""
+        errors = os.path.join(self.wine.root, "Lullcast-%d.err" % len(self.wine.processes))
+        with open(errors, "wb") as err:
+            process = subprocess.Popen(winetest.wine_command(self.program, *args), env=self.wine.env,
+                                       cwd=cwd or self.folder, stdout=subprocess.DEVNULL, stderr=err,
+                                       start_new_session=True)
         self.wine.processes.append(process)
+        self.error_files.append(errors)
         return process
+
+    def error_output(self):
+        """What the Lullcast processes started so far wrote to their error output."""
+        text = []
+        for name in self.error_files:
+            with open(name, encoding="utf-8", errors="replace") as f:
+                text.append(f.read())
+        return "".join(text)
 
     def run(self, *args, timeout=60, cwd=None):
         """Runs Lullcast.exe to its end (a second start); returns its exit code."""
@@ -444,8 +458,11 @@ class LullcastDesktop:
         watch hook is installed too (which comes right after the caption)."""
         popup = winetest.wait_for(self.driver.popup, timeout=timeout)
         if popup is None:
-            raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)"
-                                 % (POPUP_CAPTION, timeout, self.running.poll() if self.running else None))
+            fault = winetest.emulator_fault(self.error_output())
+            raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)%s"
+                                 % (POPUP_CAPTION, winetest.patience(timeout),
+                                    self.running.poll() if self.running else None,
+                                    "; the emulator failed, not Lullcast: " + fault if fault else ""))
         if self.with_hook_library and not winetest.wait_for(lambda: self.hook_installed(popup.process),
                                                             timeout=timeout):
             raise AssertionError("Lullcast installed no watch hook within %d s of its popup" % timeout)
@@ -723,7 +740,7 @@ class NewsSession:
         so the service must have seen no new request for a while."""
         self.driver.post(self.popup, 0, 0, 0)  # WM_NULL, after whatever is queued
         self.driver.wide_text(self.popup)
-        deadline = time.monotonic() + WAIT
+        deadline = time.monotonic() + winetest.patience(WAIT)
         seen, since = len(self.service.requests()), time.monotonic()
         while time.monotonic() < deadline:
             time.sleep(0.05)
