@@ -431,6 +431,9 @@ def run_test_module(module):
     if why:
         print("SKIPPED: %s: %s" % ("the i686 build is not tested" if arch() == "i686" else
                                    "32-bit programs are needed", why), flush=True)
+        if not os.environ.get(FORCE_64_ONLY):
+            print("(the e2e.emulated tests run a smoke set of it under the emulator; the whole suite: "
+                  "python3 tools/winetest.py emulate ctest ...)", flush=True)
         return SKIPPED
     return subprocess.call([sys.executable, "-m", "unittest", "-v", module])
 
