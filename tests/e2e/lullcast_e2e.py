@@ -502,18 +502,20 @@ class LullcastDesktop:
         return code == 0 and out.strip() == "present"
 
     def unix_process(self):
-        """The Linux process that runs Lullcast.exe in this session's prefix; None when there is none."""
+        """The Linux process that runs Lullcast.exe in this session's prefix; None when there is none.
+        Its command line names the program first, or under the emulator after the emulator and loader."""
         for name in os.listdir("/proc"):
             if not name.isdigit():
                 continue
             try:
                 with open("/proc/%s/cmdline" % name, "rb") as f:
-                    command = f.read().split(b"\0")[0].decode("utf-8", "replace")
+                    command = [arg.decode("utf-8", "replace") for arg in f.read().split(b"\0")[:3]]
                 with open("/proc/%s/environ" % name, "rb") as f:
                     environment = f.read().split(b"\0")
             except OSError:
                 continue
-            if command.lower().endswith("lullcast.exe") and ("WINEPREFIX=" + self.wine.prefix).encode() in environment:
+            if any(arg.lower().endswith("lullcast.exe") for arg in command) and \
+                    ("WINEPREFIX=" + self.wine.prefix).encode() in environment:
                 return int(name)
         return None
 
@@ -737,7 +739,9 @@ class NewsSession:
     def idle(self, quiet=0.4):
         """Waits until the popup has handled everything posted to it so far and the requests it
         made of the service meanwhile have come back: the popup's requests run in the background,
-        so the service must have seen no new request for a while."""
+        so the service must have seen no new request for a while (longer under the emulator, where
+        the popup may take its time to read a click from the display)."""
+        quiet = winetest.patience(quiet)
         self.driver.post(self.popup, 0, 0, 0)  # WM_NULL, after whatever is queued
         self.driver.wide_text(self.popup)
         deadline = time.monotonic() + winetest.patience(WAIT)
