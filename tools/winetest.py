@@ -12,12 +12,24 @@ start the 32-bit loader whenever it is installed. Making the template finds out,
 goes through the 64-bit loader by its full path where 32-bit programs cannot run, and the tests
 of the i686 build are reported as skipped. LULLCAST_WINE64_ONLY=1 forces that path.
 
+Such a machine may still run them through an emulator: Debian's qemu-user runs 32-bit Linux programs,
+and a private user namespace (Linux 6.7 or later) may register it for 32-bit executables without
+the rest of the machine seeing it. `emulate COMMAND` runs a command so: in a namespace of its own,
+with the 32-bit loader under qemu-i386 and everything else native (the 64-bit loader for Wine's
+own programs, the 64-bit wineserver), a template prefix of its own, and every time limit of the
+tests multiplied by EMULATED_PATIENCE. There, 32-bit programs take about a minute to start.
+
 Used as a library by the end-to-end tests, and from the command line:
     python3 tools/winetest.py template DIR    make the template prefix (once per test run)
     python3 tools/winetest.py probe           find out whether 32-bit programs run (exit 1 if not,
                                               printing why)
     python3 tools/winetest.py unittest MODULE run a test module of the build under test,
                                               or skip it (exit 77) where its build cannot run
+    python3 tools/winetest.py emulate [--only-where-needed] COMMAND...
+                                              run a command with 32-bit programs emulated (exit 77
+                                              where that cannot be had, printing why); with the
+                                              option, only where the kernel refuses 32-bit programs
+                                              (LULLCAST_EMULATE_32BIT=always: everywhere)
 """
 import os
 import re
@@ -39,6 +51,31 @@ WINESERVER64 = "/usr/lib/wine/wineserver64"
 FORCE_64_ONLY = "LULLCAST_WINE64_ONLY"
 SKIPPED = 77  # the exit code by which ctest knows a skipped test
 _RECORD = "wine32"  # the template's record of whether this machine runs 32-bit programs
+QEMU_I386 = "/usr/bin/qemu-i386"
+EMULATED = "LULLCAST_WINE32_EMULATED"  # set inside the namespace where 32-bit programs are emulated
+EMULATE_WHEN = "LULLCAST_EMULATE_32BIT"
+EMULATED_PATIENCE = 8  # how many times longer the tests wait for anything under the emulator
+# binfmt_misc's record for 32-bit x86 ELF executables and shared objects; F: qemu-i386 is opened
+# now, so that it is found from any mount namespace and root.
+_BINFMT_I386 = (r":qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00"
+                r":\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff"
+                ":" + QEMU_I386 + ":F")
+
+
+def emulated():
+    """Whether 32-bit programs run under the emulator in this process's namespace."""
+    return os.environ.get(EMULATED, "") not in ("", "0")
+
+
+def patience(seconds):
+    """A time limit for something the tests wait for, made longer under the emulator."""
+    return seconds * EMULATED_PATIENCE if emulated() else seconds
+
+
+def _explicit_loaders():
+    """Whether every Wine call names its loader (the 64-bit one) instead of Debian's wrappers,
+    which would start the 32-bit wineserver too, or fail where 32-bit programs cannot run."""
+    return bool(wine32_missing()) or emulated()
 
 
 def _try_32bit():
@@ -84,11 +121,11 @@ def wine32_missing(template=None):
 
 def wine_command(*args):
     """The command line that runs a Windows program or Wine built-in."""
-    return [WINE64_LOADER, *args] if wine32_missing() else ["wine", *args]
+    return [WINE64_LOADER, *args] if _explicit_loaders() else ["wine", *args]
 
 
 def wineserver_command(*args):
-    return [WINESERVER64, *args] if wine32_missing() else ["wineserver", *args]
+    return [WINESERVER64, *args] if _explicit_loaders() else ["wineserver", *args]
 
 
 def _base_env(prefix, display=None):
@@ -97,7 +134,7 @@ def _base_env(prefix, display=None):
     env["WINEDEBUG"] = "-all"
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe="
     env.pop("WINEARCH", None)
-    if wine32_missing():
+    if _explicit_loaders():
         env["WINELOADER"] = WINE64_LOADER
     # Nothing leaves the machine: no proxy, and a Lullcast started without a service of the
     # test's own asks a loopback port where nothing listens.
@@ -139,8 +176,9 @@ def make_template(prefix, probe_first=False):
             path = os.path.join(prefix, name)
             shutil.rmtree(path) if os.path.isdir(path) and not os.path.islink(path) else os.unlink(path)
     env = _base_env(prefix)
+    # Under the emulator, the prefix's 32-bit half takes minutes.
     subprocess.run(wine_command("wineboot", "-i"), env=env, check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=patience(300))
     fonts = os.path.join(prefix, "drive_c", "windows", "Fonts")
     os.makedirs(fonts, exist_ok=True)
     for name in os.listdir("/usr/share/wine/fonts"):
@@ -155,8 +193,8 @@ def make_template(prefix, probe_first=False):
         (r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", "REG_DWORD", "0"),
     ]:
         subprocess.run(wine_command("reg", "add", key, "/v", name, "/t", kind, "/d", value, "/f"), env=env,
-                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
-    subprocess.run(wineserver_command("-w"), env=env, timeout=120)
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=patience(120))
+    subprocess.run(wineserver_command("-w"), env=env, timeout=patience(120))
     with open(marker, "w") as f:
         f.write(TEMPLATE_VERSION)
 
@@ -198,8 +236,12 @@ class Xvfb:
             self.process.wait()
 
 
-def template_dir():
-    return os.environ.get("LULLCAST_WINE_TEMPLATE") or os.path.join(tempfile.gettempdir(), "lullcast-wine-template")
+def template_dir(path=None):
+    """The template prefix of the run; under the emulator one of its own beside it."""
+    path = path or os.environ.get("LULLCAST_WINE_TEMPLATE") or \
+        os.path.join(tempfile.gettempdir(), "lullcast-wine-template")
+    path = path.rstrip("/")
+    return path + "-emulated" if emulated() and not path.endswith("-emulated") else path
 
 
 class WineSession:
@@ -245,7 +287,7 @@ class WineSession:
             # Files, not pipes: Wine's desktop process may inherit the handles and outlive the program.
             process = self.spawn(program, *args, stdout=out, stderr=err)
             try:
-                process.wait(timeout=timeout)
+                process.wait(timeout=patience(timeout))
             except subprocess.TimeoutExpired:
                 self.stop_process(process)
                 raise
@@ -255,7 +297,7 @@ class WineSession:
         """Runs a Wine built-in such as reg, returning (exit code, output)."""
         with tempfile.TemporaryFile() as out:
             process = subprocess.Popen(wine_command(*args), env=self.env, stdout=out, stderr=subprocess.DEVNULL)
-            process.wait(timeout=timeout)
+            process.wait(timeout=patience(timeout))
             return process.returncode, _read(out)
 
     def screenshot(self, path):
@@ -344,8 +386,9 @@ class OutputLines:
         self._pending = b""
 
     def next(self, timeout):
-        """The next line, or None when none came within the timeout or the output ended."""
-        deadline = time.monotonic() + timeout
+        """The next line, or None when none came within the timeout (longer under the emulator)
+        or the output ended."""
+        deadline = time.monotonic() + patience(timeout)
         fd = self.process.stdout.fileno()
         while b"\n" not in self._pending:
             left = deadline - time.monotonic()
@@ -373,8 +416,9 @@ def parse_reg_query(output):
 
 
 def wait_for(predicate, timeout=10.0, interval=0.05):
-    """Polls until predicate() gives a true value, which it returns; None after the timeout."""
-    deadline = time.monotonic() + timeout
+    """Polls until predicate() gives a true value, which it returns; None after the timeout
+    (longer under the emulator)."""
+    deadline = time.monotonic() + patience(timeout)
     while True:
         value = predicate()
         if value:
@@ -391,13 +435,83 @@ def run_test_module(module):
     if why:
         print("SKIPPED: %s: %s" % ("the i686 build is not tested" if arch() == "i686" else
                                    "32-bit programs are needed", why), flush=True)
+        if not os.environ.get(FORCE_64_ONLY):
+            print("(the e2e.emulated tests run a smoke set of it under the emulator; the whole suite: "
+                  "python3 tools/winetest.py emulate ctest ...)", flush=True)
         return SKIPPED
     return subprocess.call([sys.executable, "-m", "unittest", "-v", module])
 
 
+def _emulation_missing():
+    """Why 32-bit programs cannot be emulated here, or ""."""
+    for path, package in [(QEMU_I386, "qemu-user"), (WINE32_LOADER, "wine32:i386")]:
+        if not os.path.exists(path):
+            return "%s is not installed (no %s)" % (package, path)
+    if not shutil.which("unshare"):
+        return "unshare is not installed"
+    return ""
+
+
+def emulate(command, only_where_needed=False):
+    """Runs the command with 32-bit programs under the emulator, in a user namespace of its own
+    (see the top of this file); returns its exit code, or SKIPPED with the reason printed."""
+    if emulated():
+        return subprocess.call(command)
+    if only_where_needed and os.environ.get(EMULATE_WHEN, "") != "always":
+        runs, _ = _try_32bit()
+        if runs:
+            print("SKIPPED: this machine runs 32-bit programs itself, so the whole i686 suite runs without "
+                  "the emulator (%s=always emulates anyway)" % EMULATE_WHEN, flush=True)
+            return SKIPPED
+    why = _emulation_missing()
+    if why:
+        print("SKIPPED: 32-bit programs cannot be emulated: %s" % why, flush=True)
+        return SKIPPED
+    return subprocess.call(["unshare", "--user", "--map-root-user", "--mount", "--",
+                            sys.executable, os.path.abspath(__file__), "_in_namespace", *command])
+
+
+def _in_namespace(command):
+    """Inside the namespace: registers the emulator for 32-bit executables, then runs the command."""
+    register = "/proc/sys/fs/binfmt_misc/register"
+    try:
+        subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", os.path.dirname(register)],
+                       check=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+        with open(register, "w") as f:
+            f.write(_BINFMT_I386)
+    except subprocess.CalledProcessError as error:
+        print("SKIPPED: 32-bit programs cannot be emulated: no binfmt_misc of a private user namespace "
+              "(Linux 6.7 or later): %s" % error.stdout.decode(errors="replace").strip(), flush=True)
+        return SKIPPED
+    except OSError as error:
+        print("SKIPPED: 32-bit programs cannot be emulated: the emulator cannot be registered in a private "
+              "user namespace: %s" % error, flush=True)
+        return SKIPPED
+    os.environ[EMULATED] = "1"
+    return subprocess.call(command)
+
+
+# What the emulator writes when it, not the program, fails; and what Wine writes when its 32-bit
+# exception dispatch did not survive the emulator (Lullcast raises and catches no exceptions).
+_EMULATOR_FAULTS = re.compile(r"^(qemu: .*|qemu-i386: .*|wine: Unhandled illegal instruction.*)$", re.M)
+
+
+def emulator_fault(text):
+    """The emulator's own complaint in a program's error output, or ""."""
+    found = _EMULATOR_FAULTS.search(text or "")
+    return found.group(0) if found and emulated() else ""
+
+
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "template":
-        make_template(sys.argv[2], probe_first=True)
+        make_template(template_dir(sys.argv[2]), probe_first=True)
+    elif len(sys.argv) >= 3 and sys.argv[1] == "emulate":
+        only = sys.argv[2] == "--only-where-needed"
+        if len(sys.argv) < 3 + only:
+            sys.exit(__doc__)
+        sys.exit(emulate(sys.argv[2 + only:], only_where_needed=only))
+    elif len(sys.argv) >= 3 and sys.argv[1] == "_in_namespace":
+        sys.exit(_in_namespace(sys.argv[2:]))
     elif len(sys.argv) == 2 and sys.argv[1] == "probe":
         missing = probe(template_dir())
         print(missing)

@@ -419,6 +419,7 @@ class LullcastDesktop:
             self.driver = Driver(self.wine, os.path.join(tools, "lcdriver.exe"))
             self.running = None
             self.popup_size = None
+            self.error_files = []
         except BaseException:
             self.wine.close()
             raise
@@ -432,11 +433,24 @@ class LullcastDesktop:
         return os.path.join(self.folder, PROGRAM)
 
     def start(self, *args, cwd=None):
-        """Starts Lullcast.exe with the arguments, in cwd (default: its own folder); returns the process."""
-        process = subprocess.Popen(winetest.wine_command(self.program, *args), env=self.wine.env, cwd=cwd or self.folder,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        """Starts Lullcast.exe with the arguments, in cwd (default: its own folder); returns the process.
+        What Wine writes to its error output is kept for error_output()."""
+        errors = os.path.join(self.wine.root, "Lullcast-%d.err" % len(self.wine.processes))
+        with open(errors, "wb") as err:
+            process = subprocess.Popen(winetest.wine_command(self.program, *args), env=self.wine.env,
+                                       cwd=cwd or self.folder, stdout=subprocess.DEVNULL, stderr=err,
+                                       start_new_session=True)
         self.wine.processes.append(process)
+        self.error_files.append(errors)
         return process
+
+    def error_output(self):
+        """What the Lullcast processes started so far wrote to their error output."""
+        text = []
+        for name in self.error_files:
+            with open(name, encoding="utf-8", errors="replace") as f:
+                text.append(f.read())
+        return "".join(text)
 
     def run(self, *args, timeout=60, cwd=None):
         """Runs Lullcast.exe to its end (a second start); returns its exit code."""
@@ -458,8 +472,11 @@ class LullcastDesktop:
         watch hook is installed too (which comes right after the caption)."""
         popup = winetest.wait_for(self.driver.popup, timeout=timeout)
         if popup is None:
-            raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)"
-                                 % (POPUP_CAPTION, timeout, self.running.poll() if self.running else None))
+            fault = winetest.emulator_fault(self.error_output())
+            raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)%s"
+                                 % (POPUP_CAPTION, winetest.patience(timeout),
+                                    self.running.poll() if self.running else None,
+                                    "; the emulator failed, not Lullcast: " + fault if fault else ""))
         if self.with_hook_library and not winetest.wait_for(lambda: self.hook_installed(popup.process),
                                                             timeout=timeout):
             raise AssertionError("Lullcast installed no watch hook within %d s of its popup" % timeout)
@@ -499,18 +516,20 @@ class LullcastDesktop:
         return code == 0 and out.strip() == "present"
 
     def unix_process(self):
-        """The Linux process that runs Lullcast.exe in this session's prefix; None when there is none."""
+        """The Linux process that runs Lullcast.exe in this session's prefix; None when there is none.
+        Its command line names the program first, or under the emulator after the emulator and loader."""
         for name in os.listdir("/proc"):
             if not name.isdigit():
                 continue
             try:
                 with open("/proc/%s/cmdline" % name, "rb") as f:
-                    command = f.read().split(b"\0")[0].decode("utf-8", "replace")
+                    command = [arg.decode("utf-8", "replace") for arg in f.read().split(b"\0")[:3]]
                 with open("/proc/%s/environ" % name, "rb") as f:
                     environment = f.read().split(b"\0")
             except OSError:
                 continue
-            if command.lower().endswith("lullcast.exe") and ("WINEPREFIX=" + self.wine.prefix).encode() in environment:
+            if any(arg.lower().endswith("lullcast.exe") for arg in command) and \
+                    ("WINEPREFIX=" + self.wine.prefix).encode() in environment:
                 return int(name)
         return None
 
@@ -735,10 +754,12 @@ class NewsSession:
     def idle(self, quiet=0.4):
         """Waits until the popup has handled everything posted to it so far and the requests it
         made of the service meanwhile have come back: the popup's requests run in the background,
-        so the service must have seen no new request for a while."""
+        so the service must have seen no new request for a while (longer under the emulator, where
+        the popup may take its time to read a click from the display)."""
+        quiet = winetest.patience(quiet)
         self.driver.post(self.popup, 0, 0, 0)  # WM_NULL, after whatever is queued
         self.driver.wide_text(self.popup)
-        deadline = time.monotonic() + WAIT
+        deadline = time.monotonic() + winetest.patience(WAIT)
         seen, since = len(self.service.requests()), time.monotonic()
         while time.monotonic() < deadline:
             time.sleep(0.05)

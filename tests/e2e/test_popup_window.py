@@ -146,11 +146,18 @@ class PopupWindowTest(unittest.TestCase):
         about = e2e.winetest.wait_for(lambda: self.driver.find(e2e.ABOUT_CAPTION), timeout=e2e.WAIT)
         self.assertTrue(about, "no About box appeared")
         self.assertEqual(self.driver.info(about).process, self.driver.info(self.popup).process)
-        texts = [child.text for child in self.driver.children(about)]
-        self.assertIn("Nimbrel Version " + winetest.build_version(), texts)
+        # The box is found by its caption as soon as it exists; its texts are set while it starts.
+        version = "Nimbrel Version " + winetest.build_version()
+        texts = e2e.winetest.wait_for(lambda: [child.text for child in self.driver.children(about)]
+                                      if version in [child.text for child in self.driver.children(about)] else None,
+                                      timeout=e2e.WAIT)
+        self.assertTrue(texts, "the About box shows no %r: %s" % (version, self.driver.children(about)))
         self.assertIn("OK", texts)
 
-        self.driver.foreground(about)
+        # Enter goes to the box only once it is in front with the keyboard focus in it.
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.driver.foreground(about) == about
+                                              and self.driver.focus(about), timeout=e2e.WAIT),
+                        "the About box did not come to the front with the focus")
         self.desktop.key("Return", over=self.driver.info(about).rect.centre())
         gone = e2e.winetest.wait_for(lambda: not self.driver.find(e2e.ABOUT_CAPTION), timeout=e2e.WAIT)
         self.assertTrue(gone, "Enter did not close the About box")
