@@ -15,4 +15,6 @@ enum : UINT_PTR {
     // A window the popup is to accompany came while the user was busy (a full-screen program, a
     // presentation, quiet hours): whether that has ended is asked again every few seconds.
     kQuietTimer = 5,
+    // A report the service did not take goes again once its wait is over (CReportQueue).
+    kReportTimer = 6,
 };
