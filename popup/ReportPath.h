@@ -6,13 +6,15 @@
 #pragma once
 #include <string>
 
-// True for a feed address that may go into a report: an http or https one.
+// True for a feed address that may go into a report: an http or https one, once the blanks and
+// control characters around it are left out (as they are from the report).
 bool IsReportableFeed(const char* feedUrl);
 
-// "/clicks.php?action=view&feed=" and the feed address; empty when the feed may not be reported.
+// "/clicks.php?action=view&feed=" and the trimmed feed address; empty when the feed may not be
+// reported.
 std::string ViewReportPath(const char* feedUrl);
 
-// "/clicks.php?action=browse&feed=" and the feed address, "&url=" and the trimmed link; empty when
-// the link is no web link or the feed may not be reported (an empty feed may: a click on the page
-// shown when no feed could be read).
+// "/clicks.php?action=browse&feed=" and the trimmed feed address, "&url=" and the trimmed link;
+// empty when the link is no web link or the feed may not be reported (an empty feed may: a click
+// on the page shown when no feed could be read).
 std::string ClickReportPath(const char* feedUrl, const char* link);

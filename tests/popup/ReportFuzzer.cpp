@@ -1,7 +1,7 @@
 // Feed addresses and links from hostile feeds, as the reports carry them to the service: nothing
 // may crash; no control byte, blank or "#" ever comes out (it would end the request line, add a
-// header or cut the query short); decoding what comes out gives back what went in; and a feed
-// that is no web address is never reported.
+// header or cut the query short); decoding what comes out gives back what went in (without the
+// blanks around it); and a feed that is no web address is never reported.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -83,16 +83,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string feed = std::string(bytes.substr(0, cut).c_str());
     const std::string link = std::string(bytes.substr(std::min(cut + 1, bytes.size())).c_str());
 
+    const std::string trimmedFeed(TrimLink(feed.c_str()));
     const std::string view = ViewReportPath(feed.c_str());
-    Check(view.empty() == !IsHttpUrl(feed), "a feed is reported when and only when it is a web address");
+    Check(view.empty() == !IsHttpUrl(trimmedFeed), "a feed is reported when and only when it is a web address");
     if (!view.empty())
-        CheckReport(view, "/clicks.php?action=view&feed=", feed);
+        CheckReport(view, "/clicks.php?action=view&feed=", trimmedFeed);
 
     const std::string click = ClickReportPath(feed.c_str(), link.c_str());
     if (!click.empty()) {
-        Check(feed.empty() || IsHttpUrl(feed), "a click names no feed that is not a web address");
+        Check(trimmedFeed.empty() || IsHttpUrl(trimmedFeed), "a click names no feed that is not a web address");
         Check(IsWebLink(link.c_str()), "a click's link is a web link");
-        CheckReport(click, "/clicks.php?action=browse&feed=", feed + "&url=" + std::string(TrimLink(link.c_str())));
+        CheckReport(click, "/clicks.php?action=browse&feed=", trimmedFeed + "&url=" + std::string(TrimLink(link.c_str())));
     }
     return 0;
 }
