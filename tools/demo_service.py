@@ -599,9 +599,8 @@ class DemoService:
     def _try_of(self, target):
         """How many times this path and query has been asked for since the last fault()."""
         with self._lock:
-            tries = self.__dict__.setdefault("_tries", collections.Counter())
-            tries[target] += 1
-            return tries[target]
+            self._tries[target] += 1
+            return self._tries[target]
 
     def _redirect_of(self, path):
         with self._lock:
