@@ -530,17 +530,25 @@ class LocalFeedFilesTest(SettingsDialogCase):
         window = self.driver.create("Copying...", (300, 300, 520, 180))
         ok, seen = self.desktop.wait_docked(window)
         self.assertTrue(ok, "the popup did not come below the window: " + seen)
+        return window
+
+    def undock(self, window):
+        """Closes the watched window, so that no popup stands over the dialog while files are dragged."""
+        self.driver.destroy(window)
+        ok, seen = e2e.wait_check(self.desktop.popup_out_of_sight, e2e.WAIT)
+        self.assertTrue(ok, "the popup stayed: " + seen)
 
     def test_1_a_local_feed_in_my_feeds_is_read_but_never_reported(self):
         news = self.news
         self.assertEqual(news.wait_title("Saved item", timeout=40), "Saved item", "the local feed was not read")
-        self.dock()
+        window = self.dock()
         news.click_link_bar(e2e.FEED_X)  # the only feed again: a view of it
         self.assertEqual(news.shown_title(), "Saved item")
         news.click_item()
         self.assertTrue(e2e.winetest.wait_for(self.desktop.opened_links, timeout=e2e.WAIT), "the click opened nothing")
         news.idle()
         self.assertEqual(news.service.clicks(), [], "a local feed was reported")
+        self.undock(window)
 
     def test_2_a_dropped_feed_file_adds_the_web_address_it_names(self):
         news = self.news
