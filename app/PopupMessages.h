@@ -9,8 +9,7 @@ enum : UINT {
     WM_PRESET_LIST_ANSWER = WM_APP + 20,
     WM_SPONSOR_ANSWER = WM_APP + 21,
     WM_FEED_ANSWER = WM_APP + 22,
-    WM_VIEW_REPORT_SENT = WM_APP + 23,
-    WM_CLICK_REPORT_SENT = WM_APP + 24,
+    WM_REPORT_SENT = WM_APP + 23,
     // Sent by the item view to the popup when the user clicked the item through to its page.
     WM_ITEM_CLICKED = WM_APP + 25,
     // Posted to the popup by the link bar (a click, a key, a screen reader's action) and by the

@@ -5,6 +5,7 @@
 #include <wininet.h>
 
 #include <memory>
+#include <string>
 
 #include "fw/CScopedHandle.h"
 
@@ -25,6 +26,14 @@ public:
     explicit CInternetFile(HINTERNET file) : m_file(file) {}
     // Reads up to count bytes of the body; 0 at its end.
     UINT Read(void* buffer, UINT count);
+    // Waits for the next part of the body and reads what has come of it, up to count bytes; 0 at
+    // its end. A read loop that looks at the clock between such reads sees it after every part,
+    // where Read may wait for its whole count.
+    UINT ReadAvailable(void* buffer, UINT count);
+    // The answer's HTTP status; 0 when there is none (another scheme).
+    DWORD StatusCode() const;
+    // The answer's header lines after the status line, each ended by CR LF; empty when there are none.
+    std::string RawHeaders() const;
 
 private:
     CInternetHandle m_file;

@@ -4,13 +4,16 @@
 #include <cstring>
 
 #include "app/PopupMessages.h"
+#include "feeds/HttpAnswer.h"
 #include "fw/CComPtr.h"
 #include "fw/CInternetSession.h"
 #include "fw/CScopedHandle.h"
 #include "fw/CWorkerCall.h"
 #include "fw/Win32Util.h"
 #include "popup/DecisionLog.h"
+#include "popup/PopupTimers.h"
 #include "popup/PresetFeedList.h"
+#include "popup/ReportPath.h"
 #include "popup/ServiceAddress.h"
 
 namespace {
@@ -34,7 +37,9 @@ struct Transfer {
     size_t bodyLimit = 0;
     bool readBody = false;
     bool ok = false;
-    std::string body; // what arrived, also when the transfer failed half-way
+    DWORD status = 0;    // the HTTP status, once the answer's headers have come
+    std::string headers; // and its header lines
+    std::string body;    // what arrived, also when the transfer failed half-way
 };
 
 void RunTransfer(Transfer& transfer)
@@ -43,6 +48,8 @@ void RunTransfer(Transfer& transfer)
         CInternetSession session(transfer.agent.c_str());
         session.SetTimeouts(transfer.timeoutMs);
         std::unique_ptr<CInternetFile> file = session.OpenURL(transfer.url.c_str());
+        transfer.status = file->StatusCode();
+        transfer.headers = file->RawHeaders();
         if (transfer.readBody) {
             // A read may return less than asked: read until the body ends or the limit is reached.
             char buffer[16384];
@@ -89,6 +96,8 @@ struct CServiceClient::Exchange {
     std::shared_ptr<Transfer> transfer;
     std::shared_ptr<CWorkerCall> exchanges;
     bool ok = false;
+    DWORD status = 0; // 0 when no answer came in time
+    std::string headers;
     std::string body;
 
     // On the request's worker: the transfer on a thread of its own, waited for until its deadline.
@@ -102,6 +111,10 @@ struct CServiceClient::Exchange {
         if (!ended)
             return;
         ok = own->ok;
+        if (ok) {
+            status = own->status;
+            headers.swap(own->headers);
+        }
         body.swap(own->body);
     }
 };
@@ -116,10 +129,7 @@ CServiceClient::CServiceClient()
 {
     m_preset.exchanges = std::make_shared<CWorkerCall>();
     m_sponsor.exchanges = std::make_shared<CWorkerCall>();
-    m_views.kind.exchanges = std::make_shared<CWorkerCall>();
-    m_views.message = WM_VIEW_REPORT_SENT;
-    m_clicks.kind.exchanges = std::make_shared<CWorkerCall>();
-    m_clicks.message = WM_CLICK_REPORT_SENT;
+    m_reportExchanges = std::make_shared<CWorkerCall>();
 }
 
 CServiceClient::~CServiceClient() = default;
@@ -138,14 +148,15 @@ void CServiceClient::Attach(HWND window, IAnswers* answers)
 
 void CServiceClient::Detach()
 {
+    if (m_window && m_reportTimerAt)
+        ::KillTimer(m_window, kReportTimer);
     m_window = nullptr;
     m_answers = nullptr;
     m_preset.request.Cancel();
     m_sponsor.request.Cancel();
-    m_views.kind.request.Cancel();
-    m_clicks.kind.request.Cancel();
-    m_views.waiting.clear();
-    m_clicks.waiting.clear();
+    m_reportRequest.Cancel();
+    m_reports.Clear();
+    m_reportTimerAt = 0;
 }
 
 std::shared_ptr<CServiceClient::Exchange> CServiceClient::NewExchange(const std::shared_ptr<CWorkerCall>& exchanges,
@@ -236,41 +247,68 @@ void CServiceClient::OnSponsorAnswer(WPARAM ticket)
 
 void CServiceClient::ReportView(const char* feedUrl)
 {
-    QueueReport(m_views, CString("/clicks.php?action=view&feed=") + feedUrl);
+    QueueReport(ViewReportPath(feedUrl));
 }
 
 void CServiceClient::ReportClick(const char* feedUrl, const char* link)
 {
-    QueueReport(m_clicks, CString("/clicks.php?action=browse&feed=") + feedUrl + "&url=" + link);
+    QueueReport(ClickReportPath(feedUrl, link));
 }
 
-void CServiceClient::QueueReport(ReportKind& reports, const CString& path)
+void CServiceClient::QueueReport(const std::string& path)
 {
-    if (!m_window || reports.waiting.size() >= kMostWaitingReports)
+    if (!m_window || path.empty())
         return;
-    reports.waiting.push_back(path);
-    SendNextReport(reports);
+    m_reports.Add(path);
+    SendNextReport();
 }
 
-void CServiceClient::SendNextReport(ReportKind& reports)
+// The first report goes when its time has come; until then the report timer waits for it.
+void CServiceClient::SendNextReport()
 {
-    while (!reports.kind.book.Running() && !reports.waiting.empty()) {
-        const std::shared_ptr<Exchange> prepared = NewExchange(reports.kind.exchanges, reports.waiting.front(), 0,
-                                                               kReportDeadlineMs);
-        reports.waiting.pop_front();
-        reports.kind.book.Started();
-        if (reports.kind.request.Start(m_window, reports.message, [prepared](Exchange&) { prepared->Run(); }))
+    if (!m_window)
+        return;
+    const unsigned long long now = ::GetTickCount64();
+    std::string path;
+    while (m_reports.TakeNext(now, path)) {
+        const std::shared_ptr<Exchange> prepared = NewExchange(m_reportExchanges, path.c_str(), 0, kReportDeadlineMs);
+        if (m_reportRequest.Start(m_window, WM_REPORT_SENT, [prepared](Exchange& answer) {
+                prepared->Run();
+                answer.status = prepared->status;
+                answer.headers.swap(prepared->headers);
+            }))
             return;
-        reports.kind.book.Ended(); // this report is lost; the next one may still go
+        m_reports.Answered(now, 0, -1, 0.0); // no thread: as if no answer came
     }
+    unsigned long long at = 0;
+    if (!m_reports.NextTime(at))
+        return;
+    // A timer already set for that time stands; one for another time is set anew.
+    if (m_reportTimerAt == at)
+        return;
+    m_reportTimerAt = at;
+    const unsigned long long wait = at > now ? at - now : 0;
+    ::SetTimer(m_window, kReportTimer, static_cast<UINT>(wait < USER_TIMER_MINIMUM ? USER_TIMER_MINIMUM : wait),
+               nullptr);
 }
 
-void CServiceClient::OnReportSent(ReportKind& reports, WPARAM ticket)
+void CServiceClient::OnReportSent(WPARAM ticket)
 {
-    if (!reports.kind.request.Take(ticket))
+    const std::shared_ptr<Exchange> answer = m_reportRequest.Take(ticket);
+    if (!answer)
         return;
-    reports.kind.book.Ended();
-    SendNextReport(reports);
+    const CHttpAnswer said = ReadHttpAnswer(answer->status, answer->headers, SystemEpochSeconds());
+    // The spread of the wait before a try again: any value from 0 to 1 will do.
+    const double spread = static_cast<double>(::GetTickCount64() % 1000) / 1000.0;
+    m_reports.Answered(::GetTickCount64(), answer->status, said.retryAfterSeconds, spread);
+    SendNextReport();
+}
+
+void CServiceClient::OnReportTimer()
+{
+    ::KillTimer(m_window, kReportTimer);
+    m_reportTimerAt = 0;
+    SendNextReport();
 }
 
 bool CServiceClient::OnMessage(UINT message, WPARAM wParam, LPARAM)
@@ -282,11 +320,13 @@ bool CServiceClient::OnMessage(UINT message, WPARAM wParam, LPARAM)
     case WM_SPONSOR_ANSWER:
         OnSponsorAnswer(wParam);
         return true;
-    case WM_VIEW_REPORT_SENT:
-        OnReportSent(m_views, wParam);
+    case WM_REPORT_SENT:
+        OnReportSent(wParam);
         return true;
-    case WM_CLICK_REPORT_SENT:
-        OnReportSent(m_clicks, wParam);
+    case WM_TIMER:
+        if (wParam != kReportTimer)
+            return false;
+        OnReportTimer();
         return true;
     default:
         return false;

@@ -4,15 +4,15 @@
 // thread as a posted message, which OnMessage takes. The popup's thread never waits for one.
 //
 // Of each kind one request is in flight at a time. A list or a picture asked for while one is in
-// flight is asked again once it has ended, and only that later answer counts; reports wait in
-// order and go one after another. A request given up at its deadline still holds its kind
-// until its thread ends: meanwhile the next request of that kind fails at once, so a server that
-// never answers costs one thread per kind. Failures are not reported: the answer says only that
-// no list or picture came.
+// flight is asked again once it has ended, and only that later answer counts. Reports, views and
+// clicks alike, wait in one queue (CReportQueue) and go one after another in the order they were
+// made; a report that got no answer or a 502, 503 or 504 is sent again later. A request given
+// up at its deadline still holds its kind until its thread ends: meanwhile the next request of
+// that kind fails at once, so a server that never answers costs one thread per kind. Failures
+// are not reported: the answer says only that no list or picture came.
 #pragma once
 #include <windows.h>
 
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -20,6 +20,7 @@
 #include "fw/CCallBook.h"
 #include "fw/CImage.h"
 #include "fw/CString.h"
+#include "popup/CReportQueue.h"
 
 class CWorkerCall;
 
@@ -27,8 +28,6 @@ class CServiceClient {
 public:
     // The body of the sponsor picture is read up to this many bytes.
     static constexpr size_t kSponsorBytes = 65535;
-    // Reports waiting beyond this many are dropped.
-    static const size_t kMostWaitingReports = 64;
 
     // What the popup is told, on its own thread, when an answer has come.
     class IAnswers {
@@ -63,11 +62,15 @@ public:
     bool IsFetchingSponsorPicture() const { return m_sponsor.book.Running(); }
     // True while a worker may still be decoding a picture (also one no longer wanted).
     bool IsDecoding() const { return m_sponsor.request.IsBusy(); }
-    // The reports are sent unescaped: the feed URL and the link go into the query as they are.
+    // The reports go into the query unescaped but for what would split the request (see
+    // popup/ReportPath.h); a feed or a link that is no web address is not reported.
     void ReportView(const char* feedUrl);
     void ReportClick(const char* feedUrl, const char* link);
+    // Reports dropped so far because too many waited.
+    size_t DroppedReports() const { return m_reports.Dropped(); }
 
-    // The answer messages (app/PopupMessages.h); false for any other message.
+    // The answer messages (app/PopupMessages.h) and the report queue's timer; false for any
+    // other message.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -81,19 +84,15 @@ private:
         CCallBook book;
         std::shared_ptr<CWorkerCall> exchanges;
     };
-    struct ReportKind {
-        Kind<Exchange> kind;
-        std::deque<CString> waiting; // paths of the reports not yet sent
-        UINT message;
-    };
 
     void StartPresetList();
     void StartSponsorPicture();
     void OnPresetListAnswer(WPARAM ticket);
     void OnSponsorAnswer(WPARAM ticket);
-    void QueueReport(ReportKind& reports, const CString& path);
-    void SendNextReport(ReportKind& reports);
-    void OnReportSent(ReportKind& reports, WPARAM ticket);
+    void QueueReport(const std::string& path);
+    void SendNextReport();
+    void OnReportSent(WPARAM ticket);
+    void OnReportTimer();
     std::shared_ptr<Exchange> NewExchange(const std::shared_ptr<CWorkerCall>& exchanges, const CString& path,
                                           size_t bodyLimit, DWORD deadlineMs) const;
 
@@ -103,6 +102,8 @@ private:
     IAnswers* m_answers = nullptr;
     Kind<Exchange> m_preset;
     Kind<PictureAnswer> m_sponsor;
-    ReportKind m_views;
-    ReportKind m_clicks;
+    CReportQueue m_reports;
+    CAsyncRequest<Exchange> m_reportRequest;
+    std::shared_ptr<CWorkerCall> m_reportExchanges;
+    unsigned long long m_reportTimerAt = 0; // when the report timer is due; 0 while it is not set
 };

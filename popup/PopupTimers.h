@@ -18,4 +18,6 @@ enum : UINT_PTR {
     // For a few seconds after the watch hook came, the windows already on the desktop are looked
     // at as if the hook had reported them.
     kSweepTimer = 6,
+    // A report the service did not take goes again once its wait is over (CReportQueue).
+    kReportTimer = 7,
 };

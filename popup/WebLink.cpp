@@ -1,7 +1,6 @@
 #include "popup/WebLink.h"
 
 #include <cstring>
-#include <string>
 
 #include "feeds/FeedDiscovery.h"
 
@@ -12,9 +11,13 @@ bool IsBlank(unsigned char c)
     return c <= 0x20 || c == 0x7F;
 }
 
-bool MustBeEncoded(unsigned char c)
+bool MustBeEncoded(unsigned char c, LinkEscapes escapes)
 {
-    return c <= 0x20 || c >= 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr;
+    if (c <= 0x20 || c == 0x7F)
+        return true;
+    if (escapes == LinkEscapes::Query)
+        return c == '#';
+    return c > 0x7F || std::strchr("\"<>\\^`{|}", c) != nullptr;
 }
 
 } // namespace
@@ -36,20 +39,27 @@ bool IsWebLink(const char* link)
     return IsHttpUrl(trimmed) && trimmed.size() > trimmed.find("//") + 2; // something after the scheme
 }
 
-CString EncodeWebLink(const char* link)
+std::string PercentEncode(const std::string& text, LinkEscapes escapes)
 {
     static const char kHex[] = "0123456789ABCDEF";
-    const CString trimmed = TrimLink(link);
-    CString encoded;
-    for (int i = 0; i < trimmed.GetLength(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(trimmed.GetAt(i));
-        if (MustBeEncoded(c)) {
+    std::string encoded;
+    encoded.reserve(text.size());
+    for (const char byte : text) {
+        const unsigned char c = static_cast<unsigned char>(byte);
+        if (MustBeEncoded(c, escapes)) {
             encoded += '%';
             encoded += kHex[c >> 4];
             encoded += kHex[c & 0x0F];
         } else {
-            encoded += static_cast<char>(c);
+            encoded += byte;
         }
     }
     return encoded;
+}
+
+CString EncodeWebLink(const char* link)
+{
+    const CString trimmed = TrimLink(link);
+    const std::string encoded = PercentEncode(std::string(trimmed.GetString(), trimmed.GetLength()), LinkEscapes::Browser);
+    return CString(encoded.c_str(), static_cast<int>(encoded.size()));
 }

@@ -1,5 +1,8 @@
-// Which item links the popup opens in the browser, and in what form.
+// Which item links the popup opens in the browser, in what form, and how links and feed
+// addresses are written into a query.
 #pragma once
+#include <string>
+
 #include "fw/CString.h"
 
 // The link without the blanks and control characters around it.
@@ -10,7 +13,19 @@ CString TrimLink(const char* link);
 // UNC path, nothing) is no link.
 bool IsWebLink(const char* link);
 
-// The trimmed link with every character that a URL may not hold raw (control characters,
-// blanks, quotes, angle brackets, backslashes and the like, and every byte beyond ASCII)
-// percent-encoded, so that the link reaches the browser as one argument.
+// Which bytes PercentEncode writes as "%XX" (upper-case hex digits). Every other byte stays as it
+// is, "%" among them, so that the escapes a link already holds are kept and a link encoded twice
+// is encoded once: percent-decoding the result gives what percent-decoding the text gives.
+enum class LinkEscapes {
+    // For the browser's command line: everything a URL may not hold raw (control characters,
+    // blanks, quotes, angle brackets, backslashes and the like, and every byte beyond ASCII).
+    Browser,
+    // For a query that is read unescaped: only what would end or split the request line or cut
+    // the query short (control characters, blanks and "#"); "&", "?" and bytes beyond ASCII stay.
+    Query,
+};
+std::string PercentEncode(const std::string& text, LinkEscapes escapes);
+
+// The trimmed link, percent-encoded for the browser, so that the link reaches the browser as
+// one argument.
 CString EncodeWebLink(const char* link);

@@ -15,7 +15,7 @@ class CSubscriptionFetch {
 public:
     // Posted to the dialog when the documents have been read; wParam is the ticket for Finish.
     static const UINT kFetchedMessage = WM_APP + 1;
-    // The dialog's timer that ends the wait.
+    // The dialog's timer that ends the wait; the documents' downloads end at the same deadline.
     static const UINT_PTR kDeadlineTimer = 1;
     static const UINT kDeadlineMs = 15000;
 
@@ -39,7 +39,7 @@ private:
         std::vector<std::string> sources;
         std::vector<std::string> bodies; // one per source, empty when it could not be read
     };
-    static void Read(Documents& documents);
+    static void Read(Documents& documents, ULONGLONG deadline);
 
     CAsyncRequest<Documents> m_request;
 };

@@ -168,13 +168,42 @@ bool IsSubscriptionListLink(const std::string& link)
     return path.size() >= 5 && EqualNoCase(path.substr(path.size() - 5), ".opml");
 }
 
+std::string FeedOwnAddress(const std::string& document)
+{
+    std::string own;
+    ForEachStartTag(document, [&](const std::string& name, const std::vector<MarkupAttribute>& attributes) {
+        const std::string local = LocalName(name);
+        if (EqualNoCase(local, "item") || EqualNoCase(local, "entry"))
+            return false; // the items' own links are theirs
+        if (local != "link")
+            return true;
+        std::string rel, href;
+        for (const MarkupAttribute& attribute : attributes) {
+            if (attribute.name == "rel" && rel.empty())
+                rel = TrimMarkupBlanks(DecodeMarkupReferences(attribute.value));
+            else if (attribute.name == "href" && href.empty())
+                href = FeedLinkAddress(TrimMarkupBlanks(DecodeMarkupReferences(attribute.value)));
+        }
+        if (EqualNoCase(rel, "self") && IsWebAddress(href)) {
+            own = href;
+            return false;
+        }
+        return true;
+    });
+    return own;
+}
+
 std::vector<std::string> FeedsOfDroppedDocument(const std::string& document, const std::string& address)
 {
     switch (KindOfDocument(document)) {
     case DroppedDocument::SubscriptionList:
         return ReadSubscriptionList(document);
-    case DroppedDocument::Feed:
-        return {address};
+    case DroppedDocument::Feed: {
+        if (IsWebAddress(address))
+            return {address};
+        const std::string own = FeedOwnAddress(document);
+        return own.empty() ? std::vector<std::string>() : std::vector<std::string>{own};
+    }
     default:
         return {};
     }

@@ -31,6 +31,14 @@ std::string FeedLinkAddress(const std::string& link);
 // path ends in ".opml" (in any letter case).
 bool IsSubscriptionListLink(const std::string& link);
 
-// What a dropped document adds to My Feeds: the feeds of a subscription list, or the document's
-// own address when it is a feed; nothing when it is neither.
+// The web address a feed gives as its own: the href of its first link with rel="self" (an Atom
+// link, or one that an RSS channel holds) before its first item or entry, when it is an http or
+// https address without control characters (a feed: link is taken as the address it stands
+// for); empty when it names none.
+std::string FeedOwnAddress(const std::string& document);
+
+// What a dropped document adds to My Feeds: the feeds of a subscription list; for a feed, its
+// address when that is a web address, and otherwise (a file on this machine or a share, which
+// the service could never be told of and which would never change) the web address the feed
+// gives as its own, if it gives one; nothing for anything else.
 std::vector<std::string> FeedsOfDroppedDocument(const std::string& document, const std::string& address);

@@ -31,8 +31,10 @@ stalled requests would hold every thread), three paths that misbehave:
                              text such as an HTTP date), "gzip" and "deflate" (the usual answer,
                              encoded so, with "Content-Encoding" and "Vary: Accept-Encoding", when
                              the request's Accept-Encoding accepts that coding; plain otherwise;
-                             "deflate" is the zlib format; the ETag becomes weak). fault(path, None)
-                             ends it.
+                             "deflate" is the zlib format; the ETag becomes weak), "503-twice" (the
+                             first two requests of each path and query since fault() get that 503,
+                             the later ones the usual answer: a report sent again comes through).
+                             fault(path, None) ends it.
     redirect(path, location, status=301)
                              answers path with that status (301, 302, 303, 307 or 308) and
                              "Location: location"; a location beginning with "/" is made absolute
@@ -100,7 +102,7 @@ from service_app import CATALOG, CHANNELS, NOT_FOUND_PAGE  # noqa: F401 (part of
 LOOPBACK = "127.0.0.1"
 TLS_HOST = "localhost"  # the name an https client checks the certificate against
 FAULTS = ("refuse", "stall", "404", "garbage", "big-picture", "wide-picture", "huge-feed", "429", "503",
-          "gzip", "deflate")
+          "gzip", "deflate", "503-twice")
 REDIRECTS = (301, 302, 303, 307, 308)
 BACKLOG = 512
 
@@ -195,6 +197,8 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             return
         if fault == "404":
             return self._send(404, NOT_FOUND_PAGE, "text/html", send_body)
+        if fault == "503-twice" and service._try_of(self.path) <= 2:
+            fault = "503"
         if fault in ("429", "503"):
             return self._send(int(fault), ERROR_PAGES[int(fault)], "text/html", send_body,
                               [("Retry-After", str(retry_after))])
@@ -464,6 +468,7 @@ class DemoService:
                 self._faults.pop(path, None)
             else:
                 self._faults[path] = (mode, retry_after)
+            self._tries = collections.Counter()  # of "503-twice"
 
     def redirect(self, path, location, status=301):
         """Answers path with a redirect to location; None ends it."""
@@ -607,6 +612,12 @@ class DemoService:
     def _fault_of(self, path):
         with self._lock:
             return self._faults.get(path) or self._faults.get("*") or (None, None)
+
+    def _try_of(self, target):
+        """How many times this path and query has been asked for since the last fault()."""
+        with self._lock:
+            self._tries[target] += 1
+            return self._tries[target]
 
     def _redirect_of(self, path):
         with self._lock:

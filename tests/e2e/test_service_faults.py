@@ -97,7 +97,7 @@ class ServiceFaultTest(unittest.TestCase):
         self.assertEqual(news.shown_title(), "Fischmarkt öffnet früher")
         news.click_link_bar(e2e.FEED_X)
         self.assertEqual(news.shown_title(), "Market square reopens after repairs")
-        # The system's HTTP client drops the carriage return from the end of the reports' address.
+        # The reports leave out the carriage return at the end of the address.
         self.assertEqual(news.views(), [news.feed_url("news-2.xml"), news.feed_url("news-1.xml")])
 
     def test_2_a_stalled_picture_does_not_hold_the_popup(self):

@@ -7,8 +7,12 @@ One desktop for the whole class: the steps follow one another as a user's would 
 test names give their order), so that the many checks cost one Wine session.
 """
 import os
+import select
+import socket
+import threading
 import time
 import unittest
+import urllib.parse
 
 import lullcast_e2e as e2e
 
@@ -298,7 +302,77 @@ EXPORTED = """<?xml version="1.0" encoding="UTF-8"?>
 </body></opml>
 """
 LINKED = ["http://linked.test/one.xml", "http://linked.test/two.xml"]
+# A list fetched is given up this long after its drop; the trickling server sends a byte this often.
+FETCH_DEADLINE_S = 15
+TRICKLE_GAP_S = 5
 LATE = ["http://late.test/never.xml"]
+
+
+class TricklingServer:
+    """A web server on 127.0.0.1 that answers one request with the start of a long list and then a
+    byte every `gap` seconds, for `seconds`; it notes when the client has gone (closed, a monotonic
+    time) and how many bytes it sent."""
+
+    def __init__(self, gap, seconds=150):
+        self.gap, self.seconds = gap, seconds
+        self.connected = self.closed = None
+        self.sent = 0
+        self._listener = socket.create_server(("127.0.0.1", 0))
+        self._stopping = threading.Event()
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+
+    def url(self, path):
+        return "http://127.0.0.1:%d%s" % (self._listener.getsockname()[1], path)
+
+    def _serve(self):
+        self._listener.settimeout(1)
+        while not self._stopping.is_set():
+            try:
+                connection, _ = self._listener.accept()
+            except socket.timeout:
+                continue
+            except OSError:
+                return
+            with connection:
+                self.connected = time.monotonic()
+                self._trickle(connection)
+            return
+
+    def _trickle(self, connection):
+        request = b""
+        while b"\r\n\r\n" not in request:
+            piece = connection.recv(4096)
+            if not piece:
+                self.closed = time.monotonic()
+                return
+            request += piece
+        body = b"<?xml version='1.0'?><opml version='1.0'><body><outline xmlUrl='http://trickle.test/rss'/>"
+        body += b" " * 100000 + b"</body></opml>"
+        connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/x-opml\r\nContent-Length: %d\r\n\r\n" % len(body))
+        until = time.monotonic() + self.seconds
+        while not self._stopping.is_set() and time.monotonic() < until and self.sent < len(body):
+            readable, _, _ = select.select([connection], [], [], self.gap)
+            if readable:
+                try:
+                    gone = connection.recv(4096) == b""
+                except OSError:
+                    gone = True
+                if gone:
+                    self.closed = time.monotonic()
+                    return
+                continue
+            try:
+                connection.sendall(body[self.sent:self.sent + 1])
+            except OSError:
+                self.closed = time.monotonic()
+                return
+            self.sent += 1
+
+    def stop(self):
+        self._stopping.set()
+        self._listener.close()
+        self._thread.join(timeout=self.gap + 5)
 
 
 def opml(feeds):
@@ -317,6 +391,7 @@ class SubscriptionListTest(SettingsDialogCase):
         service.put("/lists/linked.opml", opml(LINKED))
         service.put("/lists/late.opml", opml(LATE))
         service.put("/lists/after.opml", opml(["http://after.test/rss"]))
+        service.put("/lists/after-trickle.opml", opml(["http://after-trickle.test/rss"]))
         cls.files = {}
         for name, body in [("Subscriptions.opml", EXPORTED), ("Local feed.xml", "<rss version='2.0'><channel/></rss>"),
                            ("notes.txt", "http://notes.test/ is no list"), ("page.html", "<html><body/></html>"),
@@ -335,10 +410,9 @@ class SubscriptionListTest(SettingsDialogCase):
         self.assertEqual(self.drop_files([self.files["Subscriptions.opml"]]), 1, "a list already taken is no failure")
         self.assertEqual(self.items(), [A] + LISTED)
 
-    def test_2_a_feed_file_is_added_other_files_are_refused(self):
-        self.assertEqual(self.drop_files([self.files["Local feed.xml"]]), 1)
-        self.assertEqual(self.items()[-1], self.files["Local feed.xml"], "the feed file is added as dropped")
+    def test_2_a_feed_file_that_names_no_web_address_and_other_files_are_refused(self):
         before = self.items()
+        self.assertEqual(self.drop_files([self.files["Local feed.xml"]]), 0, "a feed file's path was taken")
         for name in ("notes.txt", "page.html"):
             self.assertEqual(self.drop_files([self.files[name]]), 0, "%s was taken" % name)
         self.assertEqual(self.drop_files([self.files["notes.txt"], self.files["page.html"]]), 0)
@@ -384,7 +458,26 @@ class SubscriptionListTest(SettingsDialogCase):
         self.assertEqual(self.drop(other, self.rect(FEED_LIST).centre()), 1)
         self.assertTrue(e2e.winetest.wait_for(lambda: self.items() == before + ["http://after.test/rss"], timeout=10))
 
-    def test_6_a_list_that_comes_after_the_dialog_closed_adds_nothing(self):
+    def test_6_a_list_server_that_trickles_holds_no_later_drop(self):
+        before = self.items()
+        trickle = TricklingServer(gap=TRICKLE_GAP_S)
+        self.addCleanup(trickle.stop)
+        self.assertEqual(self.drop(trickle.url("/lists/trickle.opml"), self.rect(FEED_LIST).centre()), 1)
+        dropped = time.monotonic()
+        self.assertTrue(e2e.winetest.wait_for(lambda: trickle.connected, timeout=e2e.WAIT), "the list was not asked for")
+        # The download ends at the deadline, once the next byte has come: the server sees it go.
+        limit = FETCH_DEADLINE_S + TRICKLE_GAP_S + 10
+        self.assertTrue(e2e.winetest.wait_for(lambda: trickle.closed, timeout=limit + 5),
+                        "the download went on for %.0f s, %d bytes" % (time.monotonic() - dropped, trickle.sent))
+        self.assertLess(trickle.closed - dropped, limit)
+        self.assertEqual(self.items(), before, "the list cut short added feeds")
+        # Then another list is fetched at once.
+        other = self.news.service.url("/lists/after-trickle.opml")
+        self.assertEqual(self.drop(other, self.rect(FEED_LIST).centre()), 1, "a drop after the deadline was refused")
+        self.assertTrue(e2e.winetest.wait_for(lambda: self.items() == before + ["http://after-trickle.test/rss"],
+                                              timeout=e2e.WAIT), "the second list's feeds did not come: %r" % self.items())
+
+    def test_7_a_list_that_comes_after_the_dialog_closed_adds_nothing(self):
         listed = self.items()
         self.assertEqual(self.drop(self.news.service.url("/slow/lists/late.opml"), self.rect(FEED_LIST).centre()), 1)
         self.click(IDOK)
@@ -397,6 +490,85 @@ class SubscriptionListTest(SettingsDialogCase):
         self.assertEqual(self.items(), listed)
         self.click(IDCANCEL)
         self.assertClosed()
+
+
+# A feed saved from the web names its own address; a feed without one does not.
+SAVED_FEED = """<?xml version="1.0"?>
+<rss version="2.0" xmlns:atom="http://www.w3.org/2005/Atom"><channel><title>Saved harbour news</title>
+<link>{{service}}/</link><description>A feed saved from the web.</description>
+<atom:link href="{{service}}/feeds/news-2.xml" rel="self" type="application/rss+xml"/>
+<item><title>Saved item</title><link>{{service}}/articles/saved.html</link><description>Kept on disk.</description>
+<pubDate>Tue, 08 Dec 2026 10:00:00 GMT</pubDate></item></channel></rss>
+"""
+BARE_FEED = "<rss version='2.0'><channel><title>Bare</title><item><title>x</title></item></channel></rss>"
+SAVED = "C:\\users\\Public\\Saved feed.xml"
+BARE = "C:\\users\\Public\\Bare feed.xml"
+
+
+class LocalFeedFilesTest(SettingsDialogCase):
+    """Feed files of this machine in My Feeds: one listed by an earlier version is read but never
+    reported to the service; a feed file dropped on the list adds the web address it names as its
+    own, and one that names none is refused."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.start([("PreferredChannel", "REG_DWORD", "0xffffffff"), ("Feed1", "REG_SZ", SAVED)])
+        cls.desktop.open_links_with_recorder()
+        address = cls.news.service.address
+        for path, body in ((SAVED, SAVED_FEED.replace("{{service}}", address)), (BARE, BARE_FEED)):
+            unix = cls.desktop.wine.drive_c(*path.split("\\")[1:])
+            os.makedirs(os.path.dirname(unix), exist_ok=True)
+            with open(unix, "w", encoding="utf-8") as f:  # before the first refresh, 10 s after the start
+                f.write(body)
+
+    def local_traces(self):
+        """The reports that name anything of this machine's files."""
+        return [query for query in self.news.service.clicks()
+                if any(mark in urllib.parse.unquote(query).lower() for mark in ("c:", "\\", "users", "saved feed", "file:"))]
+
+    def dock(self):
+        window = self.driver.create("Copying...", (300, 300, 520, 180))
+        ok, seen = self.desktop.wait_docked(window)
+        self.assertTrue(ok, "the popup did not come below the window: " + seen)
+        return window
+
+    def undock(self, window):
+        """Closes the watched window, so that no popup stands over the dialog while files are dragged."""
+        self.driver.destroy(window)
+        ok, seen = e2e.wait_check(self.desktop.popup_out_of_sight, e2e.WAIT)
+        self.assertTrue(ok, "the popup stayed: " + seen)
+
+    def test_1_a_local_feed_in_my_feeds_is_read_but_never_reported(self):
+        news = self.news
+        self.assertEqual(news.wait_title("Saved item", timeout=40), "Saved item", "the local feed was not read")
+        window = self.dock()
+        news.click_link_bar(e2e.FEED_X)  # the only feed again: a view of it
+        self.assertEqual(news.shown_title(), "Saved item")
+        news.click_item()
+        self.assertTrue(e2e.winetest.wait_for(self.desktop.opened_links, timeout=e2e.WAIT), "the click opened nothing")
+        news.idle()
+        self.assertEqual(news.service.clicks(), [], "a local feed was reported")
+        self.undock(window)
+
+    def test_2_a_dropped_feed_file_adds_the_web_address_it_names(self):
+        news = self.news
+        web = news.feed_url("news-2.xml")
+        self.open_settings()
+        self.assertEqual(self.items(), [SAVED])
+        self.assertEqual(self.drop_files([SAVED]), 1, "the saved feed was refused")
+        self.assertEqual(self.items(), [SAVED, web], "the feed's own address, not its path")
+        self.assertEqual(self.drop_files([BARE]), 0, "a feed file that names no address of its own was taken")
+        self.assertEqual(self.items(), [SAVED, web])
+        self.click(IDOK)
+        self.assertClosed()
+        self.assertEqual(self.desktop.settings().get("Feed2"), ("REG_SZ", web))
+        self.dock()
+        news.click_link_bar(e2e.FEED_X)  # the web feed, reported
+        self.assertEqual(news.status(), "Fischmarkt öffnet früher")
+        news.click_link_bar(e2e.FEED_X)  # the local one again, not reported
+        self.assertEqual(news.shown_title(), "Saved item")
+        self.assertEqual(news.views(), [web])
+        self.assertEqual(self.local_traces(), [])
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 
 #include "popup/ItemNavigation.h"
 #include "popup/PresetFeedList.h"
+#include "popup/ReportPath.h"
 #include "popup/ServiceAddress.h"
 #include "popup/WebLink.h"
 
@@ -112,6 +113,44 @@ TEST(WebLink, EncodesWhatWouldSplitTheBrowsersCommandLine)
               "https://a.test/%3Cx%3E%7C%5E%60%7B%7D%5C%09%7F!");
     EXPECT_EQ(std::string(EncodeWebLink("http://a.test/caf\xC3\xA9?q=1&r=%41#top")),
               "http://a.test/caf%C3%A9?q=1&r=%41#top");
+}
+
+TEST(WebLink, QueryEncodingTakesOnlyWhatWouldSplitTheRequest)
+{
+    // A line break would end the request line and start a header of the link's choosing; a blank
+    // would end the request target; "#" would cut the query short.
+    EXPECT_EQ(PercentEncode("http://a.test/x\r\nX-Forwarded-For: 203.0.113.9", LinkEscapes::Query),
+              "http://a.test/x%0D%0AX-Forwarded-For:%20203.0.113.9");
+    EXPECT_EQ(PercentEncode("http://a.test/a b#top", LinkEscapes::Query), "http://a.test/a%20b%23top");
+    EXPECT_EQ(PercentEncode(std::string("\x01\t\x7f\0", 4), LinkEscapes::Query), "%01%09%7F%00");
+    // What the service reads unescaped stays as it is: "&", "?", quotes, escapes already made,
+    // and bytes beyond ASCII.
+    for (const char* kept : {"http://a.test/?q=1&r=\"x\"&url=y", "http://a.test/caf\xC3\xA9", "http://a.test/%0D%0A%23",
+                             "<>\\^`{|}", ""})
+        EXPECT_EQ(PercentEncode(kept, LinkEscapes::Query), kept);
+    // The browser's form takes more, the same way.
+    EXPECT_EQ(PercentEncode("a b#\"\xC3\xA9%41", LinkEscapes::Browser), "a%20b#%22%C3%A9%41");
+}
+
+TEST(ReportPath, ReportsWebFeedsAndWebLinksOnly)
+{
+    EXPECT_EQ(ViewReportPath("http://a.test/rss?x=1&y=2"), "/clicks.php?action=view&feed=http://a.test/rss?x=1&y=2");
+    // Blanks and control characters around an address are left out: a preset list with CR LF line
+    // ends leaves a CR after each address.
+    EXPECT_EQ(ViewReportPath(" HTTPS://a.test/feed\r"), "/clicks.php?action=view&feed=HTTPS://a.test/feed");
+    EXPECT_EQ(ClickReportPath("http://a.test/rss", "  http://a.test/story 1#more\r\nX-Evil: 1\n"),
+              "/clicks.php?action=browse&feed=http://a.test/rss&url=http://a.test/story%201%23more%0D%0AX-Evil:%201");
+    // The page shown when no feed could be read has no feed: its click is reported with an empty one.
+    EXPECT_EQ(ClickReportPath("", "http://service.test"), "/clicks.php?action=browse&feed=&url=http://service.test");
+    // A feed on this machine or a share, and a link that is no web link, never reach the service.
+    for (const char* local : {"C:\\Users\\me\\Saved feed.xml", "\\\\server\\share\\feed.xml", "file:///C:/feed.xml",
+                              "file://server/share/feed.xml", "x http://a.test/rss", "feed.xml"}) {
+        EXPECT_EQ(ViewReportPath(local), "") << local;
+        EXPECT_EQ(ClickReportPath(local, "http://a.test/story"), "") << local;
+    }
+    EXPECT_EQ(ViewReportPath(nullptr), "");
+    for (const char* link : {"", "file:///C:/secret.txt", "\\\\server\\share\\x", "javascript:alert(1)", "http://"})
+        EXPECT_EQ(ClickReportPath("http://a.test/rss", link), "") << link;
 }
 
 TEST(ItemSteps, OlderAndNewer)

@@ -28,12 +28,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(dropped == feeds, "a list gives its feeds");
         break;
     case DroppedDocument::Feed:
-        Check(dropped.size() == 1 && dropped[0] == "C:\\dropped.xml", "a feed gives its own address");
+        Check(dropped.size() <= 1, "a feed gives one address at most");
+        for (const std::string& feed : dropped)
+            Check(feed == FeedOwnAddress(document) && IsHttpUrl(feed), "a feed file gives the web address it names");
+        Check(FeedsOfDroppedDocument(document, "http://a.test/rss") == std::vector<std::string>{"http://a.test/rss"},
+              "a feed at a web address gives that address");
         break;
     case DroppedDocument::Other:
         Check(dropped.empty(), "anything else gives nothing");
         break;
     }
+    const std::string own = FeedOwnAddress(document);
+    Check(own.empty() || IsHttpUrl(own), "a feed's own address is a web address");
+    for (char c : own)
+        Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, "no control characters in a feed's own address");
     const std::string link = FeedLinkAddress(document);
     Check(link == document || IsHttpUrl(link), "a feed: link becomes a web address or stays");
     IsSubscriptionListLink(document);

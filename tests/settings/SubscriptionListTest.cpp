@@ -87,9 +87,41 @@ TEST(SubscriptionList, TellsListsFromFeedsAndFromOtherDocuments)
         EXPECT_EQ(KindOfDocument(other), DroppedDocument::Other) << other;
 
     EXPECT_EQ(FeedsOfDroppedDocument(kExported, "C:\\lists\\mine.opml").size(), 5u);
-    EXPECT_EQ(FeedsOfDroppedDocument("<rss><channel/></rss>", "C:\\feeds\\local.xml"), Feeds{"C:\\feeds\\local.xml"});
+    EXPECT_EQ(FeedsOfDroppedDocument("<rss><channel/></rss>", "http://a.test/rss"), Feeds{"http://a.test/rss"});
     EXPECT_EQ(FeedsOfDroppedDocument("<html><body>no feed</body></html>", "C:\\page.html"), Feeds{});
     EXPECT_EQ(FeedsOfDroppedDocument("<opml><body/></opml>", "C:\\empty.opml"), Feeds{});
+}
+
+TEST(SubscriptionList, AFeedFileAddsTheWebAddressItGivesAsItsOwn)
+{
+    const std::string saved = R"feed(<?xml version="1.0"?>
+        <rss version="2.0" xmlns:atom="http://www.w3.org/2005/Atom"><channel><title>Saved</title>
+        <link>http://site.test/</link>
+        <atom:link href="http://site.test/feed.xml?a=1&amp;b=2" rel="self" type="application/rss+xml"/>
+        <item><title>x</title><atom:link rel="self" href="http://site.test/item"/></item></channel></rss>)feed";
+    EXPECT_EQ(FeedOwnAddress(saved), "http://site.test/feed.xml?a=1&b=2");
+    // A file on this machine or a share is no address for My Feeds: the feed's own one is taken.
+    for (const char* path : {"C:\\Users\\me\\Saved.xml", "\\\\server\\share\\Saved.xml"})
+        EXPECT_EQ(FeedsOfDroppedDocument(saved, path), Feeds{"http://site.test/feed.xml?a=1&b=2"}) << path;
+    EXPECT_EQ(FeedsOfDroppedDocument("<rss><channel/></rss>", "C:\\feeds\\local.xml"), Feeds{});
+
+    // Atom names itself the same way, its rel in any case and blanks around; feed: links count.
+    EXPECT_EQ(FeedOwnAddress("<feed xmlns='http://www.w3.org/2005/Atom'><link href='http://site.test/'/>"
+                             "<link rel=' SELF ' href=' feed://site.test/atom '/></feed>"),
+              "http://site.test/atom");
+    // Links that are not the feed's own, or name no web address, are passed over.
+    for (const char* none : {
+             "<rss><channel><link>http://site.test/</link></channel></rss>",
+             "<rss><channel><atom:link rel='alternate' href='http://site.test/'/></channel></rss>",
+             "<rss><channel><item><atom:link rel='self' href='http://site.test/item'/></item></channel></rss>",
+             "<feed><entry><link rel='self' href='http://site.test/entry'/></entry></feed>",
+             "<rss><channel><atom:link rel='self' href='file:///C:/feed.xml'/></channel></rss>",
+             "<rss><channel><atom:link rel='self' href='/relative.xml'/></channel></rss>",
+             "<rss><channel><atom:link rel='self' href='http://site.test/a&#10;b'/></channel></rss>",
+             "<rss><channel><atom:link rel='self'/></channel></rss>", ""})
+        EXPECT_EQ(FeedOwnAddress(none), "") << none;
+    EXPECT_EQ(FeedOwnAddress("<feed><link rel='self' href='javascript:x'/><link rel='self' href='https://b.test/'/></feed>"),
+              "https://b.test/");
 }
 
 TEST(FeedLinks, StandForTheAddressTheyName)
