@@ -265,8 +265,10 @@ void CNimbrelDlg::OnSettings()
     dialog.m_interval = static_cast<unsigned>(m_settings.m_interval);
     dialog.m_notify = m_settings.m_notify;
     dialog.m_feeds.Copy(m_settings.m_myFeeds);
+    dialog.m_muteWords.Copy(m_settings.m_muteWords);
     dialog.m_channels = static_cast<unsigned>(m_settings.m_channels);
     const int oldFeedCount = m_settings.m_myFeeds.GetSize();
+    const int oldMuteCount = m_settings.m_muteWords.GetSize();
 
     m_settingsDlg = &dialog;
     const INT_PTR result = dialog.DoModal();
@@ -279,8 +281,11 @@ void CNimbrelDlg::OnSettings()
     m_settings.m_channels = static_cast<int>(dialog.m_channels);
     m_settings.m_myFeeds.RemoveAll();
     m_settings.m_myFeeds.Copy(dialog.m_feeds);
-    m_settings.SaveAfterSettingsDialog(*AfxGetApp(), oldFeedCount);
+    m_settings.m_muteWords.RemoveAll();
+    m_settings.m_muteWords.Copy(dialog.m_muteWords);
+    m_settings.SaveAfterSettingsDialog(*AfxGetApp(), oldFeedCount, oldMuteCount);
     m_browser.LoadFeedList(); // the current feed's index stays; the next refresh uses the new list
+    m_browser.ApplyMuteWords();
 }
 
 // The channel menu drops from the menu icon's bottom-left corner. The chosen channel is

@@ -128,6 +128,16 @@ CString NoFeedsRtf(const char* serviceDomain)
     return rtf;
 }
 
+CString AllMutedRtf()
+{
+    CString rtf = kHeader;
+    rtf += "Every item of this feed is hidden";
+    rtf += kAfterTitle;
+    AppendText(rtf, "The words in Settings, under Hide items about, hide them", false);
+    rtf += kEnd;
+    return rtf;
+}
+
 CString BalloonTextOf(const char* description)
 {
     CString text;

@@ -1,8 +1,10 @@
 #include "settings/CDlgSettings.h"
 
+#include "app/CSettings.h"
 #include "app/Resource.h"
 #include "fw/Win32Util.h"
 #include "settings/FeedListRules.h"
+#include "settings/MuteWordList.h"
 #include "settings/SubscriptionList.h"
 
 namespace {
@@ -14,6 +16,17 @@ const int kChannelCount = 8;
 void Beep()
 {
     ::MessageBeep(0xFFFFFFFF);
+}
+
+std::string DialogItemText(HWND dialog, int id)
+{
+    HWND item = ::GetDlgItem(dialog, id);
+    const int length = item ? ::GetWindowTextLengthA(item) : 0;
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(item, &text[0], length + 1)));
+    return text;
 }
 
 } // namespace
@@ -39,6 +52,10 @@ void CDlgSettings::DoDataExchange(CDataExchange* pDX)
             m_feedList.AddString(m_feeds[i]);
         for (int i = 0; i < kChannelCount; ++i)
             ::CheckDlgButton(m_hWnd, IDC_CHANNEL_FIRST + i, (m_channels >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
+        std::vector<std::string> words;
+        for (int i = 0; i < m_muteWords.GetSize(); ++i)
+            words.emplace_back(m_muteWords[i].GetString());
+        ::SetDlgItemTextA(m_hWnd, IDC_MUTE_WORDS, MuteWordsText(words).c_str());
     } else {
         m_feeds.RemoveAll();
         for (int i = 0; i < m_feedList.GetCount(); ++i)
@@ -50,6 +67,9 @@ void CDlgSettings::DoDataExchange(CDataExchange* pDX)
             else
                 m_channels &= ~bit;
         }
+        m_muteWords.RemoveAll();
+        for (const std::string& word : MuteWordsFromText(DialogItemText(m_hWnd, IDC_MUTE_WORDS)))
+            m_muteWords.Add(word.c_str());
     }
 }
 
@@ -60,6 +80,9 @@ BOOL CDlgSettings::OnInitDialog()
     // The range OK accepts, so that the up arrow raises the number.
     m_spin.SetRange32(static_cast<int>(kShortestInterval), static_cast<int>(kLongestInterval));
     m_dropTarget.Register(this); // without it the dialog simply takes no drops
+    // Room for every word the list keeps, with its line break.
+    ::SendDlgItemMessageA(m_hWnd, IDC_MUTE_WORDS, EM_SETLIMITTEXT,
+                          CSettings::kMaxMuteWords * (CSettings::kMaxMuteWordLength * 4 + 2), 0);
     UpdateListButtons();
     return TRUE;
 }

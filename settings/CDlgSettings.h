@@ -1,5 +1,6 @@
 // The settings dialog: refresh interval, notification, the channels the channel menu offers,
-// and the user's own feeds, which grow by links and files dropped on the list. It edits its
+// the user's own feeds, which grow by links and files dropped on the list, and the words whose
+// items are hidden. It edits its
 // members only; the caller gives it the values and takes them back when it ends with OK.
 #pragma once
 #include <string>
@@ -21,6 +22,7 @@ public:
     unsigned m_interval = 0;   // minutes, 1 to 120
     int m_notify = 0;          // check box state
     CStringArray m_feeds;      // the user's own feeds, in list order
+    CStringArray m_muteWords;  // words or phrases whose items are hidden, one a line in the box
     CListBox m_feedList;
     unsigned m_channels = 0xFFFF; // bit i: channel i is offered (bits 0 to 7)
     CSpinButtonCtrl m_spin;

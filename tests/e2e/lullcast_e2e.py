@@ -23,6 +23,7 @@ import winetest
 POPUP_CAPTION = "Lullcast - Idlewaven"
 SETTINGS_CAPTION = "Lullcast Settings"
 SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
+SEEN_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Seen"
 ABOUT_CAPTION = "About Nimbrel"
 PROGRAM = "Lullcast.exe"
 HOOK_LIBRARY = "Lullcast.dll"
@@ -458,7 +459,11 @@ class LullcastDesktop:
 
     def settings(self):
         """The values stored under the program's settings key: {name: (type, data)}."""
-        code, output = self.wine.wine("reg", "query", SETTINGS_KEY)
+        return self.registry(SETTINGS_KEY)
+
+    def registry(self, key):
+        """The values stored under a key: {name: (type, data)}."""
+        code, output = self.wine.wine("reg", "query", key)
         return winetest.parse_reg_query(output) if code == 0 else {}
 
     def open_links_with_recorder(self):
