@@ -1,5 +1,6 @@
 #include "popup/CItemBrowser.h"
 
+#include <cstring>
 #include <vector>
 
 #include "app/PopupMessages.h"
@@ -125,7 +126,9 @@ std::vector<std::string> CItemBrowser::ListedFeeds() const
 
 void CItemBrowser::ForgetFeedsNotListed()
 {
-    m_polling.KeepOnly(ListedFeeds());
+    const std::vector<std::string> listed = ListedFeeds();
+    m_polling.KeepOnly(listed);
+    m_health.KeepOnly(listed);
 }
 
 void CItemBrowser::RefreshFeed(bool reportView)
@@ -182,6 +185,7 @@ void CItemBrowser::OnFeedAnswer(WPARAM ticket)
     const std::shared_ptr<FeedAnswer> answer = m_load.Take(ticket);
     if (!answer)
         return;
+    RecordHealth(*answer);
     const CCallBook::Outcome outcome = m_loads.Ended();
     if (outcome.startNext) {
         StartLoad(); // what was asked since is loaded now; this older result is dropped
@@ -281,8 +285,41 @@ void CItemBrowser::Announce(const CFeedItem& newest)
     m_seen.MarkSeen(*AfxGetApp(), feed, title, date, ListedFeeds());
 }
 
+// What the load of m_loadingUrl came to, with the time it ended as the user reads times.
+void CItemBrowser::RecordHealth(const FeedAnswer& answer)
+{
+    const CFeed& feed = *answer.feed;
+    FeedLoadFacts facts;
+    facts.status = answer.http.status;
+    facts.result = answer.http.result;
+    facts.abandoned = answer.http.abandoned;
+    facts.redirectedTo = answer.http.redirectedTo;
+    facts.downloaded = facts.status != 304 && std::strncmp(feed.m_strError, "Failed to download", 18) != 0;
+    facts.parsed = facts.downloaded && feed.m_strError.IsEmpty();
+    facts.items = feed.m_items.GetSize();
+    char when[64] = "";
+    if (!::GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, when, sizeof when))
+        when[0] = '\0';
+    const std::string url(m_loadingUrl);
+    m_health.Record(url, url, facts, when);
+}
+
+std::string CItemBrowser::HealthTextOf(const std::string& feed) const
+{
+    const FeedHealth* health = m_health.Find(feed);
+    return health ? FeedHealthText(*health) : std::string();
+}
+
+// The channel's title; a feed whose loads failed time after time says so instead.
 void CItemBrowser::ShowChannelTitle()
 {
+    const FeedHealth* health = HasCurrentFeed() ? m_health.Find(std::string(m_feedUrls[m_currentFeed])) : nullptr;
+    if (health && health->failuresInRow >= kFailuresToTell) {
+        const std::string text = "This feed failed " + std::to_string(health->failuresInRow) +
+                                 " loads in a row: " + FeedHealthText(*health);
+        m_parts.statusLine->SetWindowText(text.c_str());
+        return;
+    }
     m_parts.statusLine->SetWindowText(m_feed->m_source.m_strTitle);
 }
 

@@ -21,6 +21,7 @@
 #include "app/CSettings.h"
 #include "feeds/CFeed.h"
 #include "feeds/CFeedPolling.h"
+#include "feeds/FeedHealth.h"
 #include "fw/CAsyncCall.h"
 #include "fw/CCallBook.h"
 #include "fw/CStatic.h"
@@ -73,6 +74,10 @@ public:
     // the ones they no longer hide come back.
     void ApplyMuteWords();
 
+    // What the last load of a feed of the list came to, in the user's words; empty when it was
+    // not loaded since it joined the list.
+    std::string HealthTextOf(const std::string& feed) const;
+
     // The feed answers and the refresh timers; false for any other message.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -95,6 +100,7 @@ private:
     void ForgetFeedsNotListed();
     std::vector<std::string> ListedFeeds() const;
     void Announce(const CFeedItem& newest);
+    void RecordHealth(const FeedAnswer& answer);
     bool HasCurrentFeed() const { return m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize(); }
 
     Parts m_parts = {};
@@ -107,6 +113,7 @@ private:
     CSeenItems m_seen;               // the newest item put on display, per feed, kept across starts
 
     CFeedPolling m_polling;         // what is kept of each feed of the list between downloads
+    CFeedHealthBook m_health;       // the last load of each feed of the list
     CAsyncRequest<FeedAnswer> m_load;
     CCallBook m_loads;
     CString m_loadingUrl;            // the feed the running load reads

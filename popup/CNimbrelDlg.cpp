@@ -266,6 +266,7 @@ void CNimbrelDlg::OnSettings()
     dialog.m_notify = m_settings.m_notify;
     dialog.m_feeds.Copy(m_settings.m_myFeeds);
     dialog.m_muteWords.Copy(m_settings.m_muteWords);
+    dialog.m_healthOf = [this](const std::string& feed) { return m_browser.HealthTextOf(feed); };
     dialog.m_channels = static_cast<unsigned>(m_settings.m_channels);
     const int oldFeedCount = m_settings.m_myFeeds.GetSize();
     const int oldMuteCount = m_settings.m_muteWords.GetSize();
