@@ -310,6 +310,19 @@ class Driver:
         answer = self.command("ink %d" % window)
         return [tuple(int(n) for n in run.split("-")) for run in answer.split()]
 
+    def palette(self, window):
+        """{0xRRGGBB: pixels}: the most frequent colours the window shows on the screen."""
+        answer = self.command("palette %d" % window)
+        return {int(colour, 16): int(count) for colour, count in (entry.split(":") for entry in answer.split())}
+
+    def high_contrast(self, on):
+        """Turns high contrast on or off through SystemParametersInfo, which tells every window."""
+        return self.command("highcontrast %d" % (1 if on else 0)) == ""
+
+    def set_system_colours(self, colours):
+        """Sets system colours, {COLOR_ index: 0xRRGGBB}, as the control panel does."""
+        return self.command("syscolours " + " ".join("%d %06X" % item for item in colours.items())) == ""
+
     def tooltips(self):
         """The texts of the visible tooltip windows, the shell's balloons among them."""
         answer = self.command("tooltips")
