@@ -310,6 +310,21 @@ std::string CItemBrowser::HealthTextOf(const std::string& feed) const
     return health ? FeedHealthText(*health) : std::string();
 }
 
+std::string CItemBrowser::ListHealthText() const
+{
+    std::string text;
+    for (int i = 0; i < m_feedUrls.GetSize(); ++i) {
+        if (i == kListedHealthLines) {
+            text += "\r\nand " + std::to_string(m_feedUrls.GetSize() - i) + " more";
+            break;
+        }
+        const std::string feed(m_feedUrls[i]);
+        const std::string health = HealthTextOf(feed);
+        text += (text.empty() ? "" : "\r\n") + feed + ": " + (health.empty() ? "not loaded yet" : health);
+    }
+    return text;
+}
+
 // The channel's title; a feed whose loads failed time after time says so instead.
 void CItemBrowser::ShowChannelTitle()
 {

@@ -77,6 +77,10 @@ public:
     // What the last load of a feed of the list came to, in the user's words; empty when it was
     // not loaded since it joined the list.
     std::string HealthTextOf(const std::string& feed) const;
+    // The feeds of the list in use, each with what its last load came to, one a line (at most
+    // kListedHealthLines of them, then how many more).
+    std::string ListHealthText() const;
+    static constexpr int kListedHealthLines = 12;
 
     // The feed answers and the refresh timers; false for any other message.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -12,6 +12,7 @@ import winetest
 
 IDCANCEL = 2
 FEED_LIST, FEED_HEALTH = 1007, 1023
+MENU_ICON = 1013
 NOT_LOADED = "not loaded yet"
 TIME = r"\d{1,2}:\d{2}( ?[AP]M)?"
 
@@ -98,6 +99,17 @@ class FeedHealthTest(unittest.TestCase):
         health = self.wait_health(4, timeout=150)
         self.assertRegex(health[4], "^no answer, %s$" % TIME)
         self.assertRegex(health[0], "^not found \\(404\\)", "the first feed's line stays")
+
+        # The channel menu's tooltip lists the channel's feeds the same way.
+        icon = news.driver.info(news.desktop.control(news.popup, MENU_ICON)).rect
+        news.desktop.xdotool("mousemove", icon.centre()[0], icon.centre()[1])
+        tip = winetest.wait_for(lambda: [t for t in news.driver.tooltips() if t.startswith("Channel menu")],
+                                timeout=e2e.WAIT)
+        self.assertTrue(tip, "no tooltip over the menu icon")
+        lines = tip[0].replace("\r", "").split("\n")
+        self.assertEqual(lines[0], "Channel menu")
+        self.assertEqual([line.split(": ", 1)[0] for line in lines[1:]], self.feeds)
+        self.assertEqual([line.split(": ", 1)[1] for line in lines[1:]], health)
 
 
 if __name__ == "__main__":
