@@ -28,8 +28,8 @@ void CSettings::Load(CProfileStore& profile)
     m_notify = static_cast<int>(profile.GetProfileInt(kSection, "Notify", 1));
     m_channels = static_cast<int>(profile.GetProfileInt(kSection, "Channels", 0xFFFF));
     m_preferredChannel = static_cast<int>(profile.GetProfileInt(kSection, "PreferredChannel", 0));
-    LoadFeeds(profile);
     LoadMuteWords(profile);
+    LoadFeeds(profile);
 }
 
 void CSettings::LoadFeeds(CProfileStore& profile)
