@@ -3,6 +3,7 @@
 #include <string>
 
 #include "fw/CDiagnosticLog.h"
+#include "fw/Utf8Prefix.h"
 
 namespace {
 
@@ -23,6 +24,13 @@ std::string DescribeSaved(const CSettings& settings)
            ", " + std::to_string(settings.m_myFeeds.GetSize()) + " own feeds";
 }
 
+CString MuteEntry(int number)
+{
+    CString name;
+    name.Format("Mute%d", number);
+    return name;
+}
+
 } // namespace
 
 void CSettings::Load(CProfileStore& profile)
@@ -31,6 +39,7 @@ void CSettings::Load(CProfileStore& profile)
     m_notify = static_cast<int>(profile.GetProfileInt(kSection, "Notify", 1));
     m_channels = static_cast<int>(profile.GetProfileInt(kSection, "Channels", 0xFFFF));
     m_preferredChannel = static_cast<int>(profile.GetProfileInt(kSection, "PreferredChannel", 0));
+    LoadMuteWords(profile);
     LoadFeeds(profile);
 }
 
@@ -45,13 +54,39 @@ void CSettings::LoadFeeds(CProfileStore& profile)
     }
 }
 
-void CSettings::SaveAfterSettingsDialog(CProfileStore& profile, int oldFeedCount) const
+void CSettings::LoadMuteWords(CProfileStore& profile)
+{
+    m_muteWords.RemoveAll();
+    for (int number = 1; number <= kMaxMuteWords; ++number) {
+        CString word = profile.GetProfileString(kSection, MuteEntry(number), "");
+        if (word.IsEmpty())
+            break;
+        const std::string cut = Utf8Prefix(std::string(word.GetString(), word.GetLength()), kMaxMuteWordLength);
+        m_muteWords.Add(cut.c_str());
+    }
+}
+
+void CSettings::SaveAfterSettingsDialog(CProfileStore& profile, int oldFeedCount, int oldMuteCount) const
 {
     profile.WriteProfileInt(kSection, "Interval", m_interval);
     profile.WriteProfileInt(kSection, "Notify", m_notify);
     profile.WriteProfileInt(kSection, "Channels", m_channels);
     SaveFeeds(profile, oldFeedCount);
+    SaveMuteWords(profile, oldMuteCount);
     CDiagnosticLog::Log(DescribeSaved(*this));
+}
+
+// As the feeds: no empty value, and the one right after the new end goes too.
+void CSettings::SaveMuteWords(CProfileStore& profile, int oldMuteCount) const
+{
+    int written = 0;
+    for (int i = 0; i < m_muteWords.GetSize() && written < kMaxMuteWords; ++i) {
+        if (!m_muteWords[i].IsEmpty())
+            profile.WriteProfileString(kSection, MuteEntry(++written), m_muteWords[i]);
+    }
+    const int lastToDelete = oldMuteCount > written + 1 ? oldMuteCount : written + 1;
+    for (int number = written + 1; number <= lastToDelete; ++number)
+        profile.WriteProfileString(kSection, MuteEntry(number), nullptr);
 }
 
 // An empty address is not written: reading stops at the first empty value, so it would hide

@@ -24,6 +24,8 @@
 #define IDC_REMOVE_FEED 1010
 #define IDC_NOTIFY 1011
 #define IDC_CHANNEL_FIRST 1014 // the eight channel boxes, 1014 to 1021, in channel order
+#define IDC_MUTE_WORDS 1022
+#define IDC_FEED_HEALTH 1023 // beside each feed of the list, what its last load came to
 
 #define IDM_ABOUTBOX 0x0010
 

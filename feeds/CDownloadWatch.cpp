@@ -9,6 +9,7 @@ const ULONG kPieceBytes = 64 * 1024;
 const ULONGLONG kAbortGraceMs = 2000;
 // The response headers are read this far at most.
 const size_t kLongestHeaders = 64 * 1024;
+const size_t kLongestRedirect = 2048;
 
 } // namespace
 
@@ -48,6 +49,8 @@ bool CDownloadWatch::Download(const std::string& url)
         m_binding.Reset();
     }
     m_file.Reset();
+    if (FAILED(result))
+        m_result = result;
     return SUCCEEDED(result) && m_complete && !m_ended && !m_writeFailed;
 }
 
@@ -162,8 +165,14 @@ STDMETHODIMP CDownloadWatch::OnLowResource(DWORD)
     return S_OK;
 }
 
-STDMETHODIMP CDownloadWatch::OnProgress(ULONG, ULONG, ULONG, LPCWSTR)
+// A redirect's address is kept as ASCII, as the headers are: it is only shown to the user.
+STDMETHODIMP CDownloadWatch::OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR statusText)
 {
+    if (statusCode == BINDSTATUS_REDIRECTING && statusText) {
+        m_redirectedTo.clear();
+        for (const wchar_t* at = statusText; *at && m_redirectedTo.size() < kLongestRedirect; ++at)
+            m_redirectedTo += *at >= 0x20 && *at < 0x7F ? static_cast<char>(*at) : '?';
+    }
     return Continue() ? S_OK : E_ABORT;
 }
 
@@ -171,6 +180,7 @@ STDMETHODIMP CDownloadWatch::OnStopBinding(HRESULT result, LPCWSTR)
 {
     m_stopped = true;
     m_complete = SUCCEEDED(result);
+    m_result = result;
     m_binding.Reset();
     return S_OK;
 }

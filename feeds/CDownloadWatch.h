@@ -51,6 +51,10 @@ public:
     // The HTTP status of the response, 0 when there was none, and its header lines.
     DWORD GetHttpStatus() const { return m_httpStatus; }
     const std::string& GetResponseHeaders() const { return m_responseHeaders; }
+    // The system's result for the download (S_OK when it ended well), and the last address a
+    // redirect led to (empty without one).
+    HRESULT GetResult() const { return m_result; }
+    const std::string& GetRedirectedTo() const { return m_redirectedTo; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -97,4 +101,6 @@ private:
     bool m_stopped;     // the binding has stopped
     bool m_complete;    // ... and brought the whole document
     bool m_writeFailed;
+    HRESULT m_result = S_OK;
+    std::string m_redirectedTo;
 };

@@ -32,6 +32,8 @@ struct Job {
     bool succeeded = false;
     DWORD status = 0;
     std::string responseHeaders;
+    HRESULT result = S_OK;
+    std::string redirectedTo;
 };
 
 // Runs on the download's own thread.
@@ -43,6 +45,8 @@ void RunJob(Job& job)
     const bool downloaded = watch->Download(job.url);
     job.status = watch->GetHttpStatus();
     job.responseHeaders = watch->GetResponseHeaders();
+    job.result = watch->GetResult();
+    job.redirectedTo = watch->GetRedirectedTo();
     // A "not modified" brings no document, whatever the moniker library makes of it.
     job.succeeded = downloaded && job.status < 400 && job.status != 304;
     watch->Release();
@@ -78,9 +82,12 @@ bool CFeedDownloader::Download(const CString& url, const CString& path, const CH
     });
     if (!ended) {
         ::InterlockedExchange(&progress->abandoned, 1);
+        answer.abandoned = true;
         return false;
     }
     answer = ReadHttpAnswer(job->status, job->responseHeaders, SystemEpochSeconds());
+    answer.result = static_cast<long>(job->result);
+    answer.redirectedTo = job->redirectedTo;
     return job->succeeded && ::MoveFileExA(job->file.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
 }
 

@@ -17,6 +17,12 @@ struct CHttpAnswer {
     unsigned status = 0;
     CHttpValidators validators;
     long long retryAfterSeconds = -1; // -1: the server named no time
+    // How the download ended, for the user's eyes only: the system's result code (0 when it
+    // ended well), whether it was given up (no progress, past its deadline), and the last
+    // address a redirect led to.
+    long result = 0;
+    bool abandoned = false;
+    std::string redirectedTo;
 };
 
 // The longest value a validator may have to be sent back, and the longest wait a server may ask.

@@ -1,10 +1,12 @@
 #include "popup/CItemBrowser.h"
 
+#include <cstring>
 #include <vector>
 
 #include "app/PopupMessages.h"
 #include "feeds/WideText.h"
 #include "fw/CComPtr.h"
+#include "fw/CWinApp.h"
 #include "fw/QuietFacts.h"
 #include "fw/Win32Util.h"
 #include "popup/CPopupPlacement.h"
@@ -13,6 +15,7 @@
 #include "popup/DecisionLog.h"
 #include "popup/ItemNavigation.h"
 #include "popup/ItemText.h"
+#include "popup/MutedItems.h"
 #include "popup/PopupTimers.h"
 #include "popup/PresetFeedList.h"
 #include "tray/CSystemTray.h"
@@ -46,6 +49,21 @@ void LoadFeed(CFeed& feed, const CString& url, const CHttpValidators& conditions
         feed.m_strError = "Failed to load XML parser";
 }
 
+// The system's comparison: case ignored, and accents where the user's locale takes them as
+// marks on a letter. Where the system refuses the flags, the portable folding stands in.
+bool SystemFinds(const std::wstring& text, const std::wstring& word)
+{
+    if (text.empty() || word.empty())
+        return false;
+    ::SetLastError(ERROR_SUCCESS);
+    const int at = ::FindNLSStringEx(LOCALE_NAME_USER_DEFAULT, FIND_FROMSTART | NORM_IGNORECASE | LINGUISTIC_IGNOREDIACRITIC,
+                                     text.c_str(), static_cast<int>(text.size()), word.c_str(),
+                                     static_cast<int>(word.size()), nullptr, nullptr, nullptr, 0);
+    if (at >= 0)
+        return true;
+    return ::GetLastError() != ERROR_SUCCESS && FoldedContains(text, word);
+}
+
 } // namespace
 
 CItemBrowser::CItemBrowser() : m_feed(std::make_shared<CFeed>()) {}
@@ -55,6 +73,7 @@ CItemBrowser::~CItemBrowser() = default;
 void CItemBrowser::Attach(const Parts& parts)
 {
     m_parts = parts;
+    m_seen.Load(*AfxGetApp());
     ::SetTimer(*m_parts.popup, kRefreshTimer, kFirstRefreshMs, nullptr);
 }
 
@@ -98,12 +117,19 @@ void CItemBrowser::OnPresetList(const std::string& body)
     }
 }
 
-void CItemBrowser::ForgetFeedsNotListed()
+std::vector<std::string> CItemBrowser::ListedFeeds() const
 {
     std::vector<std::string> listed;
     for (int i = 0; i < m_feedUrls.GetSize(); ++i)
         listed.emplace_back(m_feedUrls[i]);
+    return listed;
+}
+
+void CItemBrowser::ForgetFeedsNotListed()
+{
+    const std::vector<std::string> listed = ListedFeeds();
     m_polling.KeepOnly(listed);
+    m_health.KeepOnly(listed);
 }
 
 void CItemBrowser::RefreshFeed(bool reportView)
@@ -160,6 +186,7 @@ void CItemBrowser::OnFeedAnswer(WPARAM ticket)
     const std::shared_ptr<FeedAnswer> answer = m_load.Take(ticket);
     if (!answer)
         return;
+    RecordHealth(*answer);
     if (answer->feed)
         LogFeedLoad(std::string(m_loadingUrl), answer->http.status, answer->feed->m_items.GetSize(),
                     std::string(answer->feed->m_strError));
@@ -179,8 +206,9 @@ void CItemBrowser::OnFeedAnswer(WPARAM ticket)
     }
 }
 
-// The end of every refresh: the status line shows the channel's title, and the newest item is
-// put on display when it is new. A load that failed has no items: the no-feeds page.
+// The end of every refresh: the status line shows the channel's title, and the newest item that
+// no mute word hides is put on display when it is new. A load that failed has no items: the
+// no-feeds page; a feed whose items are all hidden says so.
 void CItemBrowser::ApplyLoad(const std::shared_ptr<CFeed>& loaded)
 {
     if (loaded)
@@ -188,22 +216,8 @@ void CItemBrowser::ApplyLoad(const std::shared_ptr<CFeed>& loaded)
     else
         m_feed->m_items.RemoveAll();
     ShowChannelTitle();
-
-    const int count = m_feed->m_items.GetSize();
-    if (count == 0) {
-        m_parts.itemView->ShowText(NoFeedsRtf(m_parts.service->Domain()), std::wstring());
-        m_parts.itemView->m_link = m_parts.service->BaseAddress();
-    } else {
-        const CFeedItem newest = m_feed->m_items[count - 1];
-        if (newest.m_strTitle != m_newestTitle || newest.m_strPubDate != m_newestPubDate) {
-            ShowItem(newest);
-            if (!m_parts.placement->IsVisible() && m_parts.settings->m_notify && !IsQuietTimeNow())
-                m_parts.tray->DisplayBalloon(BalloonTextOf(newest.m_strDescription), newest.m_strTitle, 0,
-                                             kBalloonSeconds);
-            m_newestTitle = newest.m_strTitle;
-            m_newestPubDate = newest.m_strPubDate;
-        }
-    }
+    KeepUnmutedItems();
+    ShowNewestOrPage(true);
     ArmRefreshTimer();
     if (m_reportWhenLoaded) {
         m_reportWhenLoaded = false;
@@ -211,8 +225,120 @@ void CItemBrowser::ApplyLoad(const std::shared_ptr<CFeed>& loaded)
     }
 }
 
+void CItemBrowser::KeepUnmutedItems()
+{
+    std::vector<std::wstring> words;
+    for (int i = 0; i < m_parts.settings->m_muteWords.GetSize(); ++i)
+        words.push_back(AnsiToWide(m_parts.settings->m_muteWords[i]));
+    const CArray<CFeedItem, CFeedItem>& all = m_feed->m_items;
+    m_items.clear();
+    for (int i : UnmutedIndexes(all.GetSize(), [&](int at) {
+             return !words.empty() &&
+                    IsMuted(AnsiToWide(all[at].m_strTitle), AnsiToWide(all[at].m_strDescription), words, SystemFinds);
+         }))
+        m_items.push_back(all[i]);
+}
+
+// The newest item goes on display when it is not the one put there last; with announce, a
+// balloon may tell of it.
+void CItemBrowser::ShowNewestOrPage(bool announce)
+{
+    if (m_items.empty()) {
+        if (m_feed->m_items.GetSize() > 0) {
+            m_parts.itemView->ShowText(AllMutedRtf(), std::wstring());
+            m_parts.itemView->m_link = CString();
+            m_shownTitle = m_shownPubDate = CString(); // no item is on display
+            m_newestTitle = m_newestPubDate = CString(); // one shown again later is new on display
+        } else {
+            m_parts.itemView->ShowText(NoFeedsRtf(m_parts.service->Domain()), std::wstring());
+            m_parts.itemView->m_link = m_parts.service->BaseAddress();
+        }
+        return;
+    }
+    const CFeedItem newest = m_items.back();
+    if (newest.m_strTitle != m_newestTitle || newest.m_strPubDate != m_newestPubDate) {
+        ShowItem(newest);
+        if (announce)
+            Announce(newest);
+        m_newestTitle = newest.m_strTitle;
+        m_newestPubDate = newest.m_strPubDate;
+    }
+}
+
+void CItemBrowser::ApplyMuteWords()
+{
+    KeepUnmutedItems();
+    if (FindShownItem() >= 0)
+        return; // the item on display is not hidden: it stays
+    m_newestTitle = m_newestPubDate = CString();
+    ShowNewestOrPage(false);
+}
+
+// The newest item was put on display: a balloon tells of it while the popup is hidden, unless
+// the user was shown it before, in this run or an earlier one.
+void CItemBrowser::Announce(const CFeedItem& newest)
+{
+    if (!HasCurrentFeed())
+        return;
+    const std::string feed(m_feedUrls[m_currentFeed]);
+    const std::string title(newest.m_strTitle), date(newest.m_strPubDate);
+    if (m_seen.IsSeen(feed, title, date))
+        return;
+    if (!m_parts.placement->IsVisible() && m_parts.settings->m_notify && !IsQuietTimeNow())
+        m_parts.tray->DisplayBalloon(BalloonTextOf(newest.m_strDescription), newest.m_strTitle, 0, kBalloonSeconds);
+    m_seen.MarkSeen(*AfxGetApp(), feed, title, date, ListedFeeds());
+}
+
+// What the load of m_loadingUrl came to, with the time it ended as the user reads times.
+void CItemBrowser::RecordHealth(const FeedAnswer& answer)
+{
+    const CFeed& feed = *answer.feed;
+    FeedLoadFacts facts;
+    facts.status = answer.http.status;
+    facts.result = answer.http.result;
+    facts.abandoned = answer.http.abandoned;
+    facts.redirectedTo = answer.http.redirectedTo;
+    facts.downloaded = facts.status != 304 && std::strncmp(feed.m_strError, "Failed to download", 18) != 0;
+    facts.parsed = facts.downloaded && feed.m_strError.IsEmpty();
+    facts.items = feed.m_items.GetSize();
+    char when[64] = "";
+    if (!::GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, when, sizeof when))
+        when[0] = '\0';
+    const std::string url(m_loadingUrl);
+    m_health.Record(url, url, facts, when);
+}
+
+std::string CItemBrowser::HealthTextOf(const std::string& feed) const
+{
+    const FeedHealth* health = m_health.Find(feed);
+    return health ? FeedHealthText(*health) : std::string();
+}
+
+std::string CItemBrowser::ListHealthText() const
+{
+    std::string text;
+    for (int i = 0; i < m_feedUrls.GetSize(); ++i) {
+        if (i == kListedHealthLines) {
+            text += "\r\nand " + std::to_string(m_feedUrls.GetSize() - i) + " more";
+            break;
+        }
+        const std::string feed(m_feedUrls[i]);
+        const std::string health = HealthTextOf(feed);
+        text += (text.empty() ? "" : "\r\n") + feed + ": " + (health.empty() ? "not loaded yet" : health);
+    }
+    return text;
+}
+
+// The channel's title; a feed whose loads failed time after time says so instead.
 void CItemBrowser::ShowChannelTitle()
 {
+    const FeedHealth* health = HasCurrentFeed() ? m_health.Find(std::string(m_feedUrls[m_currentFeed])) : nullptr;
+    if (health && health->failuresInRow >= kFailuresToTell) {
+        const std::string text = "This feed failed " + std::to_string(health->failuresInRow) +
+                                 " loads in a row: " + FeedHealthText(*health);
+        m_parts.statusLine->SetWindowText(text.c_str());
+        return;
+    }
     m_parts.statusLine->SetWindowText(m_feed->m_source.m_strTitle);
 }
 
@@ -233,36 +359,36 @@ void CItemBrowser::ShowItem(const CFeedItem& item)
     m_shownPubDate = item.m_strPubDate;
 }
 
-// The index of the shown item in the loaded feed (the first of equal keys), or -1.
+// The index of the shown item among the loaded feed's unmuted items (the first of equal keys), or -1.
 int CItemBrowser::FindShownItem() const
 {
-    for (int i = 0; i < m_feed->m_items.GetSize(); ++i) {
-        const CFeedItem& item = m_feed->m_items[i];
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        const CFeedItem& item = m_items[i];
         if (item.m_strTitle == m_shownTitle && item.m_strPubDate == m_shownPubDate)
-            return i;
+            return static_cast<int>(i);
     }
     return -1;
 }
 
 void CItemBrowser::ShowNextItem()
 {
-    const int target = OlderItemIndex(FindShownItem(), m_feed->m_items.GetSize());
+    const int target = OlderItemIndex(FindShownItem(), static_cast<int>(m_items.size()));
     if (target < 0) {
         ::MessageBeep(0xFFFFFFFF);
         return;
     }
-    ShowItem(m_feed->m_items[target]);
+    ShowItem(m_items[target]);
     ReportView();
 }
 
 void CItemBrowser::ShowPreviousItem()
 {
-    const int target = NewerItemIndex(FindShownItem(), m_feed->m_items.GetSize());
+    const int target = NewerItemIndex(FindShownItem(), static_cast<int>(m_items.size()));
     if (target < 0) {
         ::MessageBeep(0xFFFFFFFF);
         return;
     }
-    ShowItem(m_feed->m_items[target]);
+    ShowItem(m_items[target]);
     ReportView();
 }
 

@@ -15,10 +15,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/CSeenItems.h"
 #include "app/CSettings.h"
 #include "feeds/CFeed.h"
 #include "feeds/CFeedPolling.h"
+#include "feeds/FeedHealth.h"
 #include "fw/CAsyncCall.h"
 #include "fw/CCallBook.h"
 #include "fw/CStatic.h"
@@ -46,7 +49,8 @@ public:
     CItemBrowser();
     ~CItemBrowser(); // never waits for a load
 
-    // Once the popup's window exists; the first refresh comes 10 s later.
+    // Once the popup's window exists; the first refresh comes 10 s later. The items seen before
+    // are read from the profile.
     void Attach(const Parts& parts);
     // The popup's window goes: loads still running are not applied.
     void Stop();
@@ -66,6 +70,17 @@ public:
     void ShowNextFeed();
     // A channel was chosen: its list from the first feed, refreshed and reported.
     void SwitchChannel();
+    // The mute words changed: the items they hide now go from display and from the steps, and
+    // the ones they no longer hide come back.
+    void ApplyMuteWords();
+
+    // What the last load of a feed of the list came to, in the user's words; empty when it was
+    // not loaded since it joined the list.
+    std::string HealthTextOf(const std::string& feed) const;
+    // The feeds of the list in use, each with what its last load came to, one a line (at most
+    // kListedHealthLines of them, then how many more).
+    std::string ListHealthText() const;
+    static constexpr int kListedHealthLines = 12;
 
     // The feed answers and the refresh timers; false for any other message.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -82,19 +97,27 @@ private:
     void ShowChannelTitle();
     void ArmRefreshTimer();
     void ShowItem(const CFeedItem& item);
+    void ShowNewestOrPage(bool announce);
+    void KeepUnmutedItems();
     int FindShownItem() const;
     void ReportView();
     void ForgetFeedsNotListed();
+    std::vector<std::string> ListedFeeds() const;
+    void Announce(const CFeedItem& newest);
+    void RecordHealth(const FeedAnswer& answer);
     bool HasCurrentFeed() const { return m_currentFeed >= 0 && m_currentFeed < m_feedUrls.GetSize(); }
 
     Parts m_parts = {};
     std::shared_ptr<CFeed> m_feed;
+    std::vector<CFeedItem> m_items;  // the items of m_feed that no mute word hides, oldest first
     CStringArray m_feedUrls;
     int m_currentFeed = 0;
     CString m_newestTitle, m_newestPubDate;
     CString m_shownTitle, m_shownPubDate;
+    CSeenItems m_seen;               // the newest item put on display, per feed, kept across starts
 
     CFeedPolling m_polling;         // what is kept of each feed of the list between downloads
+    CFeedHealthBook m_health;       // the last load of each feed of the list
     CAsyncRequest<FeedAnswer> m_load;
     CCallBook m_loads;
     CString m_loadingUrl;            // the feed the running load reads

@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
+#include "popup/CPopupTheme.h"
 #include "popup/LinkBarMetrics.h"
 
 namespace {
@@ -119,7 +121,17 @@ void CLinkBar::OnPaint()
     }
     if (m_focused >= 0 && !AreFocusCuesHidden(m_hWnd)) {
         const RECT frame = {m_layout.words[m_focused].begin, 0, m_layout.words[m_focused].end, client.bottom};
-        ::DrawFocusRect(dc, &frame);
+        if (CPopupTheme::Theme() == PopupTheme::Light) {
+            ::DrawFocusRect(dc, &frame);
+        } else {
+            // The theme's focus colour; inverting would give whatever the background makes of it.
+            CGdiObject pen(::CreatePen(PS_DOT, 1, CPopupTheme::Colours().focus));
+            HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+            HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+            ::Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
+            ::SelectObject(dc, oldBrush);
+            ::SelectObject(dc, oldPen);
+        }
     }
     if (previous)
         ::SelectObject(dc, previous);

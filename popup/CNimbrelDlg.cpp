@@ -1,5 +1,7 @@
 #include "popup/CNimbrelDlg.h"
 
+#include <commctrl.h>
+
 #include <cstring>
 
 #include "app/PopupMessages.h"
@@ -47,6 +49,7 @@ BOOL CNimbrelDlg::OnInitDialog()
     m_linkBar.Attach(GetDlgItem(IDC_LINK_BAR), m_hWnd, WM_LINK_BAR_STEP);
     CreateFonts();
     SetUpKeyboardAndScreenReaders();
+    AddMenuIconTip();
     m_layout.Attach({this, m_icon, GetDlgItem(IDC_ITEM_VIEW), &m_linkBar, &m_statusLine, &m_menuIcon}, m_dpi);
     m_placement.Attach(*this, *this);
     LayOutAgain(); // the first WM_SIZE came before the controls were bound
@@ -110,6 +113,40 @@ void CNimbrelDlg::LayOutAgain()
     ::SendMessageA(m_hWnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
 }
 
+// The tooltip belongs to the popup and goes with it; its text is set anew as feeds load.
+void CNimbrelDlg::AddMenuIconTip()
+{
+    m_menuTip = ::CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
+                                  AfxGetInstanceHandle(), nullptr);
+    if (!m_menuTip)
+        return;
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE; // understood by every version of the common controls
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_menuIcon.m_hWnd);
+    tool.lpszText = const_cast<char*>("Channel menu");
+    ::SendMessageA(m_menuTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    ::SendMessageA(m_menuTip, TTM_SETMAXTIPWIDTH, 0, 600); // several lines
+}
+
+void CNimbrelDlg::UpdateMenuIconTip()
+{
+    if (!m_menuTip)
+        return;
+    std::string text = "Channel menu";
+    const std::string health = m_browser.ListHealthText();
+    if (!health.empty())
+        text += "\r\n" + health;
+    TOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE; // understood by every version of the common controls
+    tool.hwnd = m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_menuIcon.m_hWnd);
+    tool.lpszText = &text[0];
+    ::SendMessageA(m_menuTip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 // The focus starts on the sponsor area. The hidden popup must not take the focus from other
 // programs at start, so it is given only if the popup is already active; otherwise the dialog
 // manager places it when the popup is first activated.
@@ -127,8 +164,11 @@ bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
         return true;
     if (m_service.OnMessage(message, wParam, lParam)) // answers of the service
         return true;
-    if (m_browser.OnMessage(message, wParam, lParam)) // feed answers, the refresh timers
+    if (m_browser.OnMessage(message, wParam, lParam)) { // feed answers, the refresh timers
+        if (message == WM_FEED_ANSWER)
+            UpdateMenuIconTip(); // a feed's health may have changed
         return true;
+    }
     if (m_sponsor.OnMessage(message, wParam, lParam, result)) // WM_DRAWITEM of IDC_SPONSOR
         return true;
     if (m_layout.OnMessage(message, wParam, lParam, result)) { // size, paint, hit test, cursor, colours
@@ -265,8 +305,11 @@ void CNimbrelDlg::OnSettings()
     dialog.m_interval = static_cast<unsigned>(m_settings.m_interval);
     dialog.m_notify = m_settings.m_notify;
     dialog.m_feeds.Copy(m_settings.m_myFeeds);
+    dialog.m_muteWords.Copy(m_settings.m_muteWords);
+    dialog.m_healthOf = [this](const std::string& feed) { return m_browser.HealthTextOf(feed); };
     dialog.m_channels = static_cast<unsigned>(m_settings.m_channels);
     const int oldFeedCount = m_settings.m_myFeeds.GetSize();
+    const int oldMuteCount = m_settings.m_muteWords.GetSize();
 
     m_settingsDlg = &dialog;
     const INT_PTR result = dialog.DoModal();
@@ -279,8 +322,11 @@ void CNimbrelDlg::OnSettings()
     m_settings.m_channels = static_cast<int>(dialog.m_channels);
     m_settings.m_myFeeds.RemoveAll();
     m_settings.m_myFeeds.Copy(dialog.m_feeds);
-    m_settings.SaveAfterSettingsDialog(*AfxGetApp(), oldFeedCount);
+    m_settings.m_muteWords.RemoveAll();
+    m_settings.m_muteWords.Copy(dialog.m_muteWords);
+    m_settings.SaveAfterSettingsDialog(*AfxGetApp(), oldFeedCount, oldMuteCount);
     m_browser.LoadFeedList(); // the current feed's index stays; the next refresh uses the new list
+    m_browser.ApplyMuteWords();
 }
 
 // The channel menu drops from the menu icon's bottom-left corner. The chosen channel is

@@ -58,6 +58,8 @@ private:
     std::function<bool()> m_onCaptioned;
     // The settings dialog while it is open: a second Settings command brings it to the front.
     CDlgSettings* m_settingsDlg = nullptr;
+    // The menu icon's tooltip: the channel's feeds and how their last loads went.
+    HWND m_menuTip = nullptr;
 
     // What crosses concerns
     bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -71,6 +73,8 @@ private:
     void SetUpKeyboardAndScreenReaders();
     void LayOutAgain();
     void FocusSponsorArea();
+    void AddMenuIconTip();
+    void UpdateMenuIconTip();
     void OnDpiChanged(WPARAM dpis, LPARAM suggestion);
 
     void OnDestroy();

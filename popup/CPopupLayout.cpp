@@ -4,11 +4,9 @@
 
 #include "fw/CDeviceContext.h"
 #include "fw/Win32Util.h"
+#include "popup/CPopupTheme.h"
 
 namespace {
-
-const COLORREF kItemTextColour = RGB(160, 0, 0);
-const COLORREF kLinkColour = RGB(0, 0, 250);
 
 // Pixel figures of the layout at 96 DPI.
 const int kGripSize = 14;
@@ -35,6 +33,19 @@ void CPopupLayout::Attach(const Parts& parts, int dpi)
 {
     m_parts = parts;
     m_dpi = dpi;
+    ApplyTheme(false);
+}
+
+void CPopupLayout::ApplyTheme(bool repaint)
+{
+    const bool changed = CPopupTheme::Read();
+    const PopupColours& colours = CPopupTheme::Colours();
+    m_faceBrush.Reset(::CreateSolidBrush(colours.face));
+    m_viewBrush.Reset(::CreateSolidBrush(colours.view));
+    // The item view takes its colours from here when it hears of the change.
+    ::SendMessageA(m_parts.itemView, WM_SYSCOLORCHANGE, 0, 0);
+    if (repaint && changed)
+        ::RedrawWindow(*m_parts.popup, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_FRAME);
 }
 
 int CPopupLayout::Px(int pixelsAt96Dpi) const
@@ -82,6 +93,11 @@ bool CPopupLayout::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
             return false;
         result = TRUE;
         return true;
+    case WM_SYSCOLORCHANGE:
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+        ApplyTheme(true);
+        return false;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORDLG:
@@ -139,7 +155,7 @@ void CPopupLayout::OnPaint()
     const RECT client = m_parts.popup->GetClientRect();
     const int grip = Px(kGripSize);
     RECT strip = {client.right - grip, client.top, client.right, client.bottom};
-    ::FillRect(dc, &strip, ::GetSysColorBrush(COLOR_BTNFACE));
+    ::FillRect(dc, &strip, m_faceBrush ? static_cast<HBRUSH>(m_faceBrush.Get()) : ::GetSysColorBrush(COLOR_BTNFACE));
     RECT corner = {client.right - grip, client.bottom - grip, client.right, client.bottom};
     ::DrawFrameControl(dc, &corner, DFC_SCROLL, DFCS_SCROLLSIZEGRIP);
 }
@@ -171,17 +187,27 @@ bool CPopupLayout::OnSetCursor()
     return true;
 }
 
+// The light scheme leaves the popup's face and status line to the system, as they always were;
+// the dark scheme and high contrast paint them too.
 LRESULT CPopupLayout::OnCtlColor(UINT message, HDC dc, HWND control)
 {
-    const LRESULT defaultBrush = ::DefWindowProcA(*m_parts.popup, message, reinterpret_cast<WPARAM>(dc),
-                                                  reinterpret_cast<LPARAM>(control));
+    const PopupColours& colours = CPopupTheme::Colours();
+    const bool ownFace = CPopupTheme::Theme() != PopupTheme::Light && m_faceBrush;
+    const LRESULT defaultBrush = ownFace ? reinterpret_cast<LRESULT>(m_faceBrush.Get())
+                                         : ::DefWindowProcA(*m_parts.popup, message, reinterpret_cast<WPARAM>(dc),
+                                                            reinterpret_cast<LPARAM>(control));
     if (control == m_parts.itemView) {
-        ::SetTextColor(dc, kItemTextColour);
-        return reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
+        ::SetTextColor(dc, colours.itemText);
+        ::SetBkColor(dc, colours.view);
+        return m_viewBrush ? reinterpret_cast<LRESULT>(m_viewBrush.Get())
+                           : reinterpret_cast<LRESULT>(::GetStockObject(WHITE_BRUSH));
     }
     if (control == m_parts.linkBar->m_hWnd) {
-        ::SetTextColor(dc, kLinkColour);
+        ::SetTextColor(dc, colours.link);
         ::SetBkMode(dc, TRANSPARENT);
+    } else if (ownFace) {
+        ::SetTextColor(dc, colours.status);
+        ::SetBkColor(dc, colours.face);
     }
     return defaultBrush;
 }

@@ -1,12 +1,15 @@
 #include "popup/CRSSEditCtrl.h"
 
+#include <richedit.h>
 #include <shellapi.h>
 
 #include "app/PopupMessages.h"
 #include "fw/CDeviceContext.h"
 #include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
+#include "popup/CPopupTheme.h"
 #include "popup/ItemNavigation.h"
+#include "popup/ItemText.h"
 #include "popup/WebLink.h"
 
 namespace {
@@ -30,7 +33,8 @@ void CRSSEditCtrl::ExposeToScreenReaders()
 
 void CRSSEditCtrl::ShowText(const char* rtf, const std::wstring& title)
 {
-    SetWindowText(rtf);
+    m_rtf = rtf;
+    ApplyColours();
     if (m_accessible)
         m_accessible->SetName(title);
     if (!title.empty() && ::IsWindowVisible(::GetParent(m_hWnd)))
@@ -57,6 +61,11 @@ LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         // A click never places the caret, selects or takes the focus.
         Open();
         return 0;
+    case WM_SYSCOLORCHANGE: {
+        const LRESULT result = CRichEditCtrl::WindowProc(message, wParam, lParam);
+        ApplyColours();
+        return result;
+    }
     case WM_PAINT: {
         const LRESULT result = CRichEditCtrl::WindowProc(message, wParam, lParam);
         if (::GetFocus() == m_hWnd && !AreFocusCuesHidden(m_hWnd))
@@ -90,7 +99,9 @@ LRESULT CRSSEditCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 // where Tab moves to the link bar and Esc hides, even while the focus is in the view.
 LRESULT CRSSEditCtrl::OnGetDlgCode(WPARAM wParam, LPARAM lParam)
 {
-    LRESULT code = CRichEditCtrl::WindowProc(WM_GETDLGCODE, wParam, lParam) & ~DLGC_WANTTAB;
+    // No DLGC_HASSETSEL: the dialog manager would select the whole text as the focus comes, and a
+    // read-only view shows no selection.
+    LRESULT code = CRichEditCtrl::WindowProc(WM_GETDLGCODE, wParam, lParam) & ~(DLGC_WANTTAB | DLGC_HASSETSEL);
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
     if (message && message->message == WM_KEYDOWN
         && (message->wParam == VK_ESCAPE || message->wParam == VK_TAB))
@@ -114,6 +125,24 @@ bool CRSSEditCtrl::OnKeyDown(WPARAM key)
     }
 }
 
+// The parent says which colours as it does for any edit control; the rich text is shown again
+// with its colour table naming the text colour.
+void CRSSEditCtrl::ApplyColours()
+{
+    COLORREF text = RGB(160, 0, 0), background = RGB(255, 255, 255);
+    if (HDC dc = ::GetDC(m_hWnd)) {
+        ::SetTextColor(dc, text);
+        ::SetBkColor(dc, background);
+        ::SendMessageA(::GetParent(m_hWnd), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(m_hWnd));
+        text = ::GetTextColor(dc);
+        background = ::GetBkColor(dc);
+        ::ReleaseDC(m_hWnd, dc);
+    }
+    ::SendMessageA(m_hWnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(background));
+    SetWindowText(RecolouredRtf(m_rtf, text));
+    ::SendMessageA(m_hWnd, EM_SETSEL, 0, 0); // nothing selected: a read-only view shows no selection
+}
+
 // A dotted frame just inside the view's edge, drawn over what the view painted. It is drawn
 // in a colour, not by inverting, so drawing it again over itself changes nothing.
 void CRSSEditCtrl::DrawFocusFrame() const
@@ -122,7 +151,7 @@ void CRSSEditCtrl::DrawFocusFrame() const
     RECT frame = {};
     ::GetClientRect(m_hWnd, &frame);
     ::InflateRect(&frame, -1, -1);
-    CGdiObject pen(::CreatePen(PS_DOT, 1, ::GetSysColor(COLOR_WINDOWTEXT)));
+    CGdiObject pen(::CreatePen(PS_DOT, 1, CPopupTheme::Colours().focus));
     HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
     HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
     ::SetBkMode(dc, TRANSPARENT);

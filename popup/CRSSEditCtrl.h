@@ -36,7 +36,10 @@ private:
     LRESULT OnGetDlgCode(WPARAM wParam, LPARAM lParam);
     bool OnKeyDown(WPARAM key);
     void DrawFocusFrame() const;
+    // The background and the text in the colours the popup gives its item view.
+    void ApplyColours();
 
     CComPtr<CAccessibleName> m_accessible;
+    CString m_rtf; // the text shown, before it takes the theme's colour
     CUiaNotifier m_notifier;
 };

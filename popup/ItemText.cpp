@@ -8,8 +8,11 @@
 
 namespace {
 
-const char kHeader[] = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"
-                       "{\\colortbl ;\\red160\\green0\\blue0;}{\\viewkind4\\uc1\\pard\\cf1\\b\\f0\\fs20 ";
+#define ITEM_FONTS "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"
+#define ITEM_COLOURS "{\\colortbl ;\\red160\\green0\\blue0;}"
+const char kHeader[] = ITEM_FONTS ITEM_COLOURS "{\\viewkind4\\uc1\\pard\\cf1\\b\\f0\\fs20 ";
+const char kFonts[] = ITEM_FONTS;
+const char kColours[] = ITEM_COLOURS;
 const char kAfterTitle[] = "\\b0 \\par\r\n";
 const char kEnd[] = "\\par}";
 const char kLineBreak[] = "\\par ";
@@ -124,6 +127,30 @@ CString NoFeedsRtf(const char* serviceDomain)
     line += serviceDomain ? serviceDomain : "";
     line += " to learn how to add feeds";
     AppendText(rtf, line, false);
+    rtf += kEnd;
+    return rtf;
+}
+
+CString RecolouredRtf(const char* rtf, unsigned long colour)
+{
+    const std::size_t fonts = sizeof kFonts - 1, colours = sizeof kColours - 1;
+    if (!rtf || std::strncmp(rtf, kFonts, fonts) != 0 || std::strncmp(rtf + fonts, kColours, colours) != 0)
+        return CString(rtf ? rtf : "");
+    char table[64];
+    std::snprintf(table, sizeof table, "{\\colortbl ;\\red%lu\\green%lu\\blue%lu;}", colour & 0xFF,
+                  (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    CString result = kFonts;
+    result += table;
+    result += rtf + fonts + colours;
+    return result;
+}
+
+CString AllMutedRtf()
+{
+    CString rtf = kHeader;
+    rtf += "Every item of this feed is hidden";
+    rtf += kAfterTitle;
+    AppendText(rtf, "The words in Settings, under Hide items about, hide them", false);
     rtf += kEnd;
     return rtf;
 }

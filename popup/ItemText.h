@@ -13,6 +13,12 @@ CString ItemRtf(const char* title, const char* description);
 
 // The page shown when the feed has no items, pointing to the service's web site.
 CString NoFeedsRtf(const char* serviceDomain);
+// Rich text made by these functions with its text colour (the items' dark red) replaced by
+// another, given as 0x00BBGGRR; any other text comes back as it is.
+CString RecolouredRtf(const char* rtf, unsigned long colour);
+
+// The page shown when every item of the feed is hidden by the user's mute words.
+CString AllMutedRtf();
 
 // The balloon text of an item: its cleaned description with the line breaks ("\par ") removed
 // and the escaped backslashes and braces turned back into plain characters, cut to at most

@@ -1,8 +1,10 @@
 #include "settings/CDlgSettings.h"
 
+#include "app/CSettings.h"
 #include "app/Resource.h"
 #include "fw/Win32Util.h"
 #include "settings/FeedListRules.h"
+#include "settings/MuteWordList.h"
 #include "settings/SubscriptionList.h"
 
 namespace {
@@ -14,6 +16,17 @@ const int kChannelCount = 8;
 void Beep()
 {
     ::MessageBeep(0xFFFFFFFF);
+}
+
+std::string DialogItemText(HWND dialog, int id)
+{
+    HWND item = ::GetDlgItem(dialog, id);
+    const int length = item ? ::GetWindowTextLengthA(item) : 0;
+    if (length <= 0)
+        return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(item, &text[0], length + 1)));
+    return text;
 }
 
 } // namespace
@@ -39,6 +52,10 @@ void CDlgSettings::DoDataExchange(CDataExchange* pDX)
             m_feedList.AddString(m_feeds[i]);
         for (int i = 0; i < kChannelCount; ++i)
             ::CheckDlgButton(m_hWnd, IDC_CHANNEL_FIRST + i, (m_channels >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
+        std::vector<std::string> words;
+        for (int i = 0; i < m_muteWords.GetSize(); ++i)
+            words.emplace_back(m_muteWords[i].GetString());
+        ::SetDlgItemTextA(m_hWnd, IDC_MUTE_WORDS, MuteWordsText(words).c_str());
     } else {
         m_feeds.RemoveAll();
         for (int i = 0; i < m_feedList.GetCount(); ++i)
@@ -50,6 +67,9 @@ void CDlgSettings::DoDataExchange(CDataExchange* pDX)
             else
                 m_channels &= ~bit;
         }
+        m_muteWords.RemoveAll();
+        for (const std::string& word : MuteWordsFromText(DialogItemText(m_hWnd, IDC_MUTE_WORDS)))
+            m_muteWords.Add(word.c_str());
     }
 }
 
@@ -60,6 +80,9 @@ BOOL CDlgSettings::OnInitDialog()
     // The range OK accepts, so that the up arrow raises the number.
     m_spin.SetRange32(static_cast<int>(kShortestInterval), static_cast<int>(kLongestInterval));
     m_dropTarget.Register(this); // without it the dialog simply takes no drops
+    // Room for every word the list keeps, with its line break.
+    ::SendDlgItemMessageA(m_hWnd, IDC_MUTE_WORDS, EM_SETLIMITTEXT,
+                          CSettings::kMaxMuteWords * (CSettings::kMaxMuteWordLength * 4 + 2), 0);
     UpdateListButtons();
     return TRUE;
 }
@@ -105,9 +128,41 @@ bool CDlgSettings::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT&)
     case WM_DESTROY:
         m_fetch.Cancel(m_hWnd);
         return false;
+    case WM_CTLCOLORLISTBOX:
+        // Each list asks for its colours as it paints, a scrolled one too: the health list
+        // keeps the feed list's first line.
+        ScrollHealthWithFeeds();
+        return false;
     default:
         return false;
     }
+}
+
+void CDlgSettings::ShowFeedHealth()
+{
+    HWND health = GetDlgItem(IDC_FEED_HEALTH);
+    if (!health)
+        return;
+    ::SendMessageA(health, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageA(health, LB_RESETCONTENT, 0, 0);
+    for (int i = 0; i < m_feedList.GetCount(); ++i) {
+        const CString feed = m_feedList.GetText(i);
+        std::string text = m_healthOf ? m_healthOf(std::string(feed.GetString(), feed.GetLength())) : std::string();
+        if (text.empty())
+            text = "not loaded yet";
+        ::SendMessageA(health, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    ::SendMessageA(health, WM_SETREDRAW, TRUE, 0);
+    ScrollHealthWithFeeds();
+    ::InvalidateRect(health, nullptr, TRUE);
+}
+
+void CDlgSettings::ScrollHealthWithFeeds()
+{
+    HWND health = GetDlgItem(IDC_FEED_HEALTH);
+    const LRESULT top = m_feedList.m_hWnd ? ::SendMessageA(m_feedList.m_hWnd, LB_GETTOPINDEX, 0, 0) : 0;
+    if (health && top >= 0 && ::SendMessageA(health, LB_GETTOPINDEX, 0, 0) != top)
+        ::SendMessageA(health, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
 }
 
 void CDlgSettings::UpdateListButtons()
@@ -116,6 +171,7 @@ void CDlgSettings::UpdateListButtons()
     ::EnableWindow(GetDlgItem(IDC_MOVE_FEED_UP), buttons.moveUp);
     ::EnableWindow(GetDlgItem(IDC_MOVE_FEED_DOWN), buttons.moveDown);
     ::EnableWindow(GetDlgItem(IDC_REMOVE_FEED), buttons.remove);
+    ShowFeedHealth();
 }
 
 // The item that followed the removed one takes its place in the selection.
@@ -169,7 +225,9 @@ BOOL CDlgSettings::TakeDroppedLink(const CString& text)
         items.Add(m_feedList.GetText(i));
     if (FindFeedIgnoringCase(items, address.c_str()) >= 0)
         return TRUE;
-    return m_feedList.AddString(address.c_str()) >= 0;
+    const bool added = m_feedList.AddString(address.c_str()) >= 0;
+    ShowFeedHealth();
+    return added;
 }
 
 // Files on this machine are read at once; files on another machine wait for the fetch.
@@ -198,6 +256,7 @@ void CDlgSettings::AddFeeds(const std::vector<std::string>& feeds)
         items.Add(m_feedList.GetText(i));
     for (const CString& feed : NewFeeds(items, feeds))
         m_feedList.AddString(feed);
+    ShowFeedHealth();
 }
 
 // The feeds of a list that was fetched; a list that could not be had, or named none, is

@@ -1,7 +1,9 @@
 // The settings dialog: refresh interval, notification, the channels the channel menu offers,
-// and the user's own feeds, which grow by links and files dropped on the list. It edits its
+// the user's own feeds, which grow by links and files dropped on the list, and the words whose
+// items are hidden. It edits its
 // members only; the caller gives it the values and takes them back when it ends with OK.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +23,10 @@ public:
     unsigned m_interval = 0;   // minutes, 1 to 120
     int m_notify = 0;          // check box state
     CStringArray m_feeds;      // the user's own feeds, in list order
+    CStringArray m_muteWords;  // words or phrases whose items are hidden, one a line in the box
     CListBox m_feedList;
+    // What the last load of a feed came to, shown beside it; empty when it was not loaded.
+    std::function<std::string(const std::string& feed)> m_healthOf;
     unsigned m_channels = 0xFFFF; // bit i: channel i is offered (bits 0 to 7)
     CSpinButtonCtrl m_spin;
     COleListBoxDropTarget m_dropTarget;
@@ -42,6 +47,9 @@ protected:
 
 private:
     void UpdateListButtons();
+    // The health list shows a line for each line of the feed list, scrolled as it is.
+    void ShowFeedHealth();
+    void ScrollHealthWithFeeds();
     void OnRemoveFeed();
     void OnMoveFeedUp();
     void OnMoveFeedDown();

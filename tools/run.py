@@ -3,7 +3,9 @@
 127.0.0.1), opens a demo window titled like a copy in progress so that the popup docks under it,
 waits for the first news and writes a screenshot to docs/screenshot.png; then opens the channel
 menu (docs/channel-menu.png) and moves the demo window to the bottom of the screen, where the
-popup goes above it (docs/popup-above.png).
+popup goes above it (docs/popup-above.png); then turns the apps theme dark (docs/popup-dark.png)
+and high contrast on (docs/popup-high-contrast.png, where the system lets it be turned on: Wine 8
+does not).
 
 On $DISPLAY when it is set (Lullcast then runs until you press Ctrl+C), otherwise on a private
 Xvfb display that is closed again after the screenshot.
@@ -20,13 +22,17 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
 
 import demo_service  # noqa: E402
 import winetest  # noqa: E402
-from lullcast_e2e import WM_HOOK_INSTALLED, Driver  # noqa: E402
+from lullcast_e2e import WM_HOOK_INSTALLED, Driver, DriverError  # noqa: E402
 
 MENU_ICON = 1013
 
 DEMO_TITLE = "Copying 12 items - 42% complete"
 DEMO_RECT = (360, 300, 560, 200)  # left, top, width, height
 FIRST_REFRESH_S = 10  # Lullcast loads its first feed this long after start
+WM_SETTINGCHANGE = 0x001A
+PERSONALIZE = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize"
+# COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HOTLIGHT of a white and yellow on black scheme
+HIGH_CONTRAST = {5: 0x000000, 8: 0xFFFFFF, 13: 0x00FFFF, 26: 0xFFFF00}
 
 
 def main():
@@ -99,8 +105,28 @@ def _more_screenshots(session, driver, window, popup):
         time.sleep(1)
         session.screenshot(os.path.join(docs, "popup-above.png"))
         print("screenshots: docs/channel-menu.png, docs/popup-above.png")
+        _theme_screenshots(session, driver, popup, docs)
     else:
         print("the popup did not go above the window at the bottom:", driver.popup())
+
+
+def _theme_screenshots(session, driver, popup, docs):
+    """The popup in the dark scheme, with the apps theme dark as the Settings app sets it, then in
+    a high-contrast scheme of white and yellow on black."""
+    session.wine("reg", "add", PERSONALIZE, "/v", "AppsUseLightTheme", "/t", "REG_DWORD", "/d", "0", "/f")
+    driver.send(popup, WM_SETTINGCHANGE, 0, 0)  # as Windows tells every window
+    time.sleep(1)
+    session.screenshot(os.path.join(docs, "popup-dark.png"))
+    print("screenshot: docs/popup-dark.png")
+    try:
+        driver.high_contrast(True)
+    except DriverError as error:
+        print("high contrast cannot be turned on here (%s): no docs/popup-high-contrast.png" % error)
+        return
+    driver.set_system_colours(HIGH_CONTRAST)
+    time.sleep(1)
+    session.screenshot(os.path.join(docs, "popup-high-contrast.png"))
+    print("screenshot: docs/popup-high-contrast.png")
 
 
 def _docked(driver, window):

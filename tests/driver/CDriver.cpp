@@ -8,6 +8,9 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace {
 const char kPopupCaption[] = "Lullcast - Idlewaven";
@@ -44,6 +47,9 @@ const std::map<std::string, CDriver::Handler> CDriver::s_commands = {
     {"wtext", &CDriver::wideText},
     {"colours", &CDriver::colours},
     {"ink", &CDriver::ink},
+    {"palette", &CDriver::palette},
+    {"highcontrast", &CDriver::highContrast},
+    {"syscolours", &CDriver::sysColours},
     {"tooltips", &CDriver::tooltips},
     {"mutex", &CDriver::mutex},
     {"procaddress", &CDriver::procAddress},
@@ -368,6 +374,50 @@ std::string CDriver::ink(Args& args)
     for (const auto& run : CWindowProbe::inkColumns(readWindow(args)))
         answer += " " + std::to_string(run.first) + "-" + std::to_string(run.second);
     return answer;
+}
+
+// palette HWND -> "RRGGBB:N ...": the window's colours on the screen with their pixel counts,
+// most first, at most 16
+std::string CDriver::palette(Args& args)
+{
+    std::string answer = "ok";
+    char colour[16];
+    for (const auto& entry : CWindowProbe::colourCounts(readWindow(args), 16)) {
+        std::snprintf(colour, sizeof colour, "%06lX", static_cast<unsigned long>(entry.first));
+        answer += " " + std::string(colour) + ":" + std::to_string(entry.second);
+    }
+    return answer;
+}
+
+// highcontrast 0|1 -> high contrast turned off or on through SystemParametersInfo, every
+// top-level window told (WM_SETTINGCHANGE)
+std::string CDriver::highContrast(Args& args)
+{
+    int on = 0;
+    args >> on;
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof contrast;
+    contrast.dwFlags = HCF_AVAILABLE | (on ? HCF_HIGHCONTRASTON : 0);
+    return SystemParametersInfoA(SPI_SETHIGHCONTRAST, sizeof contrast, &contrast, SPIF_UPDATEINIFILE | SPIF_SENDCHANGE)
+        ? "ok" : "error " + std::to_string(GetLastError());
+}
+
+// syscolours INDEX RRGGBB ... -> the system colours set (SetSysColors, which tells every window)
+std::string CDriver::sysColours(Args& args)
+{
+    std::vector<INT> indexes;
+    std::vector<COLORREF> values;
+    int index = 0;
+    std::string hex;
+    while (args >> index >> hex) {
+        const unsigned long rgb = std::strtoul(hex.c_str(), nullptr, 16);
+        indexes.push_back(index);
+        values.push_back(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    }
+    if (indexes.empty())
+        return "error no colours";
+    return SetSysColors(static_cast<int>(indexes.size()), indexes.data(), values.data()) ? "ok"
+                                                                                         : "error " + std::to_string(GetLastError());
 }
 
 // tooltips -> the texts of the visible tooltip windows on the desktop (the shell's balloons

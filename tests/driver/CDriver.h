@@ -58,6 +58,9 @@ private:
     std::string colours(Args& args);
     std::string sendRect(Args& args);
     std::string ink(Args& args);
+    std::string palette(Args& args);
+    std::string highContrast(Args& args);
+    std::string sysColours(Args& args);
     // The desktop
     std::string workArea(Args& args);
     std::string tooltips(Args& args);

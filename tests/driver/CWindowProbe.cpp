@@ -156,6 +156,35 @@ int CWindowProbe::countColours(HWND window, int limit)
     return static_cast<int>(seen.size());
 }
 
+std::vector<std::pair<DWORD, int>> CWindowProbe::colourCounts(HWND window, int top)
+{
+    int width = 0, height = 0;
+    const std::vector<DWORD> all = screenPixels(window, width, height);
+    // The client area only: a border is no part of what the window paints.
+    RECT window_rect = {}, client = {};
+    GetWindowRect(window, &window_rect);
+    GetClientRect(window, &client);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
+    std::vector<DWORD> pixels;
+    for (int y = client.top - window_rect.top; y < client.bottom - window_rect.top && y < height; ++y)
+        for (int x = client.left - window_rect.left; x < client.right - window_rect.left && x < width; ++x)
+            if (x >= 0 && y >= 0)
+                pixels.push_back(all[static_cast<size_t>(y) * width + x]);
+    std::sort(pixels.begin(), pixels.end());
+    std::vector<std::pair<DWORD, int>> counts;
+    for (size_t i = 0; i < pixels.size();) {
+        size_t j = i;
+        while (j < pixels.size() && pixels[j] == pixels[i])
+            ++j;
+        counts.push_back({pixels[i], static_cast<int>(j - i)});
+        i = j;
+    }
+    std::stable_sort(counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    if (static_cast<int>(counts.size()) > top)
+        counts.resize(static_cast<size_t>(top));
+    return counts;
+}
+
 std::vector<std::pair<int, int>> CWindowProbe::inkColumns(HWND window)
 {
     int width = 0, height = 0;

@@ -35,6 +35,9 @@ public:
     // The x ranges (from the window's left edge, end outside) of the columns that show anything
     // but the colour of the window's top-left pixel: where a line of text has ink.
     static std::vector<std::pair<int, int>> inkColumns(HWND window);
+    // The colours of the window's client area on the screen (0xRRGGBB) with their pixel counts, most
+    // first, at most `top` of them.
+    static std::vector<std::pair<DWORD, int>> colourCounts(HWND window, int top);
     static std::vector<std::string> visibleTooltipTexts();
     static LRESULT hitTest(HWND window, int x, int y);
     // A screen point, well inside its area, where the window answers the hit-test code; false if none.

@@ -23,6 +23,7 @@ import winetest
 POPUP_CAPTION = "Lullcast - Idlewaven"
 SETTINGS_CAPTION = "Lullcast Settings"
 SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
+SEEN_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Seen"
 ABOUT_CAPTION = "About Nimbrel"
 PROGRAM = "Lullcast.exe"
 HOOK_LIBRARY = "Lullcast.dll"
@@ -313,6 +314,19 @@ class Driver:
         answer = self.command("ink %d" % window)
         return [tuple(int(n) for n in run.split("-")) for run in answer.split()]
 
+    def palette(self, window):
+        """{0xRRGGBB: pixels}: the most frequent colours the window shows on the screen."""
+        answer = self.command("palette %d" % window)
+        return {int(colour, 16): int(count) for colour, count in (entry.split(":") for entry in answer.split())}
+
+    def high_contrast(self, on):
+        """Turns high contrast on or off through SystemParametersInfo, which tells every window."""
+        return self.command("highcontrast %d" % (1 if on else 0)) == ""
+
+    def set_system_colours(self, colours):
+        """Sets system colours, {COLOR_ index: 0xRRGGBB}, as the control panel does."""
+        return self.command("syscolours " + " ".join("%d %06X" % item for item in colours.items())) == ""
+
     def tooltips(self):
         """The texts of the visible tooltip windows, the shell's balloons among them."""
         answer = self.command("tooltips")
@@ -489,7 +503,11 @@ class LullcastDesktop:
 
     def settings(self):
         """The values stored under the program's settings key: {name: (type, data)}."""
-        code, output = self.wine.wine("reg", "query", SETTINGS_KEY)
+        return self.registry(SETTINGS_KEY)
+
+    def registry(self, key):
+        """The values stored under a key: {name: (type, data)}."""
+        code, output = self.wine.wine("reg", "query", key)
         return winetest.parse_reg_query(output) if code == 0 else {}
 
     def open_links_with_recorder(self):

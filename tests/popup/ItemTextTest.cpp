@@ -121,3 +121,17 @@ TEST(BalloonTextOf, DropsLineBreaksUnescapesAndCutsWhole)
     const std::string escaped = std::string(200, 'e') + std::string(120, '\\');
     EXPECT_EQ(std::string(BalloonTextOf(escaped.c_str())), std::string(200, 'e') + std::string(55, '\\'));
 }
+
+TEST(ItemText, RecolouringChangesOnlyTheColourTableOfTheItemsOwnText)
+{
+    const CString rtf = ItemRtf("Title", "Text");
+    const CString white = RecolouredRtf(rtf, 0x00FFFFFFul);
+    EXPECT_NE(std::string(white).find("{\\colortbl ;\\red255\\green255\\blue255;}"), std::string::npos);
+    EXPECT_EQ(std::string(white).find("\\red160"), std::string::npos);
+    EXPECT_EQ(std::string(white).size() - std::string(rtf).size(), std::string("255255255").size() - std::string("16000").size());
+    EXPECT_EQ(std::string(RecolouredRtf(rtf, 0x000000A0ul)), std::string(rtf)) << "the same colour, the same text";
+    // Blue in the high byte: COLORREF order.
+    EXPECT_NE(std::string(RecolouredRtf(rtf, 0x00FF0000ul)).find("\\red0\\green0\\blue255;"), std::string::npos);
+    EXPECT_EQ(std::string(RecolouredRtf("{\\rtf1 other}", 0)), "{\\rtf1 other}") << "text of another maker";
+    EXPECT_EQ(std::string(RecolouredRtf(AllMutedRtf(), 0xFFFFFFul)).find("\\red160"), std::string::npos);
+}

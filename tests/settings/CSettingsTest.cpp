@@ -63,7 +63,7 @@ TEST(SettingsLoad, ReadsTheNumbersInOrderThenTheFeedsUpToTheFirstMissingOne)
     Loaded(profile);
 
     EXPECT_EQ(profile.m_log, (Log{"get Interval", "get Notify", "get Channels", "get PreferredChannel",
-                                  "get Feed1", "get Feed2", "get Feed3"}));
+                                  "get Mute1", "get Feed1", "get Feed2", "get Feed3"}));
 }
 
 TEST(SettingsLoad, TakesStoredNumbersAsTheyAre)
@@ -155,7 +155,8 @@ TEST(SettingsSave, AfterTheDialogWritesTheNumbersThenTheFeedsButNotTheChannelCho
     settings.SaveAfterSettingsDialog(profile, 0);
 
     EXPECT_EQ(profile.m_log,
-              (Log{"set Interval", "set Notify", "set Channels", "set Feed1", "set Feed2", "delete Feed3"}));
+              (Log{"set Interval", "set Notify", "set Channels", "set Feed1", "set Feed2", "delete Feed3",
+                    "delete Mute1"}));
     EXPECT_EQ(profile.Dword(kSection, "Interval"), 15u);
     EXPECT_EQ(profile.Dword(kSection, "Notify"), 0u);
     EXPECT_EQ(profile.Dword(kSection, "Channels"), 0x05u);
@@ -180,7 +181,7 @@ TEST(SettingsSave, ShorteningFromThreeToOneDeletesTheTwoLeftOver)
     settings.SaveAfterSettingsDialog(profile, oldCount);
 
     EXPECT_EQ(profile.m_log, (Log{"set Interval", "set Notify", "set Channels", "set Feed1", "delete Feed2",
-                                  "delete Feed3"}));
+                                  "delete Feed3", "delete Mute1"}));
     EXPECT_EQ(Feeds(Loaded(profile)), (std::vector<std::string>{"http://two.test/"}));
 }
 
@@ -194,7 +195,7 @@ TEST(SettingsSave, LengtheningWritesEveryFeedFromTheFirst)
     settings.SaveAfterSettingsDialog(profile, 1);
 
     EXPECT_EQ(profile.m_log, (Log{"set Interval", "set Notify", "set Channels", "set Feed1", "set Feed2",
-                                  "set Feed3", "delete Feed4"}));
+                                  "set Feed3", "delete Feed4", "delete Mute1"}));
     EXPECT_EQ(Feeds(Loaded(profile)), Feeds(settings));
 }
 
