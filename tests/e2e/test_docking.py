@@ -110,14 +110,19 @@ class FirstWindowOfAProgramTest(unittest.TestCase):
     TITLE = "Copying 3 items - 12% complete"
     RECT = (200, 120, 640, 260)
 
+    def start_program(self, desktop, mode):
+        """Starts firstwindow.exe in the mode and waits until it is ready; returns it and its output."""
+        tools = desktop.wine.install([e2e.build_file("firstwindow.exe")], folder="Tools")
+        program = desktop.wine.spawn(os.path.join(tools, "firstwindow.exe"), mode, *map(str, self.RECT), self.TITLE,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        output = winetest.OutputLines(program, encoding="latin-1")
+        self.assertEqual(output.next(60), "ready", "firstwindow did not start")
+        return program, output
+
     def check_first_window(self, mode, service=None):
         desktop = e2e.LullcastDesktop(service=service.address if service else None)
         try:
-            tools = desktop.wine.install([e2e.build_file("firstwindow.exe")], folder="Tools")
-            program = desktop.wine.spawn(os.path.join(tools, "firstwindow.exe"), mode, *map(str, self.RECT),
-                                         self.TITLE, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-            output = winetest.OutputLines(program, encoding="latin-1")
-            self.assertEqual(output.next(60), "ready", "firstwindow did not start")
+            program, output = self.start_program(desktop, mode)
             desktop.start_running_copy()
             window = output.next(60)
             self.assertIsNotNone(window, "firstwindow showed no window")
@@ -149,11 +154,7 @@ class FirstWindowOfAProgramTest(unittest.TestCase):
         # first activation brings the popup.
         desktop = e2e.LullcastDesktop()
         try:
-            tools = desktop.wine.install([e2e.build_file("firstwindow.exe")], folder="Tools")
-            program = desktop.wine.spawn(os.path.join(tools, "firstwindow.exe"), "early", *map(str, self.RECT),
-                                         self.TITLE, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-            output = winetest.OutputLines(program, encoding="latin-1")
-            self.assertEqual(output.next(60), "ready", "firstwindow did not start")
+            program, output = self.start_program(desktop, "early")
             desktop.start_running_copy()
             ok, seen = desktop.popup_stays_out_of_sight(duration=8)
             self.assertTrue(ok, "the popup came to a hidden window: " + seen)
