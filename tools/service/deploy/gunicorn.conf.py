@@ -3,8 +3,10 @@
 # The systemd unit (lullcast.service) adds the pid file and the logs.
 bind = ["127.0.0.1:8000"]
 wsgi_app = "lullcast_wsgi:application"
-worker_class = "gthread"  # threads keep idle keep-alive connections from holding a whole worker
-workers = 4
+# gthread (threads keep idle keep-alive connections from holding a whole worker), its loop made for
+# many requests in hand at once (tools/service_worker.py)
+worker_class = "service_worker.ReportWorker"
+workers = 2  # one a core: fewer, larger group commits; more workers cost more than they wait
 threads = 32  # a report waits for its group commit: many wait at once, each costing little
 backlog = 1024
 timeout = 30
