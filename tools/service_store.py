@@ -331,6 +331,9 @@ class SqliteStore(_Store):
         self._db = sqlite3.connect(path, timeout=5, check_same_thread=False)
         if path != ":memory:":
             self._db.execute("PRAGMA journal_mode=WAL")  # readers and other processes do not block writes
+            # each commit reaches the disk before its reports are answered (NORMAL, which some builds
+            # take by default in WAL mode, would sync only at checkpoints)
+            self._db.execute("PRAGMA synchronous=FULL")
         _upgrade_schema(self._db, "INTEGER PRIMARY KEY", sqlite=True)
         super().__init__(queue_limit)
 
