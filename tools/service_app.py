@@ -71,6 +71,10 @@ _HOST_ADDRESS = re.compile(r"^https?://[^/?#]+$")
 _ARTICLE_LINK = re.compile(rb"\{\{service\}\}/articles/([A-Za-z0-9._-]+)")
 
 
+_CONTROL = re.compile("[\x00-\x1f\x7f]")
+_ESCAPED_BYTE = re.compile("[\udc80-\udcff]")  # a byte that is not UTF-8, as surrogateescape decodes it
+
+
 def request_path(target):
     """The decoded path of a request target ("/feeds/a.xml?x" gives "/feeds/a.xml"), or None when
     it is no path: no leading "/", bad percent-encoded UTF-8, or a control character once decoded."""
@@ -81,7 +85,7 @@ def request_path(target):
         path = urllib.parse.unquote(raw, encoding="utf-8", errors="strict")
     except UnicodeDecodeError:
         return None
-    if any(ord(c) < 0x20 or ord(c) == 0x7F for c in path):
+    if _CONTROL.search(path):
         return None
     return path
 
@@ -111,14 +115,14 @@ def decode_query(query):
     except UnicodeEncodeError:  # already text (a server that decoded it)
         raw = query.encode("utf-8", "surrogateescape")
     text = raw.decode("utf-8", "surrogateescape")
-    return "".join("%%%02X" % (ord(c) - 0xDC00) if 0xDC80 <= ord(c) <= 0xDCFF else c for c in text)
+    return _ESCAPED_BYTE.sub(lambda m: "%%%02X" % (ord(m.group()) - 0xDC00), text)
 
 
 def checked_report(query):
     """(action, feed, url, query) of a raw report query; BadReport when a field is too long or holds
     a control character (a NUL among them)."""
     text = decode_query(query)
-    if any(ord(c) < 0x20 or ord(c) == 0x7F for c in text):
+    if _CONTROL.search(text):
         raise BadReport("a control character")
     if len(text.encode("utf-8")) > QUERY_LIMIT:
         raise BadReport("query longer than %d bytes" % QUERY_LIMIT)

@@ -277,6 +277,53 @@ class DeployedServiceTest(unittest.TestCase):
         self.assertGreater(len(answered), 50)
         self.assert_none_lost(answered)
 
+    def test_reports_waiting_for_their_commit_at_a_graceful_stop_are_answered_and_stored(self):
+        import psycopg2
+        self.clear()
+        count = 40
+        answers = {}
+        lock = psycopg2.connect(self.cluster.dsn)
+        try:
+            with lock.cursor() as cursor:
+                cursor.execute("LOCK TABLE reports IN EXCLUSIVE MODE")  # commits wait, the database answers
+
+            def send(n):
+                answers[n] = fetch("http://127.0.0.1:%d/clicks.php?action=view&feed=http://a.example/f.xml?n=%d"
+                                   % (self.app_port, n), timeout=60)[0]
+
+            senders = [threading.Thread(target=send, args=(n,)) for n in range(count)]
+            for sender in senders:
+                sender.start()
+            deadline = time.monotonic() + 30
+            while not self.requests_read(count) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            self.assertTrue(self.requests_read(count), "the reports did not all reach gunicorn")
+            self.gunicorn.terminate()
+            deadline = time.monotonic() + 30  # the commits are held until gunicorn no longer listens
+            while self.listening() and time.monotonic() < deadline:
+                time.sleep(0.05)
+            self.assertFalse(self.listening())
+            lock.rollback()
+            for sender in senders:
+                sender.join()
+            self.assertEqual(self.gunicorn.wait(timeout=60), 0)
+        finally:
+            lock.close()
+            if self.gunicorn.poll() is not None:
+                type(self).start_gunicorn()
+        self.assertEqual(answers, {n: 200 for n in range(count)})
+        self.assertEqual(sorted(self.assert_none_lost(set(answers))), list(range(count)))
+
+    def listening(self):
+        return bool(subprocess.run(["ss", "-Htln", "( sport = :%d )" % self.app_port], capture_output=True,
+                                   text=True).stdout.strip())
+
+    def requests_read(self, count):
+        """Whether gunicorn holds count connections and has read every request sent on them."""
+        out = subprocess.run(["ss", "-Htn", "state", "established", "( sport = :%d )" % self.app_port],
+                             capture_output=True, text=True).stdout.splitlines()
+        return len(out) >= count and all(line.split()[0] == "0" for line in out)
+
     def test_a_long_address_and_a_nul_are_refused_and_block_no_later_report(self):
         self.clear()
         direct = "http://127.0.0.1:%d" % self.app_port
