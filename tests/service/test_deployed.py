@@ -224,12 +224,16 @@ class DeployedServiceTest(unittest.TestCase):
                 thread.join()
         return answered, sent
 
-    def assert_none_lost(self, answered):
+    def assert_none_lost(self, answered, sent_again_by_nginx=False):
+        """sent_again_by_nginx: a worker was killed after it stored a report and before it answered;
+        nginx then sends that GET again on a new connection (the kept-alive one closed without an
+        answer), so the report may be stored twice. Nothing may be lost either way."""
         stored = [int(r["feed"].rsplit("=", 1)[1]) for r in self.stored(len(answered))]
         lost = answered - set(stored)
         self.assertEqual(len(lost), 0, "%d answered 2xx and not stored (of %d answered, %d stored)"
                          % (len(lost), len(answered), len(stored)))
-        self.assertEqual(len(stored), len(set(stored)), "stored twice")
+        twice = len(stored) - len(set(stored))
+        self.assertLessEqual(twice, 4 if sent_again_by_nginx else 0, "stored twice")
         return stored
 
     def workers(self):
@@ -261,7 +265,7 @@ class DeployedServiceTest(unittest.TestCase):
 
         answered, _ = self.under_load(kill, 1)
         self.assertGreater(len(answered), 50)
-        self.assert_none_lost(answered)
+        self.assert_none_lost(answered, sent_again_by_nginx=True)
 
     def test_gunicorn_stopped_with_term_and_started_again_loses_no_answered_report(self):
         self.clear()
