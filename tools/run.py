@@ -3,7 +3,8 @@
 127.0.0.1), opens a demo window titled like a copy in progress so that the popup docks under it,
 waits for the first news and writes a screenshot to docs/screenshot.png; then opens the channel
 menu (docs/channel-menu.png) and moves the demo window to the bottom of the screen, where the
-popup goes above it (docs/popup-above.png); then turns the apps theme dark (docs/popup-dark.png)
+popup goes above it (docs/popup-above.png), opens the settings dialog (docs/settings-dialog.png);
+then turns the apps theme dark (docs/popup-dark.png)
 and high contrast on (docs/popup-high-contrast.png, where the system lets it be turned on: Wine 8
 does not).
 
@@ -30,6 +31,10 @@ DEMO_TITLE = "Copying 12 items - 42% complete"
 DEMO_RECT = (360, 300, 560, 200)  # left, top, width, height
 FIRST_REFRESH_S = 10  # Lullcast loads its first feed this long after start
 WM_SETTINGCHANGE = 0x001A
+WM_COMMAND = 0x0111
+IDCANCEL = 2
+ID_TRAY_SETTINGS = 32776
+SETTINGS_CAPTION = "Lullcast Settings"
 PERSONALIZE = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Themes\Personalize"
 # COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT, COLOR_HOTLIGHT of a white and yellow on black scheme
 HIGH_CONTRAST = {5: 0x000000, 8: 0xFFFFFF, 13: 0x00FFFF, 26: 0xFFFF00}
@@ -93,10 +98,16 @@ def _more_screenshots(session, driver, window, popup):
     centre = driver.info(icon).rect.centre()
     xdotool = ["xdotool"]  # on the session's display, which its environment names
     subprocess.run(xdotool + ["mousemove", str(centre[0]), str(centre[1]), "click", "1"], env=session.env, check=True)
-    time.sleep(1.5)
+    time.sleep(1)
+    # The pointer leaves the icon, and the icon's tooltip with it: the menu stays open alone.
+    subprocess.run(xdotool + ["mousemove", "20", "20"], env=session.env, check=True)
+    time.sleep(1)
     session.screenshot(os.path.join(docs, "channel-menu.png"))
-    subprocess.run(xdotool + ["key", "Escape"], env=session.env, check=True)
-    time.sleep(0.5)
+    # The menu goes with Esc; a key that Wine's desktop lost is pressed again.
+    for _ in range(5):
+        subprocess.run(xdotool + ["key", "Escape"], env=session.env, check=True)
+        if winetest.wait_for(lambda: driver.menu() is None, timeout=2):
+            break
     driver.destroy(window)
     work = driver.work_area()
     low = driver.create(DEMO_TITLE, (DEMO_RECT[0], work.bottom - 150, DEMO_RECT[2], 140))
@@ -105,9 +116,24 @@ def _more_screenshots(session, driver, window, popup):
         time.sleep(1)
         session.screenshot(os.path.join(docs, "popup-above.png"))
         print("screenshots: docs/channel-menu.png, docs/popup-above.png")
+        _settings_screenshot(session, driver, popup, docs)
         _theme_screenshots(session, driver, popup, docs)
     else:
         print("the popup did not go above the window at the bottom:", driver.popup())
+
+
+def _settings_screenshot(session, driver, popup, docs):
+    """The settings dialog, opened as from the tray icon's menu, then closed as with Cancel."""
+    driver.post(popup, WM_COMMAND, ID_TRAY_SETTINGS)
+    dialog = winetest.wait_for(lambda: driver.find(SETTINGS_CAPTION), timeout=30)
+    if not dialog:
+        print("the settings dialog did not open: no docs/settings-dialog.png")
+        return
+    time.sleep(1)
+    session.screenshot(os.path.join(docs, "settings-dialog.png"))
+    print("screenshot: docs/settings-dialog.png")
+    driver.post(dialog, WM_COMMAND, IDCANCEL)
+    winetest.wait_for(lambda: not driver.find(SETTINGS_CAPTION), timeout=30)
 
 
 def _theme_screenshots(session, driver, popup, docs):
