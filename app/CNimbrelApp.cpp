@@ -6,13 +6,13 @@
 
 #include "app/CCompanion.h"
 #include "app/CrashDumps.h"
-#include "app/Resource.h"
-#include "app/WatchMessages.h"
 #include "fw/CDiagnosticLog.h"
 #include "fw/CRichEditCtrl.h"
 #include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
+#include "hook/WatchMessages.h"
 #include "popup/CNimbrelDlg.h"
+#include "res/Resource.h"
 
 namespace {
 

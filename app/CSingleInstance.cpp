@@ -1,6 +1,6 @@
 #include "app/CSingleInstance.h"
 
-#include "app/WatchMessages.h"
+#include "hook/WatchMessages.h"
 
 namespace {
 const wchar_t kMutexName[] = L"Local\\Lullcast.Idlewaven.RunningCopy";

@@ -9,8 +9,8 @@
 #include "app/CCompanion.h"
 #include "app/CrashDumps.h"
 #include "app/CWatchHookThread.h"
-#include "app/WatchMessages.h"
 #include "fw/Win32Util.h"
+#include "hook/WatchMessages.h"
 
 namespace {
 const wchar_t kMutexName[] = L"Local\\Lullcast.Idlewaven.Companion";

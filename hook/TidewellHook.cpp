@@ -3,7 +3,7 @@
 // passes the event on.
 #include <windows.h>
 
-#include "app/WatchMessages.h"
+#include "hook/WatchMessages.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "popup/CAboutDlg.h"
 
-#include "app/Resource.h"
+#include "res/Resource.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}

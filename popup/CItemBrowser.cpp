@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "app/PopupMessages.h"
 #include "feeds/WideText.h"
 #include "fw/CComPtr.h"
 #include "fw/CWinApp.h"
@@ -16,6 +15,7 @@
 #include "popup/ItemNavigation.h"
 #include "popup/ItemText.h"
 #include "popup/MutedItems.h"
+#include "popup/PopupMessages.h"
 #include "popup/PopupTimers.h"
 #include "popup/PresetFeedList.h"
 #include "tray/CSystemTray.h"

@@ -17,8 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "app/CSeenItems.h"
-#include "app/CSettings.h"
 #include "feeds/CFeed.h"
 #include "feeds/CFeedPolling.h"
 #include "feeds/FeedHealth.h"
@@ -27,6 +25,8 @@
 #include "fw/CStatic.h"
 #include "fw/CString.h"
 #include "fw/CStringArray.h"
+#include "settings/CSeenItems.h"
+#include "settings/CSettings.h"
 
 class CPopupPlacement;
 class CRSSEditCtrl;

@@ -4,18 +4,18 @@
 
 #include <cstring>
 
-#include "app/PopupMessages.h"
-#include "app/Resource.h"
-#include "app/WatchMessages.h"
 #include "fw/CDeviceContext.h"
 #include "fw/CWinApp.h"
 #include "fw/Monitors.h"
 #include "fw/Win32Util.h"
+#include "hook/WatchMessages.h"
 #include "popup/CAboutDlg.h"
 #include "popup/ChannelMenu.h"
 #include "popup/ItemNavigation.h"
 #include "popup/LinkBarMetrics.h"
+#include "popup/PopupMessages.h"
 #include "popup/PopupPlacement.h"
+#include "res/Resource.h"
 
 CNimbrelDlg::CNimbrelDlg(std::function<bool()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
 {

@@ -9,7 +9,6 @@
 #pragma once
 #include <functional>
 
-#include "app/CSettings.h"
 #include "fw/CAccessibleStatic.h"
 #include "fw/CDialog.h"
 #include "fw/CScopedHandle.h"
@@ -22,6 +21,7 @@
 #include "popup/CServiceClient.h"
 #include "popup/CSponsorPicture.h"
 #include "settings/CDlgSettings.h"
+#include "settings/CSettings.h"
 #include "tray/CSystemTray.h"
 
 class CNimbrelDlg : public CDialog, private CServiceClient::IAnswers, private CPopupPlacement::IEvents {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/WatchMessages.h"
 #include "fw/Monitors.h"
 #include "fw/QuietFacts.h"
 #include "fw/Win32Util.h"
+#include "hook/WatchMessages.h"
 #include "popup/DecisionLog.h"
 #include "popup/LongOperationTitle.h"
 #include "popup/PopupPlacement.h"

@@ -3,13 +3,13 @@
 #include <richedit.h>
 #include <shellapi.h>
 
-#include "app/PopupMessages.h"
 #include "fw/CDeviceContext.h"
 #include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
 #include "popup/CPopupTheme.h"
 #include "popup/ItemNavigation.h"
 #include "popup/ItemText.h"
+#include "popup/PopupMessages.h"
 #include "popup/WebLink.h"
 
 namespace {

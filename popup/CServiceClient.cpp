@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/PopupMessages.h"
 #include "feeds/HttpAnswer.h"
 #include "fw/CComPtr.h"
 #include "fw/CInternetSession.h"
@@ -11,6 +10,7 @@
 #include "fw/CWorkerCall.h"
 #include "fw/Win32Util.h"
 #include "popup/DecisionLog.h"
+#include "popup/PopupMessages.h"
 #include "popup/PopupTimers.h"
 #include "popup/PresetFeedList.h"
 #include "popup/ReportPath.h"

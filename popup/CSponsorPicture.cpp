@@ -1,6 +1,6 @@
 #include "popup/CSponsorPicture.h"
 
-#include "app/Resource.h"
+#include "res/Resource.h"
 
 CSponsorPicture::~CSponsorPicture()
 {

@@ -1,6 +1,6 @@
 #include "popup/ChannelMenu.h"
 
-#include "app/CSettings.h"
+#include "settings/CSettings.h"
 
 namespace {
 

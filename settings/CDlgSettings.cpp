@@ -1,8 +1,8 @@
 #include "settings/CDlgSettings.h"
 
-#include "app/CSettings.h"
-#include "app/Resource.h"
 #include "fw/Win32Util.h"
+#include "res/Resource.h"
+#include "settings/CSettings.h"
 #include "settings/FeedListRules.h"
 #include "settings/MuteWordList.h"
 #include "settings/SubscriptionList.h"

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/CSettings.h"
 #include "fw/Utf8Prefix.h"
+#include "settings/CSettings.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/WatchMessages.h"
+#include "hook/WatchMessages.h"
 
 namespace {
 

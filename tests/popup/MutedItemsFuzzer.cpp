@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/CSettings.h"
 #include "popup/MutedItems.h"
+#include "settings/CSettings.h"
 #include "settings/MuteWordList.h"
 #include "tests/FuzzCheck.h"
 

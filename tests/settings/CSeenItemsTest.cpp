@@ -1,4 +1,4 @@
-#include "app/CSeenItems.h"
+#include "settings/CSeenItems.h"
 
 #include "tests/settings/CMemoryProfile.h"
 

@@ -1,6 +1,6 @@
 #include "settings/MuteWordList.h"
 
-#include "app/CSettings.h"
+#include "settings/CSettings.h"
 #include "tests/settings/CMemoryProfile.h"
 
 #include <gtest/gtest.h>

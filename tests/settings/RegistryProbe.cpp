@@ -8,8 +8,8 @@
 //   write-int SECTION ENTRY VALUE | write-string SECTION ENTRY TEXT | delete SECTION ENTRY
 //   write-unterminated SECTION ENTRY TEXT        a REG_SZ stored without its terminator
 //   handles COUNT                                the handle a new key gets, before and after COUNT reads and writes
-#include "app/CSettings.h"
 #include "fw/CWinApp.h"
+#include "settings/CSettings.h"
 
 #include <windows.h>
 
