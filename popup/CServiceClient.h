@@ -69,7 +69,7 @@ public:
     // Reports dropped so far because too many waited.
     size_t DroppedReports() const { return m_reports.Dropped(); }
 
-    // The answer messages (app/PopupMessages.h) and the report queue's timer; false for any
+    // The answer messages (popup/PopupMessages.h) and the report queue's timer; false for any
     // other message.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,10 +1,12 @@
 // The popup's own window messages, besides the watch messages the hook library posts
-// (app/WatchMessages.h) and the tray icon's callback (app/Resource.h). Numbers come from the
-// WM_APP range: the WM_USER range belongs to the dialog manager.
+// (hook/WatchMessages.h). Numbers come from the WM_APP range: the WM_USER range belongs to the
+// dialog manager.
 #pragma once
 #include <windows.h>
 
 enum : UINT {
+    // Sent by the shell for the notification icon, which the popup installs with this message.
+    WM_TRAY_NOTIFY = WM_APP + 10,
     // Posted by a worker when a request has ended; wParam carries the request's ticket.
     WM_PRESET_LIST_ANSWER = WM_APP + 20,
     WM_SPONSOR_ANSWER = WM_APP + 21,
