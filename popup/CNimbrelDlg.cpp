@@ -291,9 +291,9 @@ void CNimbrelDlg::OnView()
     m_browser.RefreshFeed(true);
 }
 
-// The settings dialog edits copies of the settings; they come back, and are written, only
-// when it ends with OK. The refresh timer and the display are left alone: the new interval
-// counts from the next refresh on.
+// The settings dialog edits a copy of the settings; it comes back, and is written, only when it
+// ends with OK. The refresh timer and the display are left alone: the new interval counts from
+// the next refresh on.
 void CNimbrelDlg::OnSettings()
 {
     if (m_settingsDlg) {
@@ -301,13 +301,8 @@ void CNimbrelDlg::OnSettings()
             ::SetForegroundWindow(m_settingsDlg->m_hWnd);
         return;
     }
-    CDlgSettings dialog;
-    dialog.m_interval = static_cast<unsigned>(m_settings.m_interval);
-    dialog.m_notify = m_settings.m_notify;
-    dialog.m_feeds.Copy(m_settings.m_myFeeds);
-    dialog.m_muteWords.Copy(m_settings.m_muteWords);
+    CDlgSettings dialog(m_settings);
     dialog.m_healthOf = [this](const std::string& feed) { return m_browser.HealthTextOf(feed); };
-    dialog.m_channels = static_cast<unsigned>(m_settings.m_channels);
     const int oldFeedCount = m_settings.m_myFeeds.GetSize();
     const int oldMuteCount = m_settings.m_muteWords.GetSize();
 
@@ -317,13 +312,10 @@ void CNimbrelDlg::OnSettings()
     if (result != IDOK)
         return;
 
-    m_settings.m_interval = static_cast<int>(dialog.m_interval);
-    m_settings.m_notify = dialog.m_notify;
-    m_settings.m_channels = static_cast<int>(dialog.m_channels);
-    m_settings.m_myFeeds.RemoveAll();
-    m_settings.m_myFeeds.Copy(dialog.m_feeds);
-    m_settings.m_muteWords.RemoveAll();
-    m_settings.m_muteWords.Copy(dialog.m_muteWords);
+    // The chosen channel is the channel menu's, which the dialog does not edit.
+    const int preferredChannel = m_settings.m_preferredChannel;
+    m_settings = dialog.m_settings;
+    m_settings.m_preferredChannel = preferredChannel;
     m_settings.SaveAfterSettingsDialog(*AfxGetApp(), oldFeedCount, oldMuteCount);
     m_browser.LoadFeedList(); // the current feed's index stays; the next refresh uses the new list
     m_browser.ApplyMuteWords();

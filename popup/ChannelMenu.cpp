@@ -7,14 +7,14 @@ namespace {
 // Ampersands are doubled: a menu shows "&&" as one.
 const char* const kChannelNames[] = {"News",   "Sports", "Entertainment", "Technology", "Business && Finance",
                                      "Health", "Travel", "Politics"};
-const int kChannelCount = 8;
+static_assert(sizeof kChannelNames / sizeof kChannelNames[0] == CSettings::kChannelCount, "a name for each channel");
 
 } // namespace
 
 std::vector<ChannelMenuEntry> ChannelMenuEntries(int channels, int preferredChannel)
 {
     std::vector<ChannelMenuEntry> entries;
-    for (int i = 0; i < kChannelCount; ++i) {
+    for (int i = 0; i < CSettings::kChannelCount; ++i) {
         if ((static_cast<unsigned>(channels) >> i) & 1u)
             entries.push_back({static_cast<unsigned>(i + 1), kChannelNames[i], i == preferredChannel});
     }
@@ -31,7 +31,7 @@ ChannelMenuChoice ChooseFromChannelMenu(unsigned result, int preferredChannel)
         return {ChannelMenuChoice::OpenSettings, preferredChannel};
     if (result == kMyFeedsItem)
         return {ChannelMenuChoice::SwitchChannel, CSettings::kMyFeedsChannel};
-    if (result >= 1 && result <= static_cast<unsigned>(kChannelCount))
+    if (result >= 1 && result <= static_cast<unsigned>(CSettings::kChannelCount))
         return {ChannelMenuChoice::SwitchChannel, static_cast<int>(result) - 1};
     return {ChannelMenuChoice::Nothing, preferredChannel};
 }

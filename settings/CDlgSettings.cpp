@@ -11,7 +11,6 @@ namespace {
 
 const unsigned kShortestInterval = 1;
 const unsigned kLongestInterval = 120;
-const int kChannelCount = 8;
 
 void Beep()
 {
@@ -31,7 +30,7 @@ std::string DialogItemText(HWND dialog, int id)
 
 } // namespace
 
-CDlgSettings::CDlgSettings() : CDialog(IDD_SETTINGS) {}
+CDlgSettings::CDlgSettings(const CSettings& settings) : CDialog(IDD_SETTINGS), m_settings(settings) {}
 
 INT_PTR CDlgSettings::DoModal()
 {
@@ -42,34 +41,41 @@ INT_PTR CDlgSettings::DoModal()
 void CDlgSettings::DoDataExchange(CDataExchange* pDX)
 {
     CDialog::DoDataExchange(pDX);
-    DDX_Text(pDX, IDC_INTERVAL, m_interval);
-    DDV_MinMaxUInt(pDX, m_interval, kShortestInterval, kLongestInterval);
+    // The box holds an unsigned number: a stored interval below zero shows as the large number
+    // it is read as, which OK refuses.
+    unsigned interval = static_cast<unsigned>(m_settings.m_interval);
+    DDX_Text(pDX, IDC_INTERVAL, interval);
+    DDV_MinMaxUInt(pDX, interval, kShortestInterval, kLongestInterval);
+    m_settings.m_interval = static_cast<int>(interval);
     DDX_Control(pDX, IDC_INTERVAL_SPIN, m_spin);
-    DDX_Check(pDX, IDC_NOTIFY, m_notify);
+    DDX_Check(pDX, IDC_NOTIFY, m_settings.m_notify);
     DDX_Control(pDX, IDC_FEED_LIST, m_feedList);
+    CStringArray& feeds = m_settings.m_myFeeds;
+    CStringArray& muteWords = m_settings.m_muteWords;
+    int& channels = m_settings.m_channels; // bits beyond the channels stay as they are
     if (!pDX->m_bSaveAndValidate) {
-        for (int i = 0; i < m_feeds.GetSize(); ++i)
-            m_feedList.AddString(m_feeds[i]);
-        for (int i = 0; i < kChannelCount; ++i)
-            ::CheckDlgButton(m_hWnd, IDC_CHANNEL_FIRST + i, (m_channels >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
+        for (int i = 0; i < feeds.GetSize(); ++i)
+            m_feedList.AddString(feeds[i]);
+        for (int i = 0; i < CSettings::kChannelCount; ++i)
+            ::CheckDlgButton(m_hWnd, IDC_CHANNEL_FIRST + i, (channels >> i) & 1 ? BST_CHECKED : BST_UNCHECKED);
         std::vector<std::string> words;
-        for (int i = 0; i < m_muteWords.GetSize(); ++i)
-            words.emplace_back(m_muteWords[i].GetString());
+        for (int i = 0; i < muteWords.GetSize(); ++i)
+            words.emplace_back(muteWords[i].GetString());
         ::SetDlgItemTextA(m_hWnd, IDC_MUTE_WORDS, MuteWordsText(words).c_str());
     } else {
-        m_feeds.RemoveAll();
+        feeds.RemoveAll();
         for (int i = 0; i < m_feedList.GetCount(); ++i)
-            m_feeds.Add(m_feedList.GetText(i));
-        for (int i = 0; i < kChannelCount; ++i) {
-            const unsigned bit = 1u << i;
+            feeds.Add(m_feedList.GetText(i));
+        for (int i = 0; i < CSettings::kChannelCount; ++i) {
+            const int bit = 1 << i;
             if (::IsDlgButtonChecked(m_hWnd, IDC_CHANNEL_FIRST + i) == BST_CHECKED)
-                m_channels |= bit;
+                channels |= bit;
             else
-                m_channels &= ~bit;
+                channels &= ~bit;
         }
-        m_muteWords.RemoveAll();
+        muteWords.RemoveAll();
         for (const std::string& word : MuteWordsFromText(DialogItemText(m_hWnd, IDC_MUTE_WORDS)))
-            m_muteWords.Add(word.c_str());
+            muteWords.Add(word.c_str());
     }
 }
 

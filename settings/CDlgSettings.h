@@ -1,7 +1,7 @@
 // The settings dialog: refresh interval, notification, the channels the channel menu offers,
 // the user's own feeds, which grow by links and files dropped on the list, and the words whose
-// items are hidden. It edits its
-// members only; the caller gives it the values and takes them back when it ends with OK.
+// items are hidden. It edits its own copy of the settings; the caller takes the copy back when it
+// ends with OK.
 #pragma once
 #include <functional>
 #include <string>
@@ -10,24 +10,23 @@
 #include "fw/CDialog.h"
 #include "fw/CListBox.h"
 #include "fw/CSpinButtonCtrl.h"
-#include "fw/CStringArray.h"
 #include "settings/COleListBoxDropTarget.h"
+#include "settings/CSettings.h"
 #include "settings/CSubscriptionFetch.h"
 
 class CDlgSettings : public CDialog {
 public:
-    CDlgSettings();
+    explicit CDlgSettings(const CSettings& settings);
 
     INT_PTR DoModal() override;
 
-    unsigned m_interval = 0;   // minutes, 1 to 120
-    int m_notify = 0;          // check box state
-    CStringArray m_feeds;      // the user's own feeds, in list order
-    CStringArray m_muteWords;  // words or phrases whose items are hidden, one a line in the box
+    // The interval (1 to 120 minutes), the balloon's check box, the channels offered, the
+    // user's own feeds in list order and the words whose items are hidden (one a line in the
+    // box) as the dialog shows them, and after OK as the user left them.
+    CSettings m_settings;
     CListBox m_feedList;
     // What the last load of a feed came to, shown beside it; empty when it was not loaded.
     std::function<std::string(const std::string& feed)> m_healthOf;
-    unsigned m_channels = 0xFFFF; // bit i: channel i is offered (bits 0 to 7)
     CSpinButtonCtrl m_spin;
     COleListBoxDropTarget m_dropTarget;
 

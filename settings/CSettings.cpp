@@ -35,10 +35,10 @@ CString MuteEntry(int number)
 
 void CSettings::Load(CProfileStore& profile)
 {
-    m_interval = static_cast<int>(profile.GetProfileInt(kSection, "Interval", 1));
-    m_notify = static_cast<int>(profile.GetProfileInt(kSection, "Notify", 1));
-    m_channels = static_cast<int>(profile.GetProfileInt(kSection, "Channels", 0xFFFF));
-    m_preferredChannel = static_cast<int>(profile.GetProfileInt(kSection, "PreferredChannel", 0));
+    m_interval = static_cast<int>(profile.GetProfileInt(kSection, "Interval", kDefaultInterval));
+    m_notify = static_cast<int>(profile.GetProfileInt(kSection, "Notify", kDefaultNotify));
+    m_channels = static_cast<int>(profile.GetProfileInt(kSection, "Channels", kDefaultChannels));
+    m_preferredChannel = static_cast<int>(profile.GetProfileInt(kSection, "PreferredChannel", kDefaultPreferredChannel));
     LoadMuteWords(profile);
     LoadFeeds(profile);
 }

@@ -6,15 +6,24 @@
 
 class CSettings {
 public:
+    // The channels, 0 to 7 in the channel menu's order, and My Feeds.
+    static constexpr int kChannelCount = 8;
     static constexpr int kMyFeedsChannel = -1;
     // Bounds of the words that hide items: entries, and characters of each.
     static constexpr int kMaxMuteWords = 100;
     static constexpr int kMaxMuteWordLength = 100;
 
-    int m_interval = 1;           // refresh interval in minutes
-    int m_notify = 1;             // non-zero: announce a new item in a balloon
-    int m_channels = 0xFFFF;      // bit i set: channel i is offered
-    int m_preferredChannel = 0;   // channel 0..7, or kMyFeedsChannel
+    // What a start without stored settings uses: a refresh every minute, balloons on, every
+    // channel offered (bits beyond the channels set as well), the first channel chosen.
+    static constexpr int kDefaultInterval = 1;
+    static constexpr int kDefaultNotify = 1;
+    static constexpr int kDefaultChannels = 0xFFFF;
+    static constexpr int kDefaultPreferredChannel = 0;
+
+    int m_interval = kDefaultInterval;                 // refresh interval in minutes
+    int m_notify = kDefaultNotify;                     // non-zero: announce a new item in a balloon
+    int m_channels = kDefaultChannels;                 // bit i set: channel i is offered
+    int m_preferredChannel = kDefaultPreferredChannel; // channel 0 to kChannelCount - 1, or kMyFeedsChannel
     CStringArray m_myFeeds;       // the user's own feed addresses, in list order
     CStringArray m_muteWords;     // words or phrases whose items are hidden, in list order
 
