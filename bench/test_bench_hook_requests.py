@@ -1,4 +1,4 @@
-"""The request counter of tools/bench_hook_requests.py, fed a Wine server trace of the kind that
+"""The request counter of bench_hook_requests.py, fed a Wine server trace of the kind that
 wineserver -d1 writes: the workload's requests are told from the others' by thread, and counted
 from its second window's creation to its last."""
 import unittest
