@@ -49,7 +49,6 @@ _BINFMT_I386 = (r":qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\
                 ":" + QEMU_I386 + ":F")
 
 
-
 def build_dir():
     """The Windows build under test, as the test registration names it."""
     return os.environ["LULLCAST_BUILD"]
