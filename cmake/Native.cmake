@@ -8,6 +8,10 @@ add_compile_options(-Wall -Wextra -g -O1 ${LULLCAST_SANITIZE})
 add_link_options(${LULLCAST_SANITIZE})
 
 option(LULLCAST_WINDOWS "Cross-build for Windows and run the Wine tests" ON)
+# The Python of the tests and benchmarks finds the test harness, the reference service and the Wine
+# desktop of the run command; the harness runs each Wine test module.
+set(LULLCAST_TEST_PYTHONPATH ${CMAKE_SOURCE_DIR}/tests/support:${CMAKE_SOURCE_DIR}/service:${CMAKE_SOURCE_DIR}/tools)
+set(LULLCAST_WINETEST ${CMAKE_SOURCE_DIR}/tests/support/winetest.py)
 if(LULLCAST_WINDOWS)
     include(ExternalProject)
     foreach(arch x86_64 i686)
@@ -24,7 +28,7 @@ if(LULLCAST_WINDOWS)
     # Making the template also finds out whether this machine runs 32-bit programs; where it does
     # not, the i686 tests are skipped with the reason.
     add_test(NAME wine.template
-             COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/winetest.py template ${LULLCAST_WINE_TEMPLATE})
+             COMMAND python3 ${LULLCAST_WINETEST} template ${LULLCAST_WINE_TEMPLATE})
     set_tests_properties(wine.template PROPERTIES FIXTURES_SETUP wine TIMEOUT 600)
 endif()
 
@@ -35,13 +39,13 @@ function(lullcast_wine_test name)
     endif()
     foreach(arch x86_64 i686)
         add_test(NAME e2e.${arch}.${name}
-                 COMMAND python3 ${CMAKE_SOURCE_DIR}/tools/winetest.py unittest ${name}
+                 COMMAND python3 ${LULLCAST_WINETEST} unittest ${name}
                  WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
         set_tests_properties(e2e.${arch}.${name} PROPERTIES
             FIXTURES_REQUIRED wine
             SKIP_RETURN_CODE 77
             TIMEOUT 900
-            ENVIRONMENT "LULLCAST_BUILD=${CMAKE_BINARY_DIR}/windows-${arch};LULLCAST_ARCH=${arch};LULLCAST_WINE_TEMPLATE=${LULLCAST_WINE_TEMPLATE};PYTHONPATH=${CMAKE_SOURCE_DIR}/tools;PYTHONDONTWRITEBYTECODE=1")
+            ENVIRONMENT "LULLCAST_BUILD=${CMAKE_BINARY_DIR}/windows-${arch};LULLCAST_ARCH=${arch};LULLCAST_WINE_TEMPLATE=${LULLCAST_WINE_TEMPLATE};PYTHONPATH=${LULLCAST_TEST_PYTHONPATH};PYTHONDONTWRITEBYTECODE=1")
     endforeach()
 endfunction()
 

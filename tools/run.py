@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Runs the built Lullcast under Wine against the reference service (tools/demo_service.py on
-127.0.0.1), opens a demo window titled like a copy in progress so that the popup docks under it,
+"""Runs the built Lullcast under Wine against the reference service (service/embedded_service.py
+on 127.0.0.1), opens a demo window titled like a copy in progress so that the popup docks under it,
 waits for the first news and writes a screenshot to docs/screenshot.png; then opens the channel
 menu (docs/channel-menu.png) and moves the demo window to the bottom of the screen, where the
 popup goes above it (docs/popup-above.png), opens the settings dialog (docs/settings-dialog.png);
@@ -19,13 +19,15 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(HERE, "..", "service"))
 
-import demo_service  # noqa: E402
-import winetest  # noqa: E402
-from lullcast_e2e import WM_HOOK_INSTALLED, Driver, DriverError  # noqa: E402
+import embedded_service  # noqa: E402
+import wine_desktop  # noqa: E402
+from wine_desktop import Driver, DriverError  # noqa: E402
 
 MENU_ICON = 1013
+# Asked of a hook thread's window: whether its hook is installed.
+WM_HOOK_INSTALLED = 0x8000 + 1
 
 DEMO_TITLE = "Copying 12 items - 42% complete"
 DEMO_RECT = (360, 300, 560, 200)  # left, top, width, height
@@ -48,8 +50,8 @@ def main():
     display = os.environ.get("DISPLAY") or None
     reports = os.path.join(HERE, "..", "build", "reports.sqlite")
     os.makedirs(os.path.dirname(reports), exist_ok=True)
-    with demo_service.DemoService(catalog=demo_service.CATALOG, database=reports) as service, \
-            winetest.WineSession(display=display) as session:
+    with embedded_service.EmbeddedService(catalog=embedded_service.CATALOG, database=reports) as service, \
+            wine_desktop.WineSession(display=display) as session:
         session.env["LULLCAST_SERVICE_URL"] = service.address
         print("reference service on %s, reports in %s" % (service.address, os.path.normpath(reports)))
         folder = session.install([os.path.join(build, "Lullcast.exe"), os.path.join(build, "Lullcast.dll")])
@@ -58,19 +60,19 @@ def main():
         started = time.monotonic()
         driver = Driver(session, os.path.join(tools, "lcdriver.exe"))
         try:
-            popup = winetest.wait_for(driver.popup, timeout=60)
+            popup = wine_desktop.wait_for(driver.popup, timeout=60)
             if not popup:
                 sys.exit("Lullcast did not start")
             # The watch hook comes right after the popup's caption; a window opened before it is not seen.
-            winetest.wait_for(lambda: any(driver.send(hook.handle, WM_HOOK_INSTALLED) == 1
+            wine_desktop.wait_for(lambda: any(driver.send(hook.handle, WM_HOOK_INSTALLED) == 1
                                           for hook in driver.hook_windows() if hook.process == popup.process),
                               timeout=30)
             window = driver.create(DEMO_TITLE, DEMO_RECT)
-            docked = winetest.wait_for(lambda: _docked(driver, window), timeout=30)
+            docked = wine_desktop.wait_for(lambda: _docked(driver, window), timeout=30)
             print("popup docked below the demo window:" if docked else "the popup did not dock:", docked)
             # The first refresh puts the newest item of the first News feed on display.
             time.sleep(max(0, started + FIRST_REFRESH_S - time.monotonic()))
-            news = winetest.wait_for(lambda: driver.text(docked.handle, 1003) if docked else None, timeout=30)
+            news = wine_desktop.wait_for(lambda: driver.text(docked.handle, 1003) if docked else None, timeout=30)
             print("channel:", news)
             time.sleep(1)  # let the desktop finish painting
             os.makedirs(os.path.dirname(screenshot), exist_ok=True)
@@ -106,12 +108,12 @@ def _more_screenshots(session, driver, window, popup):
     # The menu goes with Esc; a key that Wine's desktop lost is pressed again.
     for _ in range(5):
         subprocess.run(xdotool + ["key", "Escape"], env=session.env, check=True)
-        if winetest.wait_for(lambda: driver.menu() is None, timeout=2):
+        if wine_desktop.wait_for(lambda: driver.menu() is None, timeout=2):
             break
     driver.destroy(window)
     work = driver.work_area()
     low = driver.create(DEMO_TITLE, (DEMO_RECT[0], work.bottom - 150, DEMO_RECT[2], 140))
-    if winetest.wait_for(lambda: (driver.popup() or driver.info(low)).rect.bottom == driver.info(low).rect.top,
+    if wine_desktop.wait_for(lambda: (driver.popup() or driver.info(low)).rect.bottom == driver.info(low).rect.top,
                          timeout=30):
         time.sleep(1)
         session.screenshot(os.path.join(docs, "popup-above.png"))
@@ -125,7 +127,7 @@ def _more_screenshots(session, driver, window, popup):
 def _settings_screenshot(session, driver, popup, docs):
     """The settings dialog, opened as from the tray icon's menu, then closed as with Cancel."""
     driver.post(popup, WM_COMMAND, ID_TRAY_SETTINGS)
-    dialog = winetest.wait_for(lambda: driver.find(SETTINGS_CAPTION), timeout=30)
+    dialog = wine_desktop.wait_for(lambda: driver.find(SETTINGS_CAPTION), timeout=30)
     if not dialog:
         print("the settings dialog did not open: no docs/settings-dialog.png")
         return
@@ -133,7 +135,7 @@ def _settings_screenshot(session, driver, popup, docs):
     session.screenshot(os.path.join(docs, "settings-dialog.png"))
     print("screenshot: docs/settings-dialog.png")
     driver.post(dialog, WM_COMMAND, IDCANCEL)
-    winetest.wait_for(lambda: not driver.find(SETTINGS_CAPTION), timeout=30)
+    wine_desktop.wait_for(lambda: not driver.find(SETTINGS_CAPTION), timeout=30)
 
 
 def _theme_screenshots(session, driver, popup, docs):

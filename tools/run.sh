@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
 arch=i686
-if ! why=$(python3 tools/winetest.py probe); then
+if ! why=$(python3 tools/wine_desktop.py probe); then
     arch=x86_64
     echo "Running the 64-bit Lullcast: $why"
 fi

@@ -18,14 +18,17 @@ MY_FEEDS = "0xffffffff"
 PRESET = "/preset_feeds.xml"
 
 
-class ChannelMenuTest(unittest.TestCase):
+class ChannelMenuTest(e2e.NewsCase):
     @classmethod
-    def setUpClass(cls):
+    def news_options(cls):
         # Entertainment (2) and Health (5) are offered; the chosen channel is absent, so News (0),
         # whose bit is clear.
-        cls.news = e2e.NewsSession(registry=[(e2e.SETTINGS_KEY, "Channels", "REG_DWORD", "0x24")])
-        cls.addClassCleanup(cls.news.close)
-        cls.desktop, cls.driver, cls.popup = cls.news.desktop, cls.news.driver, cls.news.popup
+        return {"registry": [(e2e.SETTINGS_KEY, "Channels", "REG_DWORD", "0x24")]}
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.popup = cls.news.popup
         cls.driver.post(cls.popup, e2e.WM_COMMAND, e2e.ID_TRAY_VIEW)
         ok, seen = cls.desktop.wait_popup_on_screen()
         if not ok:

@@ -108,7 +108,7 @@ class CommandLineTest(unittest.TestCase):
         # A copy is found by its popup's caption, which comes a moment after the process started
         # (and never waits for the service, which here never answers). Starts in between wait for
         # the caption and hand it their command.
-        service = e2e.demo_service.DemoService(stall_seconds=60).start()
+        service = e2e.standin_service.StandInService(stall_seconds=60).start()
         self.addCleanup(service.stop)
         service.fault("/preset_feeds.xml", "stall")
         self.desktop.wine.env["LULLCAST_SERVICE_URL"] = service.address

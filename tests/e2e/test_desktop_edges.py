@@ -108,16 +108,7 @@ class BusyUserTest(e2e.RunningCopyTest):
         self.assertTrue(ok, seen)
 
 
-class NoBalloonWhileBusyTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.news = e2e.NewsSession()
-        cls.driver = cls.news.driver
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.news.close()
-
+class NoBalloonWhileBusyTest(e2e.NewsCase):
     def balloons(self):
         return [t for t in self.driver.tooltips() if "cobblestones" in t]
 

@@ -15,13 +15,7 @@ MENU_ICON = 1013
 NEWEST_TITLE = "Market square reopens after repairs"
 
 
-class DiagnosticLogTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.news = e2e.NewsSession()
-        cls.addClassCleanup(cls.news.close)
-        cls.desktop, cls.driver = cls.news.desktop, cls.news.driver
-
+class DiagnosticLogTest(e2e.NewsCase):
     def log_text(self):
         found = glob.glob(self.desktop.wine.drive_c("users", "*", "AppData", "Local", "Lullcast", "Lullcast.log"))
         if not found:

@@ -7,8 +7,8 @@ import os
 import subprocess
 import unittest
 
-import demo_service
 import lullcast_e2e as e2e
+import standin_service
 import winetest
 
 DOCKING_TITLES = ["Copying...", "Printing", "Time remaining: 2 minutes", "7% of report.pdf", "42% complete"]
@@ -98,10 +98,6 @@ class DockingTest(e2e.RunningCopyTest):
         self.assertEqual(failures, [])
 
 
-if __name__ == "__main__":
-    unittest.main()
-
-
 class FirstWindowOfAProgramTest(unittest.TestCase):
     """A program that started before Lullcast and already has a hidden window of its own (as COM
     makes one for a single-threaded apartment) shows its first window, announcing a copy, right as
@@ -119,15 +115,19 @@ class FirstWindowOfAProgramTest(unittest.TestCase):
         self.assertEqual(output.next(60), "ready", "firstwindow did not start")
         return program, output
 
+    def assert_docked_to_next_window(self, desktop, output, which):
+        """Reads the handle of the window the program shows next and waits for the popup below it."""
+        window = output.next(60)
+        self.assertIsNotNone(window, "firstwindow showed no window")
+        ok, seen = desktop.wait_docked(int(window))
+        self.assertTrue(ok, "the popup is not below %s: %s" % (which, seen))
+
     def check_first_window(self, mode, service=None):
         desktop = e2e.LullcastDesktop(service=service.address if service else None)
         try:
             program, output = self.start_program(desktop, mode)
             desktop.start_running_copy()
-            window = output.next(60)
-            self.assertIsNotNone(window, "firstwindow showed no window")
-            ok, seen = desktop.wait_docked(int(window))
-            self.assertTrue(ok, "the popup is not below the program's first window: " + seen)
+            self.assert_docked_to_next_window(desktop, output, "the program's first window")
             program.stdin.close()
         finally:
             desktop.close()
@@ -139,7 +139,7 @@ class FirstWindowOfAProgramTest(unittest.TestCase):
         self.check_first_window("sta")
 
     def test_first_window_with_the_service_answering(self):
-        service = demo_service.DemoService(catalog=demo_service.CATALOG).start()
+        service = standin_service.StandInService(catalog=standin_service.CATALOG).start()
         try:
             self.check_first_window("hidden", service)
         finally:
@@ -160,10 +160,11 @@ class FirstWindowOfAProgramTest(unittest.TestCase):
             self.assertTrue(ok, "the popup came to a hidden window: " + seen)
             program.stdin.write(b"show\n")
             program.stdin.flush()
-            window = output.next(60)
-            self.assertIsNotNone(window, "firstwindow showed no window")
-            ok, seen = desktop.wait_docked(int(window))
-            self.assertTrue(ok, "the popup is not below the window shown: " + seen)
+            self.assert_docked_to_next_window(desktop, output, "the window shown")
             program.stdin.close()
         finally:
             desktop.close()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -5,8 +5,8 @@ import re
 import tempfile
 import unittest
 
-import demo_service
 import lullcast_e2e as e2e
+import standin_service
 import testca
 import winetest
 
@@ -24,7 +24,8 @@ class FeedHealthTest(unittest.TestCase):
         cls.addClassCleanup(folder.cleanup)
         # A certificate of an authority that no store holds.
         stranger = testca.make(folder.name)
-        cls.untrusted = demo_service.DemoService(catalog=demo_service.CATALOG, tls=stranger.self_signed).start()
+        cls.untrusted = standin_service.StandInService(catalog=standin_service.CATALOG,
+                                                       tls=stranger.self_signed).start()
         cls.addClassCleanup(cls.untrusted.stop)
         cls.news = e2e.NewsSession(
             registry=[(e2e.SETTINGS_KEY, "PreferredChannel", "REG_DWORD", "4294967295")],

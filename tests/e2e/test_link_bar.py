@@ -25,31 +25,25 @@ ROLE_SYSTEM_LINK, ROLE_SYSTEM_BUTTONMENU = 30, 57
 STATE_SYSTEM_FOCUSED = 0x4
 
 
-class PopupSession(unittest.TestCase):
+class PopupSession(e2e.NewsCase):
     """One running copy with the first news shown, docked below a wide copy window."""
     DPI = 96
 
     @classmethod
-    def setUpClass(cls):
-        registry = [(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", cls.DPI)] if cls.DPI != 96 else []
-        cls.news = e2e.NewsSession(registry=registry)
-        try:
-            cls.news.desktop.open_links_with_recorder()
-            cls.driver = cls.news.driver
-            cls.popup = cls.news.popup
-            if winetest.wait_for(lambda: cls.news.shown_title() == NEWEST, timeout=40) is None:
-                raise AssertionError("no news after the first refresh: %r" % cls.news.shown_title())
-            cls.window = cls.driver.create("Copying...", (120, 150, 720, 200))
-            ok, seen = cls.news.desktop.wait_docked(cls.window)
-            if not ok:
-                raise AssertionError("the popup did not dock: " + seen)
-        except BaseException:
-            cls.news.close()
-            raise
+    def news_options(cls):
+        return {"registry": [(r"HKCU\Control Panel\Desktop", "LogPixels", "REG_DWORD", cls.DPI)] if cls.DPI != 96 else []}
 
     @classmethod
-    def tearDownClass(cls):
-        cls.news.close()
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.news.desktop.open_links_with_recorder()
+        cls.popup = cls.news.popup
+        if winetest.wait_for(lambda: cls.news.shown_title() == NEWEST, timeout=40) is None:
+            raise AssertionError("no news after the first refresh: %r" % cls.news.shown_title())
+        cls.window = cls.driver.create("Copying...", (120, 150, 720, 200))
+        ok, seen = cls.news.desktop.wait_docked(cls.window)
+        if not ok:
+            raise AssertionError("the popup did not dock: " + seen)
 
     def setUp(self):
         self.assertIsNone(self.news.desktop.running.poll(), "Lullcast is no longer running")

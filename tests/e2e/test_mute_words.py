@@ -12,15 +12,13 @@ MUTE_WORDS = 1022
 ALL_HIDDEN = ["Every item of this feed is hidden", "The words in Settings, under Hide items about, hide them"]
 
 
-class MuteWordsTest(unittest.TestCase):
+class MuteWordsTest(e2e.NewsCase):
     @classmethod
-    def setUpClass(cls):
+    def news_options(cls):
         # "COBBLESTONES" is in the newest item's description, "Lighthouse" in the title of the
         # second oldest; the accented form stands for it where the system ignores accents.
-        cls.news = e2e.NewsSession(registry=[(e2e.SETTINGS_KEY, "Mute1", "REG_SZ", "COBBLESTONES"),
-                                             (e2e.SETTINGS_KEY, "Mute2", "REG_SZ", "l\u00eeghthouse keeper")])
-        cls.driver = cls.news.driver
-        cls.addClassCleanup(cls.news.close)
+        return {"registry": [(e2e.SETTINGS_KEY, "Mute1", "REG_SZ", "COBBLESTONES"),
+                             (e2e.SETTINGS_KEY, "Mute2", "REG_SZ", "l\u00eeghthouse keeper")]}
 
     def balloons(self):
         return self.driver.tooltips()

@@ -1,4 +1,4 @@
-"""News in the popup, against the reference service (tools/demo_service.py) on 127.0.0.1: the first
+"""News in the popup, against the reference service (tests/support/standin_service.py) on 127.0.0.1: the first
 refresh and its balloon, the link bar's words, the click-through and the view and click reports.
 
 One Lullcast runs for the whole class and the tests build on each other in the order of their
@@ -24,16 +24,11 @@ def feed_item(title, link, description, date):
             % (escape(title), escape(link), escape(description), date))
 
 
-class NewsTest(unittest.TestCase):
+class NewsTest(e2e.NewsCase):
     @classmethod
     def setUpClass(cls):
-        cls.news = e2e.NewsSession()
-        cls.news.desktop.open_links_with_recorder()
-        cls.driver = cls.news.driver
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.news.close()
+        super().setUpClass()
+        cls.desktop.open_links_with_recorder()
 
     def setUp(self):
         self.assertIsNone(self.news.desktop.running.poll(), "Lullcast is no longer running")

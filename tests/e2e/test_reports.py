@@ -26,13 +26,11 @@ def feed_with_link(catalog_feed, link):
     return catalog_feed.replace("</channel>", item + "</channel>")
 
 
-class ReportsTest(unittest.TestCase):
+class ReportsTest(e2e.NewsCase):
     @classmethod
     def setUpClass(cls):
-        cls.news = e2e.NewsSession()
-        cls.addClassCleanup(cls.news.close)
-        cls.news.desktop.open_links_with_recorder()
-        cls.service, cls.driver = cls.news.service, cls.news.driver
+        super().setUpClass()
+        cls.desktop.open_links_with_recorder()
         cls.link = cls.service.url(LINK_PATH)
         cls.service.put(FEED, feed_with_link(cls.news.catalog_feed("news-1.xml"), cls.link))
         cls.place = 0

@@ -1,23 +1,13 @@
 """The newest item already shown is remembered across starts: a restart with the same feed brings
 no second balloon for it, and a new item after a restart brings one. Lullcast is ended by its own
 Exit command and started again on the same desktop, with the same registry."""
-import unittest
 
 import lullcast_e2e as e2e
 import winetest
 from test_news import NEWEST, NEWEST_TEXT, feed_item
 
 
-class SeenItemsTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.news = e2e.NewsSession()
-        cls.driver = cls.news.driver
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.news.close()
-
+class SeenItemsTest(e2e.NewsCase):
     def balloons(self, words):
         return [t for t in self.driver.tooltips() if words in t]
 

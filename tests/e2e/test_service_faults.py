@@ -11,8 +11,8 @@ import time
 import unittest
 import zlib
 
-import demo_service
 import lullcast_e2e as e2e
+import standin_service
 import winetest
 
 SPONSOR = "/60x39.jpg"
@@ -27,7 +27,7 @@ SLACK_S = 1.5
 
 def jpeg_claiming(width, height):
     """The service's sponsor picture with its frame header changed to claim another size."""
-    with open(os.path.join(demo_service.CATALOG, "60x39.jpg"), "rb") as f:
+    with open(os.path.join(standin_service.CATALOG, "60x39.jpg"), "rb") as f:
         jpeg = bytearray(f.read())
     frame = jpeg.index(b"\xff\xc0")
     jpeg[frame + 5:frame + 9] = struct.pack(">HH", height, width)
@@ -43,17 +43,15 @@ def grey_png(width, height):
             chunk(b"IDAT", rows) + chunk(b"IEND", b""))
 
 
-class ServiceFaultTest(unittest.TestCase):
+class ServiceFaultTest(e2e.NewsCase):
     @classmethod
     def setUpClass(cls):
-        cls.news = e2e.NewsSession(preset_line_end="\r\n", stall_seconds=30)
-        cls.driver = cls.news.driver
-        cls.service = cls.news.service
+        super().setUpClass()
         cls.place = 0
 
     @classmethod
-    def tearDownClass(cls):
-        cls.news.close()
+    def news_options(cls):
+        return {"preset_line_end": "\r\n", "stall_seconds": 30}
 
     def setUp(self):
         self.assertIsNone(self.news.desktop.running.poll(), "Lullcast is no longer running")

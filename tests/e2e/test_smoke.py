@@ -2,7 +2,7 @@
 and installs its watch hook, docks below a window titled like a copy, shows an item from the
 service, takes a WM_DPICHANGED that any program may post, and ends on Exit.
 
-Under the 32-bit emulator (`tools/winetest.py emulate`) this is the i686 build's smoke test. The
+Under the 32-bit emulator (`tests/support/winetest.py emulate`) this is the i686 build's smoke test. The
 emulator can fail by itself (it does not carry Wine's 32-bit exception dispatch, for one): a failure
 whose program wrote the emulator's own complaints says so, and the same test on the x86_64 build
 tells whether the scenario itself holds.

@@ -28,12 +28,10 @@ def contrast(a, b):
     return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
 
 
-class ThemesTest(unittest.TestCase):
+class ThemesTest(e2e.NewsCase):
     @classmethod
     def setUpClass(cls):
-        cls.news = e2e.NewsSession()
-        cls.addClassCleanup(cls.news.close)
-        cls.driver = cls.news.driver
+        super().setUpClass()
         news = cls.news
         if news.wait_title(NEWEST, timeout=60) != NEWEST:
             raise AssertionError("no item after the first refresh")

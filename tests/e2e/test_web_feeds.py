@@ -4,15 +4,15 @@ body; a 503 with Retry-After holds the feed back), a compressed answer, and http
 service, feeds over https, a redirect from http to https, and certificates that are expired, for
 another host or not trusted at all, which fail like any failed request.
 
-The test certificate authority is made and trusted by the test run's fixture (tools/testca.py),
+The test certificate authority is made and trusted by the test run's fixture (tests/support/testca.py),
 in the folder named by LULLCAST_TEST_CA, and taken out of the host's store after the run.
 """
 import os
 import time
 import unittest
 
-import demo_service
 import lullcast_e2e as e2e
+import standin_service
 import testca
 import winetest
 
@@ -22,14 +22,12 @@ OLDER = "Storm warning for the coast tonight"
 NO_FEEDS = "No feeds have been found in this channel"
 
 
-class PolitePollingTest(unittest.TestCase):
+class PolitePollingTest(e2e.NewsCase):
     """One Lullcast for the class; the tests build on each other in the order of their names."""
 
     @classmethod
     def setUpClass(cls):
-        cls.news = e2e.NewsSession()
-        cls.addClassCleanup(cls.news.close)
-        cls.service, cls.driver = cls.news.service, cls.news.driver
+        super().setUpClass()
         cls.news.refresh()
 
     def feed_requests(self):
@@ -107,7 +105,7 @@ class HttpsTest(unittest.TestCase):
             raise unittest.SkipTest("no test certificate authority (LULLCAST_TEST_CA)")
         ca = testca.load(folder)
         def serve(**options):
-            server = demo_service.DemoService(catalog=demo_service.CATALOG, **options).start()
+            server = standin_service.StandInService(catalog=standin_service.CATALOG, **options).start()
             cls.addClassCleanup(server.stop)
             return server
         cls.plain = serve()

@@ -1,4 +1,4 @@
-"""The harness's namespace for emulated 32-bit programs (`tools/winetest.py emulate`): qemu-i386 is
+"""The harness's namespace for emulated 32-bit programs (`tests/support/winetest.py emulate`): qemu-i386 is
 registered for 32-bit executables inside it and nowhere else, and a 32-bit Windows program started
 in a session there runs under the emulator while Wine's own programs run natively. Skipped where
 the emulator cannot be had, with the reason.

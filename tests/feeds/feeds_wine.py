@@ -1,4 +1,4 @@
-"""CFeed::Load under Wine, against feeds served on 127.0.0.1 by tools/demo_service.py.
+"""CFeed::Load under Wine, against feeds served on 127.0.0.1 by tests/support/standin_service.py.
 
 feeds_probe.exe (built by the Windows build named in LULLCAST_BUILD) runs loads into one CFeed
 and prints the feed after each as a JSON line; these tests read those lines.
@@ -15,7 +15,7 @@ import time
 import unittest
 import urllib.parse
 
-import demo_service
+import standin_service
 import winetest
 
 BUILD = os.environ.get("LULLCAST_BUILD", "")
@@ -156,8 +156,7 @@ def unused_port():
 class FeedLoadTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.service = demo_service.DemoService(stall_seconds=30, slow_pause=0.5, slow_pieces=12,
-                                               test_endpoints=True).start()
+        cls.service = standin_service.StandInService(stall_seconds=30, slow_pause=0.5, slow_pieces=12).start()
         for path, body in [("/rss2.xml", RSS2), ("/rss2-cp1251.xml", RSS2_CP1251), ("/rss1.xml", RSS1),
                            ("/atom.xml", ATOM), ("/malformed.xml", MALFORMED), ("/second.xml", SECOND),
                            ("/entity.xml", EXTERNAL_ENTITY), ("/spaces.xml", SPACES), ("/old.xml", OLD_DOCTYPE % unused_port())]:

@@ -11,32 +11,11 @@ import time
 import unittest
 
 import pgcluster
-from demo_service import unused_port, wait_for_port
 import service_app
-from servicetest import fetch, raw
-from test_service_app import REPORTS
+from servicetest import DEPLOY, NGINX, REPORTS, fetch, raw, start_nginx, unused_port, wait_for_port
 
-TOOLS = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
-DEPLOY = os.path.join(TOOLS, "service", "deploy")
+SERVICE = os.path.dirname(DEPLOY)
 GUNICORN = "/usr/bin/gunicorn"
-NGINX = "/usr/sbin/nginx"
-
-NGINX_MAIN = """worker_processes 1;
-pid {prefix}/nginx.pid;
-error_log {prefix}/error.log;
-events {{ worker_connections 256; }}
-http {{
-    include /etc/nginx/mime.types;
-    default_type application/octet-stream;
-    access_log off;
-    client_body_temp_path {prefix}/temp/body;
-    proxy_temp_path {prefix}/temp/proxy;
-    fastcgi_temp_path {prefix}/temp/fastcgi;
-    uwsgi_temp_path {prefix}/temp/uwsgi;
-    scgi_temp_path {prefix}/temp/scgi;
-    include {prefix}/lullcast.conf;
-}}
-"""
 
 
 @unittest.skipUnless(pgcluster.available() and os.path.exists(GUNICORN) and os.path.exists(NGINX),
@@ -50,7 +29,7 @@ class DeployedServiceTest(unittest.TestCase):
         cls.app_port, cls.web_port = unused_port(), unused_port()
         cls.address = "http://127.0.0.1:%d" % cls.web_port
         www = os.path.join(cls.folder, "www")
-        subprocess.run(["/usr/bin/python3", os.path.join(TOOLS, "service_app.py"), "export", "--address", cls.address,
+        subprocess.run(["/usr/bin/python3", os.path.join(SERVICE, "service_app.py"), "export", "--address", cls.address,
                         www], check=True, stdout=subprocess.DEVNULL)
         for top, folders, _ in os.walk(cls.folder):
             for name in folders:
@@ -59,22 +38,7 @@ class DeployedServiceTest(unittest.TestCase):
         cls.nginx = None
         cls.start_gunicorn()
         try:
-            with open(os.path.join(DEPLOY, "nginx-lullcast.conf")) as f:
-                site = f.read()
-            for shipped, here in (("listen 80 default_server;", "listen 127.0.0.1:%d;" % cls.web_port),
-                                  ("/srv/lullcast/www", www),
-                                  ("127.0.0.1:8000", "127.0.0.1:%d" % cls.app_port)):
-                assert shipped in site, shipped
-                site = site.replace(shipped, here)
-            prefix = os.path.join(cls.folder, "nginx")
-            os.makedirs(os.path.join(prefix, "temp"), mode=0o777)
-            os.chmod(os.path.join(prefix, "temp"), 0o777)
-            with open(os.path.join(prefix, "lullcast.conf"), "w") as f:
-                f.write(site)
-            with open(os.path.join(prefix, "nginx.conf"), "w") as f:
-                f.write(NGINX_MAIN.format(prefix=prefix))
-            cls.nginx = subprocess.Popen([NGINX, "-p", prefix, "-c", os.path.join(prefix, "nginx.conf"),
-                                          "-e", os.path.join(prefix, "error.log"), "-g", "daemon off;"])
+            cls.nginx = start_nginx(cls.folder, cls.web_port, cls.app_port, www)
             wait_for_port(cls.web_port, cls.nginx)
         except BaseException:
             cls.tearDownClass()
@@ -83,7 +47,7 @@ class DeployedServiceTest(unittest.TestCase):
     @classmethod
     def start_gunicorn(cls):
         env = dict(os.environ, LULLCAST_DB=cls.cluster.dsn, LULLCAST_ADDRESS=cls.address)
-        cls.gunicorn = subprocess.Popen([GUNICORN, "--chdir", TOOLS, "-c", os.path.join(DEPLOY, "gunicorn.conf.py"),
+        cls.gunicorn = subprocess.Popen([GUNICORN, "--chdir", SERVICE, "-c", os.path.join(DEPLOY, "gunicorn.conf.py"),
                                          "-b", "127.0.0.1:%d" % cls.app_port], env=env,
                                         stdout=cls.gunicorn_log, stderr=subprocess.STDOUT)
         wait_for_port(cls.app_port, cls.gunicorn)

@@ -1,5 +1,6 @@
-"""The embedded reference service (tools/demo_service.py): how it holds up against many and hostile
-clients, and the behaviours of real servers that the feed tests ask of it."""
+"""The embedded reference service (service/embedded_service.py): how it holds up against many and
+hostile clients; and the tests' stand-in built on it (tests/support/standin_service.py): the
+behaviours of real servers that the feed tests ask of it."""
 import gzip
 import os
 import re
@@ -14,18 +15,19 @@ import time
 import unittest
 import zlib
 
-import demo_service
+import embedded_service
+import standin_service
 import testca
 from servicetest import fetch, raw
 
 HOST = "127.0.0.1"
-TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+SERVICE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "service")
 
 
 class HardeningTest(unittest.TestCase):
     def test_a_hundred_clients_connect_at_once_while_the_server_is_busy(self):
         # Not yet serving, the listening socket takes them all into its backlog.
-        service = demo_service.DemoService(catalog=demo_service.CATALOG)
+        service = embedded_service.EmbeddedService(catalog=embedded_service.CATALOG)
         sockets = []  # (the service is started before anything can fail, so that it can be stopped)
         try:
             for _ in range(100):
@@ -52,7 +54,7 @@ class HardeningTest(unittest.TestCase):
             service.stop()
 
     def test_idle_connections_hold_no_thread_and_do_not_keep_others_waiting(self):
-        with demo_service.DemoService(catalog=demo_service.CATALOG) as service:
+        with embedded_service.EmbeddedService(catalog=embedded_service.CATALOG) as service:
             fetch(service.url("/"))
             before = threading.active_count()
             idle = [socket.create_connection((HOST, service.port)) for _ in range(200)]
@@ -68,7 +70,7 @@ class HardeningTest(unittest.TestCase):
                     s.close()
 
     def test_connections_that_send_nothing_or_stop_half_way_are_closed_after_the_time_out(self):
-        with demo_service.DemoService(catalog=demo_service.CATALOG, connection_timeout=1.0) as service:
+        with embedded_service.EmbeddedService(catalog=embedded_service.CATALOG, connection_timeout=1.0) as service:
             for start in (b"", b"GET /preset_feeds.xml HTTP/1.0\r\nHost: x"):
                 with self.subTest(sent=start):
                     began = time.monotonic()
@@ -78,8 +80,7 @@ class HardeningTest(unittest.TestCase):
             self.assertEqual(fetch(service.url("/60x39.jpg"))[0], 200)
 
     def test_beyond_the_threads_and_the_queue_connections_are_refused_with_a_503(self):
-        with demo_service.DemoService(catalog=demo_service.CATALOG, threads=2, queue_limit=4,
-                                       test_endpoints=True) as service:
+        with standin_service.StandInService(catalog=standin_service.CATALOG, threads=2, queue_limit=4) as service:
             held = []
             try:
                 for path in (b"/stall/a", b"/stall/b", b"/preset_feeds.xml", b"/60x39.jpg"):
@@ -100,7 +101,7 @@ class HardeningTest(unittest.TestCase):
     def test_the_command_serves_no_stalling_or_slow_paths(self):
         # They belong to the tests' stand-in: on a --bind host anyone could hold every thread with them.
         with tempfile.TemporaryDirectory() as folder:
-            command = [sys.executable, os.path.join(TOOLS, "demo_service.py"), "--port", "0",
+            command = [sys.executable, os.path.join(SERVICE, "embedded_service.py"), "--port", "0",
                        "--db", os.path.join(folder, "reports.sqlite")]
             server = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
             try:
@@ -116,8 +117,8 @@ class HardeningTest(unittest.TestCase):
 
     def test_reports_answered_are_stored_and_health_figures_and_methods_are_the_applications(self):
         with tempfile.TemporaryDirectory() as folder:
-            with demo_service.DemoService(catalog=demo_service.CATALOG,
-                                          database=os.path.join(folder, "reports.sqlite")) as service:
+            with embedded_service.EmbeddedService(catalog=embedded_service.CATALOG,
+                                                  database=os.path.join(folder, "reports.sqlite")) as service:
                 for n in range(20):
                     self.assertEqual(fetch(service.url("/clicks.php?action=view&feed=f%d" % n))[0], 200)
                     self.assertEqual(service.app.store.stored, n + 1, "answered before it was stored")
@@ -134,7 +135,8 @@ class HardeningTest(unittest.TestCase):
                 self.assertEqual(len(service.reports()), 20)
 
     def test_malformed_paths_are_answered_400(self):
-        with demo_service.DemoService(catalog=demo_service.CATALOG, root=demo_service.CATALOG) as service:
+        catalog = standin_service.CATALOG
+        with standin_service.StandInService(catalog=catalog, root=catalog) as service:
             for path in ("/feeds/%00", "/feeds/news-1.xml%00.txt", "/%ff%fe", "/a%0d%0aSet-Cookie:%20x", "/%7f"):
                 with self.subTest(path=path):
                     status, _, body = fetch(service.url(path))
@@ -146,7 +148,7 @@ class HardeningTest(unittest.TestCase):
     def test_the_request_record_and_the_log_are_bounded(self):
         with tempfile.TemporaryDirectory() as folder:
             log = os.path.join(folder, "requests.log")
-            with demo_service.DemoService(record_limit=50, log_path=log, log_limit=2000) as service:
+            with embedded_service.EmbeddedService(record_limit=50, log_path=log, log_limit=2000) as service:
                 for n in range(120):
                     fetch(service.url("/n%d" % n))
                 self.assertEqual(service.requests(), [("GET", "/n%d" % n) for n in range(70, 120)])
@@ -161,7 +163,7 @@ class HardeningTest(unittest.TestCase):
 class ConditionalTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.service = demo_service.DemoService(catalog=demo_service.CATALOG).start()
+        cls.service = standin_service.StandInService(catalog=standin_service.CATALOG).start()
 
     @classmethod
     def tearDownClass(cls):
@@ -216,7 +218,7 @@ class ConditionalTest(unittest.TestCase):
 class BehaviourTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.service = demo_service.DemoService(catalog=demo_service.CATALOG).start()
+        cls.service = standin_service.StandInService(catalog=standin_service.CATALOG).start()
         cls.body = ("<rss>" + "the same words again " * 200 + "</rss>").encode()
         cls.service.put("/b/feed.xml", cls.body)
 
@@ -291,7 +293,7 @@ class TlsTest(unittest.TestCase):
         return ssl.create_default_context(cafile=self.ca.ca)
 
     def test_https_on_localhost_with_the_test_ca(self):
-        with demo_service.DemoService(catalog=demo_service.CATALOG, tls=self.ca.localhost) as service:
+        with embedded_service.EmbeddedService(catalog=embedded_service.CATALOG, tls=self.ca.localhost) as service:
             self.assertEqual(service.address, "https://localhost:%d" % service.port)
             self.assertEqual(service._server.server_address[0], HOST, "still bound to the loopback address")
             status, _, body = fetch(service.url("/preset_feeds.xml"), context=self.trusting())
@@ -305,7 +307,7 @@ class TlsTest(unittest.TestCase):
         for pair, reason in ((self.ca.expired, "expired"), (self.ca.other_host, "Hostname mismatch"),
                              (self.ca.self_signed, "self-signed")):
             with self.subTest(certificate=os.path.basename(pair[0])):
-                with demo_service.DemoService(tls=pair) as service:
+                with standin_service.StandInService(tls=pair) as service:
                     service.put("/x.xml", "<rss/>")
                     with self.assertRaises(ssl.SSLCertVerificationError) as caught:
                         fetch(service.url("/x.xml"), context=self.trusting())
@@ -322,7 +324,7 @@ class TlsTest(unittest.TestCase):
     @unittest.skipUnless(os.geteuid() == 0 and os.path.exists("/usr/sbin/update-ca-certificates"),
                          "changes the host's store: as root only")
     def test_installing_into_the_host_store(self):
-        with demo_service.DemoService(tls=self.ca.localhost) as service:
+        with standin_service.StandInService(tls=self.ca.localhost) as service:
             service.put("/x.xml", "<rss/>")
             # A name of its own: the Wine tests of the same run may trust the run's CA meanwhile.
             try:

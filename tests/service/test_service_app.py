@@ -1,4 +1,4 @@
-"""The service's WSGI application (tools/service_app.py) with its reports in SQLite and in
+"""The service's WSGI application (service/service_app.py) with its reports in SQLite and in
 PostgreSQL (a private cluster, restarted while reports arrive), and the operator's report command."""
 import datetime
 import email.utils
@@ -16,9 +16,10 @@ import pgcluster
 import service_app
 import service_report
 import service_store
+from servicetest import REPORTS
 
 ADDRESS = "http://news.example.org"
-TOOLS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools")
+SERVICE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "service")
 
 
 def call(app, target, method="GET", headers=None, raw_uri=True, host="desktop.example"):
@@ -39,21 +40,6 @@ def call(app, target, method="GET", headers=None, raw_uri=True, host="desktop.ex
 
     body = b"".join(app(environ, start_response))
     return answer["status"], answer["headers"], body
-
-
-# The view and click reports as the program sends them, unescaped, and what is stored of each.
-REPORTS = [
-    ("/clicks.php?action=view&feed=http://a.example/feeds/news-1.xml",
-     {"action": "view", "feed": "http://a.example/feeds/news-1.xml", "url": None}),
-    ("/clicks.php?action=view&feed=http://b.example/rss.php?id=3&lang=de",
-     {"action": "view", "feed": "http://b.example/rss.php?id=3&lang=de", "url": None}),
-    ("/clicks.php?action=browse&feed=http://b.example/rss.php?id=3&url=http://b.example/a?x=1&url=2",
-     {"action": "browse", "feed": "http://b.example/rss.php?id=3", "url": "http://b.example/a?x=1&url=2"}),
-    ("/clicks.php?action=browse&feed=&url=http://news.example.org",
-     {"action": "browse", "feed": "", "url": "http://news.example.org"}),
-    ("/clicks.php?action=view&feed=http://c.example/%7Euser/feed.xml#top",
-     {"action": "view", "feed": "http://c.example/%7Euser/feed.xml#top", "url": None}),
-]
 
 
 class _AppTests:
@@ -207,7 +193,7 @@ class _AppTests:
         for days in (40, 31, 29, 0):
             self.app.store.add("view", "d%d" % days, None, "q", when=now - datetime.timedelta(days=days, hours=1))
         self.app.store.flush()
-        out = subprocess.run([sys.executable, os.path.join(TOOLS, "service_report.py"), "--db", self.target(),
+        out = subprocess.run([sys.executable, os.path.join(SERVICE, "service_report.py"), "--db", self.target(),
                               "--delete-older-than", "30"], check=True, capture_output=True, text=True).stdout
         self.assertIn("deleted 2 reports older than", out)
         self.assertEqual([r["feed"] for r in self.app.store.reports()], ["d29", "d0"])
@@ -242,7 +228,7 @@ class _AppTests:
         channels, _ = service_report.summarise(store.totals(start, end))
         self.assertEqual((channels["News"], channels["Health"]), ([3, 1], [1, 1]))
         store.flush()
-        out = subprocess.run([sys.executable, os.path.join(TOOLS, "service_report.py"), "--db", self.target(),
+        out = subprocess.run([sys.executable, os.path.join(SERVICE, "service_report.py"), "--db", self.target(),
                               "--day", "2026-12-08"], check=True, capture_output=True, text=True).stdout
         self.assertIn("Views and click-throughs on 2026-12-08", out)
         self.assertRegex(out, r"\nNews +2 +1\n")
@@ -357,7 +343,7 @@ class PostgresAppTest(_AppTests, unittest.TestCase):
             config.write('LULLCAST_DB="%s"\nLULLCAST_ADDRESS=%s\nLULLCAST_USER=%s\n' % (dsn, ADDRESS, owner))
             config.flush()
             os.chmod(config.name, 0o644)
-            result = subprocess.run([sys.executable, os.path.join(TOOLS, "service_report.py"), "--config",
+            result = subprocess.run([sys.executable, os.path.join(SERVICE, "service_report.py"), "--config",
                                      config.name], capture_output=True, text=True, cwd="/")
         self.assertEqual(result.returncode, 0, result.stderr)
         self.assertRegex(result.stdout, r"\nBusiness & Finance +1 +0\n")

@@ -5,7 +5,7 @@
 //   bench_walk
 #include "feeds/CFeed.h"
 
-#include "CTestDocument.h"
+#include "tests/feeds/CTestDocument.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """How fast the popup docks and answers, how fast it starts, and whether it holds its resources over
-a long run. Runs Lullcast under Wine against the reference service (tools/demo_service.py on
+a long run. Runs Lullcast under Wine against the reference service (tests/support/standin_service.py on
 127.0.0.1) and prints figures:
 
 - dock latency: from the creation of a window titled like a copy to the popup visible and placed
@@ -19,7 +19,7 @@ a long run. Runs Lullcast under Wine against the reference service (tools/demo_s
   and the memory, threads and open files of its Linux process, at the start, after 100 rounds and
   at the end. Aim: flat.
 
-    python3 tools/bench_popup.py [--build DIR | --arch x86_64|i686] [--docks 20] [--stalled 5]
+    python3 bench/bench_popup.py [--build DIR | --arch x86_64|i686] [--docks 20] [--stalled 5]
                                  [--follows 20] [--starts 5] [--cycles 1000]
 """
 import argparse
@@ -29,8 +29,7 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path[:0] = [os.path.join(ROOT, "tests", "support"), os.path.join(ROOT, "service")]
 import winetest  # noqa: E402
 
 WM_CLOSE = 0x0010

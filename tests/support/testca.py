@@ -3,12 +3,12 @@ signed by it a certificate for "localhost" (what Wine checks, since it checks DN
 addresses), an expired one for localhost and one for another host; and an untrusted self-signed one
 for localhost. Keys are RSA 2048, without a pass phrase.
 
-    python3 tools/testca.py make FOLDER      writes the files below into FOLDER
-    python3 tools/testca.py install FOLDER   trusts FOLDER's CA on this machine (as root)
-    python3 tools/testca.py remove           trusts it no more
+    python3 tests/support/testca.py make FOLDER      writes the files below into FOLDER
+    python3 tests/support/testca.py install FOLDER   trusts FOLDER's CA on this machine (as root)
+    python3 tests/support/testca.py remove           trusts it no more
 
     ca = testca.make(folder)   # TestCA with .ca, .localhost, .expired, .other_host, .self_signed
-    DemoService(tls=ca.localhost)            # each is a (certfile, keyfile) pair; .ca is a file
+    StandInService(tls=ca.localhost)         # each is a (certfile, keyfile) pair; .ca is a file
     testca.install_ca(ca.ca); ...; testca.remove_ca()
 
 install_ca copies the CA into /usr/local/share/ca-certificates and runs update-ca-certificates,

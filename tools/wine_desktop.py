@@ -1,38 +1,25 @@
-"""Runs Windows programs under Wine the way the tests need them.
+"""Windows programs under Wine on a desktop of their own: what the run command and the tests share.
 
-A test gets a WineSession: a private Xvfb display, a private Wine prefix copied from one
-template per test run, and a virtual Windows desktop (taskbar and notification area
-included), so that every process of the test shares one desktop and sees the others'
-windows and hooks. Processes the session starts are ended by their own ids when it closes.
+A WineSession is a private Xvfb display (or the one given), a private Wine prefix copied from one
+template prefix, and a virtual Windows desktop (taskbar and notification area included), so that
+every process of the session shares one desktop and sees the others' windows and hooks. Processes
+the session starts are ended by their own ids when it closes. A Driver speaks to lcdriver.exe (the
+program of tests/driver) on that desktop: it opens and closes windows and reports what others do.
 
 Not every machine runs 32-bit programs: on some the kernel refuses any 32-bit executable, and
 Debian's wine, wineboot and wineserver wrappers then fail even for 64-bit programs, since they
 start the 32-bit loader whenever it is installed. Making the template finds out, by trying the
-32-bit loader, and records the answer in the template; from then on every Wine call of the run
-goes through the 64-bit loader by its full path where 32-bit programs cannot run, and the tests
-of the i686 build are reported as skipped. LULLCAST_WINE64_ONLY=1 forces that path.
+32-bit loader, and records the answer in the template; from then on every Wine call goes through
+the 64-bit loader by its full path where 32-bit programs cannot run. LULLCAST_WINE64_ONLY=1 forces
+that path. Where 32-bit programs run under an emulator instead (LULLCAST_WINE32_EMULATED is set; the
+test harness, tests/support/winetest.py, sets that up), the template is one of its own and every
+time limit is EMULATED_PATIENCE times longer.
 
-Such a machine may still run them through an emulator: Debian's qemu-user runs 32-bit Linux programs,
-and a private user namespace (Linux 6.7 or later) may register it for 32-bit executables without
-the rest of the machine seeing it. `emulate COMMAND` runs a command so: in a namespace of its own,
-with the 32-bit loader under qemu-i386 and everything else native (the 64-bit loader for Wine's
-own programs, the 64-bit wineserver), a template prefix of its own, and every time limit of the
-tests multiplied by EMULATED_PATIENCE. There, 32-bit programs take about a minute to start.
-
-Used as a library by the end-to-end tests, and from the command line:
-    python3 tools/winetest.py template DIR    make the template prefix (once per test run)
-    python3 tools/winetest.py probe           find out whether 32-bit programs run (exit 1 if not,
-                                              printing why)
-    python3 tools/winetest.py unittest MODULE run a test module of the build under test,
-                                              or skip it (exit 77) where its build cannot run
-    python3 tools/winetest.py emulate [--only-where-needed] COMMAND...
-                                              run a command with 32-bit programs emulated (exit 77
-                                              where that cannot be had, printing why); with the
-                                              option, only where the kernel refuses 32-bit programs
-                                              (LULLCAST_EMULATE_32BIT=always: everywhere)
+    python3 tools/wine_desktop.py probe     find out whether 32-bit programs run (exit 1 if not,
+                                            printing why)
 """
+import collections
 import os
-import re
 import select
 import shutil
 import signal
@@ -49,17 +36,9 @@ WINE32_LOADER = "/usr/lib/wine/wine"
 WINE64_LOADER = "/usr/lib/wine/wine64"
 WINESERVER64 = "/usr/lib/wine/wineserver64"
 FORCE_64_ONLY = "LULLCAST_WINE64_ONLY"
-SKIPPED = 77  # the exit code by which ctest knows a skipped test
 _RECORD = "wine32"  # the template's record of whether this machine runs 32-bit programs
-QEMU_I386 = "/usr/bin/qemu-i386"
 EMULATED = "LULLCAST_WINE32_EMULATED"  # set inside the namespace where 32-bit programs are emulated
-EMULATE_WHEN = "LULLCAST_EMULATE_32BIT"
 EMULATED_PATIENCE = 8  # how many times longer the tests wait for anything under the emulator
-# binfmt_misc's record for 32-bit x86 ELF executables and shared objects; F: qemu-i386 is opened
-# now, so that it is found from any mount namespace and root.
-_BINFMT_I386 = (r":qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00"
-                r":\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff"
-                ":" + QEMU_I386 + ":F")
 
 
 def emulated():
@@ -333,48 +312,6 @@ class WineSession:
         self.close()
 
 
-def build_dir():
-    """The Windows build under test, as the test registration names it."""
-    return os.environ["LULLCAST_BUILD"]
-
-
-def arch():
-    return os.environ.get("LULLCAST_ARCH", "x86_64")
-
-
-def build_file(*parts):
-    """A file of the build under test; fails the test when it was not built."""
-    path = os.path.join(build_dir(), *parts)
-    if not os.path.exists(path):
-        raise AssertionError("not built: %s is missing" % path)
-    return path
-
-
-def add_build_arguments(parser):
-    """The --arch and --build options of the benchmarks."""
-    parser.add_argument("--arch", default="x86_64", choices=["x86_64", "i686"])
-    parser.add_argument("--build", help="Windows build folder (default: $LULLCAST_BUILD, else build/windows-ARCH)")
-
-
-def choose_build(args):
-    """Names the build that the options chose as the build under test; returns its folder."""
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    build = os.path.abspath(args.build or os.environ.get("LULLCAST_BUILD") or
-                            os.path.join(root, "build", "windows-" + args.arch))
-    os.environ["LULLCAST_BUILD"] = build
-    os.environ["LULLCAST_ARCH"] = args.arch
-    return build
-
-
-def build_version():
-    """The release version that the build under test was made with."""
-    with open(build_file("generated", "Version.h")) as f:
-        for line in f:
-            if line.startswith("#define LULLCAST_VERSION_TEXT "):
-                return line.split('"')[1]
-    raise AssertionError("no version in the build's Version.h")
-
-
 class OutputLines:
     """A spawned process's standard output, read one line at a time with a time limit."""
 
@@ -405,15 +342,6 @@ class OutputLines:
         return line
 
 
-def parse_reg_query(output):
-    """`reg query` output as {value name: (type, data)}."""
-    values = {}
-    for line in output.splitlines():
-        match = re.match(r"^\s+(\S+)\s+(REG_\w+)\s*(.*?)\s*$", line)
-        if match:
-            values[match.group(1)] = (match.group(2), match.group(3))
-    return values
-
 
 def wait_for(predicate, timeout=10.0, interval=0.05):
     """Polls until predicate() gives a true value, which it returns; None after the timeout
@@ -428,95 +356,320 @@ def wait_for(predicate, timeout=10.0, interval=0.05):
         time.sleep(interval)
 
 
-def run_test_module(module):
-    """Runs a test module of the build under test; a module of a build that cannot run here is skipped."""
-    needs_32bit = arch() == "i686" or os.environ.get("LULLCAST_NEEDS_WINE32", "") not in ("", "0")
-    why = wine32_missing() if needs_32bit else ""
-    if why:
-        print("SKIPPED: %s: %s" % ("the i686 build is not tested" if arch() == "i686" else
-                                   "32-bit programs are needed", why), flush=True)
-        if not os.environ.get(FORCE_64_ONLY):
-            print("(the e2e.emulated tests run a smoke set of it under the emulator; the whole suite: "
-                  "python3 tools/winetest.py emulate ctest ...)", flush=True)
-        return SKIPPED
-    return subprocess.call([sys.executable, "-m", "unittest", "-v", module])
+SCREEN_WIDTH, SCREEN_HEIGHT = (int(n) for n in SCREEN.split("x"))
 
 
-def _emulation_missing():
-    """Why 32-bit programs cannot be emulated here, or ""."""
-    for path, package in [(QEMU_I386, "qemu-user"), (WINE32_LOADER, "wine32:i386")]:
-        if not os.path.exists(path):
-            return "%s is not installed (no %s)" % (package, path)
-    if not shutil.which("unshare"):
-        return "unshare is not installed"
-    return ""
+class Rect(collections.namedtuple("Rect", "left top right bottom")):
+    @property
+    def width(self):
+        return self.right - self.left
+
+    @property
+    def height(self):
+        return self.bottom - self.top
+
+    def intersects_screen(self):
+        return self.left < SCREEN_WIDTH and self.right > 0 and self.top < SCREEN_HEIGHT and self.bottom > 0
+
+    def centre(self):
+        return (self.left + self.right) // 2, (self.top + self.bottom) // 2
+
+    def moved(self, dx, dy):
+        return Rect(self.left + dx, self.top + dy, self.right + dx, self.bottom + dy)
 
 
-def emulate(command, only_where_needed=False):
-    """Runs the command with 32-bit programs under the emulator, in a user namespace of its own
-    (see the top of this file); returns its exit code, or SKIPPED with the reason printed."""
-    if emulated():
-        return subprocess.call(command)
-    if only_where_needed and os.environ.get(EMULATE_WHEN, "") != "always":
-        runs, _ = _try_32bit()
-        if runs:
-            print("SKIPPED: this machine runs 32-bit programs itself, so the whole i686 suite runs without "
-                  "the emulator (%s=always emulates anyway)" % EMULATE_WHEN, flush=True)
-            return SKIPPED
-    why = _emulation_missing()
-    if why:
-        print("SKIPPED: 32-bit programs cannot be emulated: %s" % why, flush=True)
-        return SKIPPED
-    return subprocess.call(["unshare", "--user", "--map-root-user", "--mount", "--",
-                            sys.executable, os.path.abspath(__file__), "_in_namespace", *command])
+class WindowInfo(collections.namedtuple("WindowInfo", "handle visible topmost iconic rect process")):
+    def out_of_sight(self):
+        return not self.visible or not self.rect.intersects_screen()
+
+    def __str__(self):
+        return "window %d: %s%s%s at %s, process %d" % (
+            self.handle, "visible" if self.visible else "hidden", ", topmost" if self.topmost else "",
+            ", minimised" if self.iconic else "", tuple(self.rect), self.process)
 
 
-def _in_namespace(command):
-    """Inside the namespace: registers the emulator for 32-bit executables, then runs the command."""
-    register = "/proc/sys/fs/binfmt_misc/register"
-    try:
-        subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", os.path.dirname(register)],
-                       check=True, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
-        with open(register, "w") as f:
-            f.write(_BINFMT_I386)
-    except subprocess.CalledProcessError as error:
-        print("SKIPPED: 32-bit programs cannot be emulated: no binfmt_misc of a private user namespace "
-              "(Linux 6.7 or later): %s" % error.stdout.decode(errors="replace").strip(), flush=True)
-        return SKIPPED
-    except OSError as error:
-        print("SKIPPED: 32-bit programs cannot be emulated: the emulator cannot be registered in a private "
-              "user namespace: %s" % error, flush=True)
-        return SKIPPED
-    os.environ[EMULATED] = "1"
-    return subprocess.call(command)
+Child = collections.namedtuple("Child", "handle id class_name text")
+HookWindow = collections.namedtuple("HookWindow", "handle process thread")
 
 
-# What the emulator writes when it, not the program, fails; and what Wine writes when its 32-bit
-# exception dispatch did not survive the emulator (Lullcast raises and catches no exceptions).
-_EMULATOR_FAULTS = re.compile(r"^(qemu: .*|qemu-i386: .*|wine: Unhandled illegal instruction.*)$", re.M)
+class DriverError(Exception):
+    pass
 
 
-def emulator_fault(text):
-    """The emulator's own complaint in a program's error output, or ""."""
-    found = _EMULATOR_FAULTS.search(text or "")
-    return found.group(0) if found and emulated() else ""
+class Driver:
+    """lcdriver.exe, spoken to one line at a time."""
+
+    def __init__(self, session, program):
+        self.process = session.spawn(program, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self._output = OutputLines(self.process, encoding="latin-1")
+        ready = self._read_line(60).split()
+        if ready[:2] != ["ok", "ready"]:
+            raise DriverError("driver did not start: %r" % ready)
+        self.bits = int(ready[2])
+
+    def _read_line(self, timeout):
+        line = self._output.next(timeout)
+        if line is not None:
+            return line
+        if self._output.ended:
+            raise DriverError("the driver ended (exit code %s)" % self.process.poll())
+        raise DriverError("no answer from the driver within %.0f s" % timeout)
+
+    def command(self, line, timeout=60):
+        """Sends one command and returns the text after "ok"; raises DriverError on "error"."""
+        self.process.stdin.write((line + "\n").encode("latin-1"))
+        self.process.stdin.flush()
+        answer = self._read_line(timeout)
+        if answer == "ok":
+            return ""
+        if answer.startswith("ok "):
+            return answer[3:]
+        raise DriverError("%s -> %s" % (line, answer))
+
+    def close(self):
+        if self.process.poll() is None:
+            try:
+                self.command("quit", timeout=10)
+            except (DriverError, OSError):
+                pass
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        self.process.stdin.close()
+        self.process.stdout.close()
+
+    # The driver's own windows
+    def create(self, title, rect):
+        return int(self.command("create %d %d %d %d %s" % (rect[0], rect[1], rect[2], rect[3], title)))
+
+    def destroy(self, window):
+        self.command("destroy %d" % window)
+
+    def destroy_all(self):
+        return int(self.command("destroyall"))
+
+    def minimize(self, window):
+        self.command("minimize %d" % window)
+
+    def restore(self, window):
+        self.command("restore %d" % window)
+
+    # Any window
+    def info(self, window):
+        """The window's state; None once it is gone."""
+        return self._parse_info(self.command("info %d" % window))
+
+    def popup(self):
+        """The popup's state, found by its caption as any program would; None while there is none."""
+        return self._parse_info(self.command("popup"))
+
+    @staticmethod
+    def _parse_info(answer):
+        if answer in ("none", "gone"):
+            return None
+        window, visible, topmost, iconic, left, top, right, bottom, process = (int(f) for f in answer.split())
+        return WindowInfo(window, bool(visible), bool(topmost), bool(iconic), Rect(left, top, right, bottom),
+                          process)
+
+    def client(self, window):
+        """The client area in screen coordinates."""
+        return Rect(*(int(n) for n in self.command("client %d" % window).split()))
+
+    def style(self, window):
+        """(style, extended style)."""
+        style, ex_style = self.command("style %d" % window).split()
+        return int(style), int(ex_style)
+
+    def find(self, title):
+        return int(self.command("find " + title))
+
+    def count(self, title):
+        """(windows, processes): the top-level windows with exactly this title, and their owners."""
+        windows, processes = self.command("count " + title).split()
+        return int(windows), int(processes)
+
+    def text(self, dialog, control_id):
+        return unescape(self.command("text %d %d" % (dialog, control_id)))
+
+    def children(self, window):
+        """[Child(handle, id, class name, text)] of a window's children."""
+        answer = self.command("children %d" % window)
+        result = []
+        for entry in answer.split("\t") if answer else []:
+            handle, control_id, class_name, text = (entry.split(" ", 3) + [""])[:4]
+            result.append(Child(int(handle), int(control_id), unescape(class_name), unescape(text)))
+        return result
+
+    def post(self, window, message, wparam=0, lparam=0):
+        return self.command("post %d %d %d %d" % (window, message, wparam, lparam)) == "1"
+
+    def send(self, window, message, wparam=0, lparam=0):
+        return int(self.command("send %d %d %d %d" % (window, message, wparam, lparam)))
+
+    def send_rect(self, window, message, wparam, rect):
+        """Sends the message with a pointer to the rectangle, placed in the window's own process."""
+        return int(self.command("sendrect %d %d %d %d %d %d %d" % ((window, message, wparam) + tuple(rect))))
+
+    def proc_address(self, module, function):
+        """The address of a function of a loaded system library, the same in every process."""
+        return int(self.command("procaddress %s %s" % (module, function)))
+
+    def foreground(self, window):
+        return int(self.command("foreground %d" % window))
+
+    def hit_test(self, window, x, y):
+        return int(self.command("hittest %d %d %d" % (window, x, y)))
+
+    def hit_point(self, window, code):
+        x, y = self.command("hitpoint %d %d" % (window, code)).split()
+        return int(x), int(y)
+
+    def set_text(self, window, text):
+        return self.command("settext %d %s" % (window, escape(text))) == "1"
+
+    def focus(self, window):
+        """The window with the keyboard focus in the thread that owns `window`; 0 when none."""
+        return int(self.command("focus %d" % window))
+
+    def list_items(self, list_box):
+        answer = self.command("listitems %d" % list_box)
+        return [unescape(item) for item in answer.split("\t")] if answer else []
+
+    def menu(self):
+        """The rectangle of the open popup menu; None while none is open."""
+        answer = self.command("menu")
+        return None if answer == "none" else Rect(*(int(n) for n in answer.split()))
+
+    def begin_drag_text(self, text, terminated=True):
+        """Starts a drag of the text in the driver, as a browser does with a link, while the left button
+        is held; finish_drag gives (DoDragDrop's result, the drop effect) once the button is let go."""
+        self._begin_drag("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
+
+    def begin_drag_files(self, paths):
+        """Starts a drag of files (Windows paths) in the driver, as a file manager does; see begin_drag_text."""
+        self._begin_drag("dragfiles " + escape("\n".join(paths)))
+
+    def _begin_drag(self, command):
+        answer = self.command(command)
+        if answer != "dragging":
+            raise DriverError("%s -> %s" % (command.split()[0], answer))
+
+    def finish_drag(self, timeout=30):
+        answer = self._read_line(timeout)
+        if not answer.startswith("ok "):
+            raise DriverError("dragtext -> %s" % answer)
+        result, effect = answer[3:].split()
+        return int(result, 16), int(effect)
+    def wide_text(self, window, control_id=0):
+        """A window's (or a dialog control's) text, read in UTF-16 so that any script survives."""
+        return _utf8(unescape(self.command("wtext %d %d" % (window, control_id))))
+
+    def colours(self, window):
+        """How many different colours the window shows on the screen."""
+        return int(self.command("colours %d" % window))
+
+    def ink(self, window):
+        """[(begin, end)]: the column ranges where the window shows anything but its background."""
+        answer = self.command("ink %d" % window)
+        return [tuple(int(n) for n in run.split("-")) for run in answer.split()]
+
+    def palette(self, window):
+        """{0xRRGGBB: pixels}: the most frequent colours the window shows on the screen."""
+        answer = self.command("palette %d" % window)
+        return {int(colour, 16): int(count) for colour, count in (entry.split(":") for entry in answer.split())}
+
+    def high_contrast(self, on):
+        """Turns high contrast on or off through SystemParametersInfo, which tells every window."""
+        return self.command("highcontrast %d" % (1 if on else 0)) == ""
+
+    def set_system_colours(self, colours):
+        """Sets system colours, {COLOR_ index: 0xRRGGBB}, as the control panel does."""
+        return self.command("syscolours " + " ".join("%d %06X" % item for item in colours.items())) == ""
+
+    def tooltips(self):
+        """The texts of the visible tooltip windows, the shell's balloons among them."""
+        answer = self.command("tooltips")
+        return [_utf8(unescape(t)) for t in answer.split("\t")] if answer else []
+
+    def work_area(self):
+        return Rect(*(int(n) for n in self.command("workarea").split()))
+
+    # Window watching
+    def create_quiet(self, title, rect):
+        """A window shown without being activated."""
+        return int(self.command("createquiet %d %d %d %d %s" % (rect[0], rect[1], rect[2], rect[3], title)))
+
+    def cover(self, rect=None):
+        """A borderless window of the driver over rect (left, top, width, height; the whole screen by
+        default) in the foreground, as a full-screen program shows itself; destroy() ends it."""
+        return int(self.command("cover" + ("" if rect is None else " %d %d %d %d" % tuple(rect))))
+
+    def set_title(self, window, title):
+        # The driver reads the title as UTF-8; the line itself travels as Latin-1.
+        self.command("settitle %d %s" % (window, title.encode("utf-8").decode("latin-1")))
+
+    def thread(self, window):
+        return int(self.command("thread %d" % window))
+
+    def hook_windows(self):
+        """[HookWindow(handle, process, thread)]: the windows of the threads that own watch hooks."""
+        answer = self.command("hookwindows")
+        return [HookWindow(*(int(n) for n in entry.split())) for entry in answer.split("\t") if entry]
+
+    def suspend(self, window):
+        """Stops the thread that owns the window until resume()."""
+        self.command("suspend %d" % window)
+
+    def resume(self, window):
+        self.command("resume %d" % window)
+
+    def processes(self, name):
+        """How many processes run the executable of that name."""
+        return int(self.command("processes " + name))
+
+    def terminate(self, process):
+        """Ends a process at once, by its Windows process id."""
+        self.command("terminate %d" % process)
+
+    def crash(self, process):
+        """Makes the process meet an access violation that none of its code handles."""
+        self.command("crash %d" % process)
+
+    def restart_settings(self, process):
+        """(flags, command line) the process registered to be restarted with; DriverError when none."""
+        flags, _, command_line = self.command("restartsettings %d" % process).partition(" ")
+        return int(flags), command_line
+
+    def mutex_exists(self, name):
+        return self.command("mutex " + name) == "1"
+
+    def impostor(self, seconds):
+        """A window captioned as the popup whose thread answers nothing for that long."""
+        return int(self.command("impostor %d" % seconds))
+
+
+def escape(text):
+    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
+
+
+def _utf8(text):
+    return text.encode("latin-1").decode("utf-8", "replace")
+
+
+def unescape(text):
+    out = []
+    chars = iter(text)
+    for c in chars:
+        if c == "\\":
+            c = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(next(chars, ""), "")
+        out.append(c)
+    return "".join(out)
 
 
 if __name__ == "__main__":
-    if len(sys.argv) == 3 and sys.argv[1] == "template":
-        make_template(template_dir(sys.argv[2]), probe_first=True)
-    elif len(sys.argv) >= 3 and sys.argv[1] == "emulate":
-        only = sys.argv[2] == "--only-where-needed"
-        if len(sys.argv) < 3 + only:
-            sys.exit(__doc__)
-        sys.exit(emulate(sys.argv[2 + only:], only_where_needed=only))
-    elif len(sys.argv) >= 3 and sys.argv[1] == "_in_namespace":
-        sys.exit(_in_namespace(sys.argv[2:]))
-    elif len(sys.argv) == 2 and sys.argv[1] == "probe":
+    if len(sys.argv) == 2 and sys.argv[1] == "probe":
         missing = probe(template_dir())
         print(missing)
         sys.exit(1 if missing else 0)
-    elif len(sys.argv) == 3 and sys.argv[1] == "unittest":
-        sys.exit(run_test_module(sys.argv[2]))
-    else:
-        sys.exit(__doc__)
+    sys.exit(__doc__)

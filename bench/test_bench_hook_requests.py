@@ -1,4 +1,4 @@
-"""The request counter of tools/bench_hook_requests.py, fed a Wine server trace of the kind that
+"""The request counter of bench_hook_requests.py, fed a Wine server trace of the kind that
 wineserver -d1 writes: the workload's requests are told from the others' by thread, and counted
 from its second window's creation to its last."""
 import unittest
@@ -40,6 +40,16 @@ def feed(counter, lines):
         counter.feed(line + "\n")
 
 
+
+def windows_made(program, windows):
+    """A counter of hookbench.exe's requests that has seen C:\\Tools\\program start and make windows."""
+    counter = bench.RequestCounter("hookbench.exe")
+    feed(counter, process_start("0124", "0120", "C:\\Tools\\" + program))
+    for _ in range(windows):
+        feed(counter, window_cycle("0124"))
+    return counter
+
+
 class RequestCounterTest(unittest.TestCase):
     def test_counts_the_workloads_threads_from_its_second_window_to_its_last(self):
         counter = bench.RequestCounter("hookbench.exe")
@@ -75,26 +85,17 @@ class RequestCounterTest(unittest.TestCase):
         self.assertIsNone(counter.finished_run(4, timeout=0), "a run is handed out once")
 
     def test_a_run_is_handed_out_only_once_it_has_made_all_its_windows(self):
-        counter = bench.RequestCounter("hookbench.exe")
-        feed(counter, process_start("0124", "0120", r"C:\Tools\hookbench.exe"))
-        for _ in range(3):
-            feed(counter, window_cycle("0124"))
+        counter = windows_made("hookbench.exe", 3)
         self.assertIsNone(counter.finished_run(4, timeout=0))
         feed(counter, window_cycle("0124"))
         self.assertIsNotNone(counter.finished_run(4, timeout=0))
 
     def test_another_program_is_not_counted(self):
-        counter = bench.RequestCounter("hookbench.exe")
-        feed(counter, process_start("0124", "0120", r"C:\Tools\nothookbench.exe"))
-        for _ in range(4):
-            feed(counter, window_cycle("0124"))
+        counter = windows_made("nothookbench.exe", 4)
         self.assertIsNone(counter.finished_run(4, timeout=0))
 
     def test_fewer_than_three_windows_count_none(self):
-        counter = bench.RequestCounter("hookbench.exe")
-        feed(counter, process_start("0124", "0120", r"C:\Tools\hookbench.exe"))
-        for _ in range(2):
-            feed(counter, window_cycle("0124"))
+        counter = windows_made("hookbench.exe", 2)
         run = counter.finished_run(2, timeout=0)
         with self.assertRaises(ValueError):
             run.per_window()

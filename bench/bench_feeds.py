@@ -1,10 +1,10 @@
 """Benchmark of CFeed::Load under Wine (not a test).
 
-Runs tests/feeds/bench_feeds.exe of a Windows build in a private Wine session: it writes local
+Runs bench/bench_feeds.exe of a Windows build in a private Wine session: it writes local
 feeds of 100, 1,000 and 10,000 items, and times Load of each against a bare parse and walk of
 the same file by the platform's XML parser, printing the medians and their ratio.
 
-    python3 tools/bench_feeds.py [--build DIR]... [--runs N] [--sizes 100,1000,10000] [--breakdown] [--nested-only]
+    python3 bench/bench_feeds.py [--build DIR]... [--runs N] [--sizes 100,1000,10000] [--breakdown] [--nested-only]
 
 DIR is a Windows build folder; by default $LULLCAST_BUILD, else both build/windows-i686 (the
 program is a 32-bit one) and build/windows-x86_64 of the native build.
@@ -15,10 +15,9 @@ import subprocess
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import winetest  # noqa: E402
-
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import winetest  # noqa: E402
 
 
 def main(argv=None):
@@ -32,7 +31,7 @@ def main(argv=None):
 
     builds = args.build or ([os.environ["LULLCAST_BUILD"]] if os.environ.get("LULLCAST_BUILD") else
                             [os.path.join(ROOT, "build", "windows-" + arch) for arch in ("i686", "x86_64")])
-    programs = [os.path.join(build, "tests", "feeds", "bench_feeds.exe") for build in builds]
+    programs = [os.path.join(build, "bench", "bench_feeds.exe") for build in builds]
     missing = [program for program in programs if not os.path.isfile(program)]
     if missing:
         sys.exit("missing %s: build the Windows target bench_feeds first" % ", ".join(missing))

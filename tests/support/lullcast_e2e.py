@@ -9,16 +9,17 @@ which Wine's virtual desktop covers one to one (screen and Windows coordinates a
 The build under test is named by the environment: LULLCAST_BUILD (the Windows build folder holding
 Lullcast.exe, Lullcast.dll, lcdriver.exe and the other test programs) and LULLCAST_ARCH.
 """
-import collections
 import os
 import re
 import subprocess
 import time
 import unittest
 
-import demo_service
+import standin_service
 
 import winetest
+from wine_desktop import (SCREEN_HEIGHT, SCREEN_WIDTH, Child, Driver, DriverError, HookWindow,  # noqa: F401
+                          Rect, WindowInfo, escape, unescape)
 
 POPUP_CAPTION = "Lullcast - Idlewaven"
 SETTINGS_CAPTION = "Lullcast Settings"
@@ -78,7 +79,6 @@ HTBOTTOMRIGHT = 17
 HTCLOSE = 20
 SETTINGS_KEY = r"HKCU\Software\Kestrova\Lullcast\Lullcast\Settings"
 
-SCREEN_WIDTH, SCREEN_HEIGHT = (int(n) for n in winetest.SCREEN.split("x"))
 
 # How long the tests wait for something that should happen, and how long they watch for something
 # that should not.
@@ -97,314 +97,6 @@ def companion_file(name):
     if not os.path.exists(path):
         raise AssertionError("not built: %s is missing" % path)
     return path
-
-
-class Rect(collections.namedtuple("Rect", "left top right bottom")):
-    @property
-    def width(self):
-        return self.right - self.left
-
-    @property
-    def height(self):
-        return self.bottom - self.top
-
-    def intersects_screen(self):
-        return self.left < SCREEN_WIDTH and self.right > 0 and self.top < SCREEN_HEIGHT and self.bottom > 0
-
-    def centre(self):
-        return (self.left + self.right) // 2, (self.top + self.bottom) // 2
-
-    def moved(self, dx, dy):
-        return Rect(self.left + dx, self.top + dy, self.right + dx, self.bottom + dy)
-
-
-class WindowInfo(collections.namedtuple("WindowInfo", "handle visible topmost iconic rect process")):
-    def out_of_sight(self):
-        return not self.visible or not self.rect.intersects_screen()
-
-    def __str__(self):
-        return "window %d: %s%s%s at %s, process %d" % (
-            self.handle, "visible" if self.visible else "hidden", ", topmost" if self.topmost else "",
-            ", minimised" if self.iconic else "", tuple(self.rect), self.process)
-
-
-Child = collections.namedtuple("Child", "handle id class_name text")
-HookWindow = collections.namedtuple("HookWindow", "handle process thread")
-
-
-class DriverError(Exception):
-    pass
-
-
-class Driver:
-    """lcdriver.exe, spoken to one line at a time."""
-
-    def __init__(self, session, program):
-        self.process = session.spawn(program, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self._output = winetest.OutputLines(self.process, encoding="latin-1")
-        ready = self._read_line(60).split()
-        if ready[:2] != ["ok", "ready"]:
-            raise DriverError("driver did not start: %r" % ready)
-        self.bits = int(ready[2])
-
-    def _read_line(self, timeout):
-        line = self._output.next(timeout)
-        if line is not None:
-            return line
-        if self._output.ended:
-            raise DriverError("the driver ended (exit code %s)" % self.process.poll())
-        raise DriverError("no answer from the driver within %.0f s" % timeout)
-
-    def command(self, line, timeout=60):
-        """Sends one command and returns the text after "ok"; raises DriverError on "error"."""
-        self.process.stdin.write((line + "\n").encode("latin-1"))
-        self.process.stdin.flush()
-        answer = self._read_line(timeout)
-        if answer == "ok":
-            return ""
-        if answer.startswith("ok "):
-            return answer[3:]
-        raise DriverError("%s -> %s" % (line, answer))
-
-    def close(self):
-        if self.process.poll() is None:
-            try:
-                self.command("quit", timeout=10)
-            except (DriverError, OSError):
-                pass
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                pass
-        self.process.stdin.close()
-        self.process.stdout.close()
-
-    # The driver's own windows
-    def create(self, title, rect):
-        return int(self.command("create %d %d %d %d %s" % (rect[0], rect[1], rect[2], rect[3], title)))
-
-    def destroy(self, window):
-        self.command("destroy %d" % window)
-
-    def destroy_all(self):
-        return int(self.command("destroyall"))
-
-    def minimize(self, window):
-        self.command("minimize %d" % window)
-
-    def restore(self, window):
-        self.command("restore %d" % window)
-
-    # Any window
-    def info(self, window):
-        """The window's state; None once it is gone."""
-        return self._parse_info(self.command("info %d" % window))
-
-    def popup(self):
-        """The popup's state, found by its caption as any program would; None while there is none."""
-        return self._parse_info(self.command("popup"))
-
-    @staticmethod
-    def _parse_info(answer):
-        if answer in ("none", "gone"):
-            return None
-        window, visible, topmost, iconic, left, top, right, bottom, process = (int(f) for f in answer.split())
-        return WindowInfo(window, bool(visible), bool(topmost), bool(iconic), Rect(left, top, right, bottom),
-                          process)
-
-    def client(self, window):
-        """The client area in screen coordinates."""
-        return Rect(*(int(n) for n in self.command("client %d" % window).split()))
-
-    def style(self, window):
-        """(style, extended style)."""
-        style, ex_style = self.command("style %d" % window).split()
-        return int(style), int(ex_style)
-
-    def find(self, title):
-        return int(self.command("find " + title))
-
-    def count(self, title):
-        """(windows, processes): the top-level windows with exactly this title, and their owners."""
-        windows, processes = self.command("count " + title).split()
-        return int(windows), int(processes)
-
-    def text(self, dialog, control_id):
-        return unescape(self.command("text %d %d" % (dialog, control_id)))
-
-    def children(self, window):
-        """[Child(handle, id, class name, text)] of a window's children."""
-        answer = self.command("children %d" % window)
-        result = []
-        for entry in answer.split("\t") if answer else []:
-            handle, control_id, class_name, text = (entry.split(" ", 3) + [""])[:4]
-            result.append(Child(int(handle), int(control_id), unescape(class_name), unescape(text)))
-        return result
-
-    def post(self, window, message, wparam=0, lparam=0):
-        return self.command("post %d %d %d %d" % (window, message, wparam, lparam)) == "1"
-
-    def send(self, window, message, wparam=0, lparam=0):
-        return int(self.command("send %d %d %d %d" % (window, message, wparam, lparam)))
-
-    def send_rect(self, window, message, wparam, rect):
-        """Sends the message with a pointer to the rectangle, placed in the window's own process."""
-        return int(self.command("sendrect %d %d %d %d %d %d %d" % ((window, message, wparam) + tuple(rect))))
-
-    def proc_address(self, module, function):
-        """The address of a function of a loaded system library, the same in every process."""
-        return int(self.command("procaddress %s %s" % (module, function)))
-
-    def foreground(self, window):
-        return int(self.command("foreground %d" % window))
-
-    def hit_test(self, window, x, y):
-        return int(self.command("hittest %d %d %d" % (window, x, y)))
-
-    def hit_point(self, window, code):
-        x, y = self.command("hitpoint %d %d" % (window, code)).split()
-        return int(x), int(y)
-
-    def set_text(self, window, text):
-        return self.command("settext %d %s" % (window, escape(text))) == "1"
-
-    def focus(self, window):
-        """The window with the keyboard focus in the thread that owns `window`; 0 when none."""
-        return int(self.command("focus %d" % window))
-
-    def list_items(self, list_box):
-        answer = self.command("listitems %d" % list_box)
-        return [unescape(item) for item in answer.split("\t")] if answer else []
-
-    def menu(self):
-        """The rectangle of the open popup menu; None while none is open."""
-        answer = self.command("menu")
-        return None if answer == "none" else Rect(*(int(n) for n in answer.split()))
-
-    def begin_drag_text(self, text, terminated=True):
-        """Starts a drag of the text in the driver, as a browser does with a link, while the left button
-        is held; finish_drag gives (DoDragDrop's result, the drop effect) once the button is let go."""
-        self._begin_drag("dragtext %s %s" % ("z" if terminated else "bare", escape(text)))
-
-    def begin_drag_files(self, paths):
-        """Starts a drag of files (Windows paths) in the driver, as a file manager does; see begin_drag_text."""
-        self._begin_drag("dragfiles " + escape("\n".join(paths)))
-
-    def _begin_drag(self, command):
-        answer = self.command(command)
-        if answer != "dragging":
-            raise DriverError("%s -> %s" % (command.split()[0], answer))
-
-    def finish_drag(self, timeout=30):
-        answer = self._read_line(timeout)
-        if not answer.startswith("ok "):
-            raise DriverError("dragtext -> %s" % answer)
-        result, effect = answer[3:].split()
-        return int(result, 16), int(effect)
-    def wide_text(self, window, control_id=0):
-        """A window's (or a dialog control's) text, read in UTF-16 so that any script survives."""
-        return _utf8(unescape(self.command("wtext %d %d" % (window, control_id))))
-
-    def colours(self, window):
-        """How many different colours the window shows on the screen."""
-        return int(self.command("colours %d" % window))
-
-    def ink(self, window):
-        """[(begin, end)]: the column ranges where the window shows anything but its background."""
-        answer = self.command("ink %d" % window)
-        return [tuple(int(n) for n in run.split("-")) for run in answer.split()]
-
-    def palette(self, window):
-        """{0xRRGGBB: pixels}: the most frequent colours the window shows on the screen."""
-        answer = self.command("palette %d" % window)
-        return {int(colour, 16): int(count) for colour, count in (entry.split(":") for entry in answer.split())}
-
-    def high_contrast(self, on):
-        """Turns high contrast on or off through SystemParametersInfo, which tells every window."""
-        return self.command("highcontrast %d" % (1 if on else 0)) == ""
-
-    def set_system_colours(self, colours):
-        """Sets system colours, {COLOR_ index: 0xRRGGBB}, as the control panel does."""
-        return self.command("syscolours " + " ".join("%d %06X" % item for item in colours.items())) == ""
-
-    def tooltips(self):
-        """The texts of the visible tooltip windows, the shell's balloons among them."""
-        answer = self.command("tooltips")
-        return [_utf8(unescape(t)) for t in answer.split("\t")] if answer else []
-
-    def work_area(self):
-        return Rect(*(int(n) for n in self.command("workarea").split()))
-
-    # Window watching
-    def create_quiet(self, title, rect):
-        """A window shown without being activated."""
-        return int(self.command("createquiet %d %d %d %d %s" % (rect[0], rect[1], rect[2], rect[3], title)))
-
-    def cover(self, rect=None):
-        """A borderless window of the driver over rect (left, top, width, height; the whole screen by
-        default) in the foreground, as a full-screen program shows itself; destroy() ends it."""
-        return int(self.command("cover" + ("" if rect is None else " %d %d %d %d" % tuple(rect))))
-
-    def set_title(self, window, title):
-        # The driver reads the title as UTF-8; the line itself travels as Latin-1.
-        self.command("settitle %d %s" % (window, title.encode("utf-8").decode("latin-1")))
-
-    def thread(self, window):
-        return int(self.command("thread %d" % window))
-
-    def hook_windows(self):
-        """[HookWindow(handle, process, thread)]: the windows of the threads that own watch hooks."""
-        answer = self.command("hookwindows")
-        return [HookWindow(*(int(n) for n in entry.split())) for entry in answer.split("\t") if entry]
-
-    def suspend(self, window):
-        """Stops the thread that owns the window until resume()."""
-        self.command("suspend %d" % window)
-
-    def resume(self, window):
-        self.command("resume %d" % window)
-
-    def processes(self, name):
-        """How many processes run the executable of that name."""
-        return int(self.command("processes " + name))
-
-    def terminate(self, process):
-        """Ends a process at once, by its Windows process id."""
-        self.command("terminate %d" % process)
-
-    def crash(self, process):
-        """Makes the process meet an access violation that none of its code handles."""
-        self.command("crash %d" % process)
-
-    def restart_settings(self, process):
-        """(flags, command line) the process registered to be restarted with; DriverError when none."""
-        flags, _, command_line = self.command("restartsettings %d" % process).partition(" ")
-        return int(flags), command_line
-
-    def mutex_exists(self, name):
-        return self.command("mutex " + name) == "1"
-
-    def impostor(self, seconds):
-        """A window captioned as the popup whose thread answers nothing for that long."""
-        return int(self.command("impostor %d" % seconds))
-
-
-def escape(text):
-    return text.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
-
-
-def _utf8(text):
-    return text.encode("latin-1").decode("utf-8", "replace")
-
-
-def unescape(text):
-    out = []
-    chars = iter(text)
-    for c in chars:
-        if c == "\\":
-            c = {"n": "\n", "r": "\r", "t": "\t", "\\": "\\"}.get(next(chars, ""), "")
-        out.append(c)
-    return "".join(out)
 
 
 class LullcastDesktop:
@@ -719,8 +411,7 @@ class NewsSession:
     def __init__(self, registry=(), faults=(), documents=(), **service_options):
         """faults: (path, mode) pairs of the service, in force from the start; documents: (path,
         body) pairs it serves from the start, "{{service}}" in a body standing for its address."""
-        self.service = demo_service.DemoService(catalog=demo_service.CATALOG, test_endpoints=True,
-                                               **service_options).start()
+        self.service = standin_service.StandInService(catalog=standin_service.CATALOG, **service_options).start()
         for path, mode in faults:
             self.service.fault(path, mode)
         for path, body in documents:
@@ -739,7 +430,7 @@ class NewsSession:
         self.service.stop()
 
     def catalog_feed(self, name):
-        with open(os.path.join(demo_service.CATALOG, "feeds", name), encoding="utf-8") as f:
+        with open(os.path.join(standin_service.CATALOG, "feeds", name), encoding="utf-8") as f:
             return f.read().replace("{{service}}", self.service.address)
 
     def feed_url(self, name):
@@ -805,6 +496,22 @@ class NewsSession:
 
     def sponsor_colours(self):
         return self.driver.colours(self.desktop.control(self.popup, SPONSOR))
+
+
+class NewsCase(unittest.TestCase):
+    """Test cases that share one NewsSession for the whole class, closed once the class is done or
+    its set-up failed: cls.news, with its desktop, driver and service. news_options() gives the
+    session's options (registry, faults, documents and the service's own)."""
+
+    @classmethod
+    def news_options(cls):
+        return {}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.news = NewsSession(**cls.news_options())
+        cls.addClassCleanup(cls.news.close)
+        cls.desktop, cls.driver, cls.service = cls.news.desktop, cls.news.driver, cls.news.service
 
 
 def wait_check(check, timeout):

@@ -2,10 +2,10 @@
 channel and per feed, for one day or a range of days, from either store; and the deletion of the
 reports older than some days.
 
-    python3 tools/service_report.py --db reports.sqlite                 (today)
-    python3 tools/service_report.py --db reports.sqlite --day 2026-12-09
-    python3 tools/service_report.py --config /etc/lullcast/lullcast.env --from 2026-12-01 --to 2026-12-09
-    python3 tools/service_report.py --config /etc/lullcast/lullcast.env --delete-older-than 90
+    python3 service/service_report.py --db reports.sqlite                 (today)
+    python3 service/service_report.py --db reports.sqlite --day 2026-12-09
+    python3 service/service_report.py --config /etc/lullcast/lullcast.env --from 2026-12-01 --to 2026-12-09
+    python3 service/service_report.py --config /etc/lullcast/lullcast.env --delete-older-than 90
 
 The configuration is the service's own environment file (KEY=value lines, as systemd reads it;
 /etc/lullcast/lullcast.env when it exists): LULLCAST_DB, LULLCAST_ADDRESS, LULLCAST_CATALOG and

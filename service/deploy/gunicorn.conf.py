@@ -1,12 +1,12 @@
-# gunicorn settings of the reference service (tools/lullcast_wsgi.py). Listens on 127.0.0.1:8000
-# for the web server in front (tools/service/deploy/nginx-lullcast.conf); set another address with -b.
+# gunicorn settings of the reference service (service/lullcast_wsgi.py). Listens on 127.0.0.1:8000
+# for the web server in front (service/deploy/nginx-lullcast.conf); set another address with -b.
 # The systemd unit (lullcast.service) adds the pid file and the logs.
 import os
 
 bind = ["127.0.0.1:8000"]
 wsgi_app = "lullcast_wsgi:application"
 # gthread (threads keep idle keep-alive connections from holding a whole worker), its loop made for
-# many requests in hand at once (tools/service_worker.py)
+# many requests in hand at once (service/service_worker.py)
 worker_class = "service_worker.ReportWorker"
 workers = len(os.sched_getaffinity(0))  # one a core: more cost more than they wait, and split the group commits
 threads = 32  # a report waits for its group commit: many wait at once, each costing little

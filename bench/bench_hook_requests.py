@@ -32,7 +32,7 @@ what a process pays once (loading the hook library, looking up the window to pos
 program's start and end are left out too. The counts do not depend on the machine's load; they
 vary by a few hundredths from run to run (messages from the X server come at their own pace).
 
-    python3 tools/bench_hook_requests.py [--build DIR | --arch x86_64|i686] [--windows 200] [--compare DIR2]
+    python3 bench/bench_hook_requests.py [--build DIR | --arch x86_64|i686] [--windows 200] [--compare DIR2]
 
 DIR is a Windows build folder holding Lullcast.exe, Lullcast.dll, lcdriver.exe, hookbench.exe,
 floorhook.exe and FloorHook.dll (default: build/windows-ARCH of this checkout, or $LULLCAST_BUILD).
@@ -48,8 +48,7 @@ import sys
 import threading
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path[:0] = [os.path.join(ROOT, "tests", "support"), os.path.join(ROOT, "service")]
 import bench_hook  # noqa: E402
 import winetest  # noqa: E402
 

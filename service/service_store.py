@@ -6,7 +6,7 @@ memory) or in PostgreSQL, one schema for both:
     schema_version (version INTEGER): the schema's version; each start upgrades an older one
 
 The schema is made, or upgraded, when the store first reaches its database (or by
-`python3 tools/service_store.py upgrade --db ...`). One thread writes the reports, in group
+`python3 service/service_store.py upgrade --db ...`). One thread writes the reports, in group
 commits: one transaction takes every report that arrived while the previous one committed. A
 handler that answers only once its report is stored calls store(), which waits a bounded time for
 the commit that holds the report. A batch that fails while the database still answers is written

@@ -3,19 +3,19 @@
 for 30 s sending view and click reports (unescaped, as the program sends them), against
 
   1. nginx serving the preset list itself (the yardstick: a static file),
-  2. the deployed form through nginx: the shipped site (tools/service/deploy/nginx-lullcast.conf)
-     in front of gunicorn (tools/service/deploy/gunicorn.conf.py), the reports in PostgreSQL (a
+  2. the deployed form through nginx: the shipped site (service/deploy/nginx-lullcast.conf)
+     in front of gunicorn (service/deploy/gunicorn.conf.py), the reports in PostgreSQL (a
      private cluster, fsync on, as an operator runs it),
   3. the same gunicorn alone, and
-  4. the embedded default: tools/demo_service.py with the reports in an SQLite file.
+  4. the embedded default: service/embedded_service.py with the reports in an SQLite file.
 
 Prints the requests per second, latency percentiles, the ratio to the static file of the same run,
 and the reports answered 2xx as the server counts them against the reports stored. Figures, not a
-test. --tools measures another copy of tools/ (the code of another version, with the same yardstick
-in the same run). Needs Debian's /usr/bin/python3 (psycopg2), gunicorn, nginx, wrk and postgresql
+test. --service measures another copy of service/ (the code of another version, with the same
+yardstick in the same run). Needs Debian's /usr/bin/python3 (psycopg2), gunicorn, nginx, wrk and postgresql
 (bash tools/setup.sh installs them).
 
-    /usr/bin/python3 tools/bench_service.py [--seconds 30] [--connections 64] [--tools DIR]
+    /usr/bin/python3 bench/bench_service.py [--seconds 30] [--connections 64] [--service DIR]
 """
 import argparse
 import os
@@ -28,23 +28,10 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+SERVICE = os.path.join(HERE, "..", "service")
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "support"))
 
-NGINX_MAIN = """worker_processes auto;
-pid {prefix}/nginx.pid;
-error_log {prefix}/error.log;
-events {{ worker_connections 1024; }}
-http {{
-    include /etc/nginx/mime.types;
-    default_type application/octet-stream;
-    access_log off;
-    client_body_temp_path {prefix}/temp/body;
-    proxy_temp_path {prefix}/temp/proxy;
-    fastcgi_temp_path {prefix}/temp/fastcgi;
-    uwsgi_temp_path {prefix}/temp/uwsgi;
-    scgi_temp_path {prefix}/temp/scgi;
-    include {prefix}/lullcast.conf;
-}}
-"""
+import servicetest  # noqa: E402
 
 WRK_SCRIPT = """
 counter = 0
@@ -79,34 +66,15 @@ def run_wrk(url, folder, seconds, connections, phase=None):
     return figures
 
 
-def start_nginx(folder, tools, web_port, app_port, www):
-    with open(os.path.join(tools, "service", "deploy", "nginx-lullcast.conf")) as f:
-        site = f.read()
-    for shipped, here in (("listen 80 default_server;", "listen 127.0.0.1:%d;" % web_port),
-                          ("listen 127.0.0.1:8080;", "listen 127.0.0.1:%d;" % web_port),
-                          ("/srv/lullcast/www", www), ("127.0.0.1:8000", "127.0.0.1:%d" % app_port)):
-        site = site.replace(shipped, here)
-    prefix = os.path.join(folder, "nginx")
-    os.makedirs(os.path.join(prefix, "temp"), mode=0o777)
-    os.chmod(os.path.join(prefix, "temp"), 0o777)
-    with open(os.path.join(prefix, "lullcast.conf"), "w") as f:
-        f.write(site)
-    with open(os.path.join(prefix, "nginx.conf"), "w") as f:
-        f.write(NGINX_MAIN.format(prefix=prefix))
-    return subprocess.Popen(["/usr/sbin/nginx", "-p", prefix, "-c", os.path.join(prefix, "nginx.conf"),
-                             "-e", os.path.join(prefix, "error.log"), "-g", "daemon off;"])
-
-
-def deployed(folder, tools, seconds, connections):
+def deployed(folder, service, seconds, connections):
     """{phase: figures} of the static file, the reports through nginx and gunicorn alone."""
-    import demo_service
     import pgcluster
     results = {}
     with pgcluster.PgCluster(durable=True) as cluster:
-        app_port, web_port = demo_service.unused_port(), demo_service.unused_port()
+        app_port, web_port = servicetest.unused_port(), servicetest.unused_port()
         address = "http://127.0.0.1:%d" % web_port
         www = os.path.join(folder, "www")
-        subprocess.run(["/usr/bin/python3", os.path.join(tools, "service_app.py"), "export", "--address", address, www],
+        subprocess.run(["/usr/bin/python3", os.path.join(service, "service_app.py"), "export", "--address", address, www],
                        check=True, stdout=subprocess.DEVNULL)
         for top, folders, _ in os.walk(folder):
             for name in folders:
@@ -115,15 +83,16 @@ def deployed(folder, tools, seconds, connections):
         env = dict(os.environ, LULLCAST_DB=cluster.dsn, LULLCAST_ADDRESS=address)
         env.pop("PYTHONPATH", None)
         log = open(os.path.join(folder, "gunicorn.log"), "w")
-        gunicorn = subprocess.Popen(["/usr/bin/gunicorn", "--chdir", tools, "-c",
-                                     os.path.join(tools, "service", "deploy", "gunicorn.conf.py"),
+        gunicorn = subprocess.Popen(["/usr/bin/gunicorn", "--chdir", service, "-c",
+                                     os.path.join(service, "deploy", "gunicorn.conf.py"),
                                      "-b", "127.0.0.1:%d" % app_port, "--access-logfile", access,
                                      "--access-logformat", "%(s)s %(r)s"], env=env, stdout=log, stderr=log)
         nginx = None
         try:
-            demo_service.wait_for_port(app_port, gunicorn)
-            nginx = start_nginx(folder, tools, web_port, app_port, www)
-            demo_service.wait_for_port(web_port, nginx)
+            servicetest.wait_for_port(app_port, gunicorn)
+            nginx = servicetest.start_nginx(folder, web_port, app_port, www, os.path.join(service, "deploy"),
+                                            workers="auto", connections=1024)
+            servicetest.wait_for_port(web_port, nginx)
             results["static"] = run_wrk(address + "/preset_feeds.xml", folder, seconds, connections)
             results["nginx"] = run_wrk(address, folder, seconds, connections, "nginx")
             results["direct"] = run_wrk("http://127.0.0.1:%d" % app_port, folder, seconds, connections, "direct")
@@ -148,9 +117,10 @@ def deployed(folder, tools, seconds, connections):
 
 
 def embedded(folder, seconds, connections):
-    import demo_service
+    import embedded_service
     database = os.path.join(folder, "reports.sqlite")
-    service = demo_service.DemoService(catalog=demo_service.CATALOG, database=database, record_limit=10 ** 8).start()
+    service = embedded_service.EmbeddedService(catalog=embedded_service.CATALOG, database=database,
+                                               record_limit=10 ** 8).start()
     try:
         figures = run_wrk(service.url(""), folder, seconds, connections, "embedded")
     finally:
@@ -177,16 +147,16 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--seconds", type=int, default=30)
     parser.add_argument("--connections", type=int, default=64)
-    parser.add_argument("--tools", default=HERE, help="the tools/ folder whose service is measured")
+    parser.add_argument("--service", default=SERVICE, help="the service/ folder whose code is measured")
     parser.add_argument("--skip-embedded", action="store_true")
     args = parser.parse_args()
-    tools = os.path.abspath(args.tools)
-    sys.path.insert(0, tools)
-    print("%s, wrk %d connections, %d s each" % (tools, args.connections, args.seconds), flush=True)
+    service = os.path.abspath(args.service)
+    sys.path.insert(0, service)
+    print("%s, wrk %d connections, %d s each" % (service, args.connections, args.seconds), flush=True)
     folder = tempfile.mkdtemp(prefix="lullcast-bench-")
     try:
         os.chmod(folder, 0o755)
-        results = deployed(folder, tools, args.seconds, args.connections)
+        results = deployed(folder, service, args.seconds, args.connections)
         static = results["static"]["rate"]
         show("nginx, the preset list (static)", results["static"], static)
         show("reports through nginx to gunicorn", results["nginx"], static)

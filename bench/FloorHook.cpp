@@ -3,7 +3,7 @@
 // the event passed on. Nothing else: no look at the window, no wait.
 #include <windows.h>
 
-#include "tests/driver/FloorHook.h"
+#include "bench/FloorHook.h"
 
 namespace {
 

@@ -12,8 +12,8 @@ Popup cost (--idle-windows N): with Lullcast running and N idle top-level window
 on the desktop, the CPU time that Lullcast's process (and the Wine server, which serves its calls)
 takes over --seconds, as a share of one core. The aim: under 1 %.
 
-    python3 tools/bench_hook.py [--build DIR | --arch x86_64|i686] [--windows 300] [--rounds 15] [--compare DIR2]
-    python3 tools/bench_hook.py [--build DIR | --arch x86_64|i686] --idle-windows 200 [--seconds 30]
+    python3 bench/bench_hook.py [--build DIR | --arch x86_64|i686] [--windows 300] [--rounds 15] [--compare DIR2]
+    python3 bench/bench_hook.py [--build DIR | --arch x86_64|i686] --idle-windows 200 [--seconds 30]
 
 DIR is a Windows build folder holding Lullcast.exe, Lullcast.dll, lcdriver.exe and hookbench.exe
 (default: build/windows-ARCH of this checkout, or $LULLCAST_BUILD). With --compare, the Lullcast.exe
@@ -29,8 +29,7 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tools"))
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path[:0] = [os.path.join(ROOT, "tests", "support"), os.path.join(ROOT, "service")]
 import winetest  # noqa: E402
 
 TARGET_RATIO = 1.10

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tests/driver/FloorHook.h"
+#include "bench/FloorHook.h"
 
 namespace {
 

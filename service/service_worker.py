@@ -6,7 +6,7 @@ finishes takes itself off the list, and the loop only serves the sockets. Otherw
 worker: the connections, the keep-alive, the graceful stop (the requests in hand are finished, up
 to graceful_timeout) are gthread's.
 
-    worker_class = "service_worker.ReportWorker"   (tools/service/deploy/gunicorn.conf.py)
+    worker_class = "service_worker.ReportWorker"   (service/deploy/gunicorn.conf.py)
 """
 import concurrent.futures
 import selectors

@@ -1,6 +1,6 @@
 """The service's logic as one WSGI application, `ServiceApp`: what Lullcast asks of its service
-web server, the same under the embedded server (tools/demo_service.py) and under gunicorn
-(tools/lullcast_wsgi.py).
+web server, the same under the embedded server (service/embedded_service.py) and under gunicorn
+(service/lullcast_wsgi.py).
 
     /                        a home page
     /preset_feeds.xml        the preset feed list (plain text, not XML): the catalogue's channels.txt,
@@ -9,7 +9,7 @@ web server, the same under the embedded server (tools/demo_service.py) and under
     /articles/<name>         a page for every item link of the sample feeds (any name answers)
     /60x39.jpg               the sponsor picture
     /clicks.php?...          a view or click report (GET only; HEAD is answered and not counted),
-                             answered with an empty page once it is stored (tools/service_store.py),
+                             answered with an empty page once it is stored (service/service_store.py),
                              503 with Retry-After when the store cannot take it in time, 400 when a
                              field is too long (FIELD_LIMIT bytes) or holds a control character.
                              The program sends it unescaped, so "url" is all after the first
@@ -22,13 +22,13 @@ web server, the same under the embedded server (tools/demo_service.py) and under
                              control character once decoded, bad UTF-8, no leading "/") is a 400
 
 Everything but the reports is static: `export` writes it into a folder for any web server
-(tools/service/nginx/lullcast.conf serves such a folder and passes the reports to gunicorn).
-The catalogue is one folder (tools/service by default, LULLCAST_CATALOG for gunicorn): channels.txt
+(service/deploy/nginx-lullcast.conf serves such a folder and passes the reports to gunicorn).
+The catalogue is one folder (service/catalog by default, LULLCAST_CATALOG for gunicorn): channels.txt
 (the channels and their feed addresses), 60x39.jpg (the sponsor picture), feeds/ (sample feeds).
 The static answers carry an ETag and Last-Modified and answer If-None-Match and If-Modified-Since
 with 304. Only GET and HEAD are served (405 otherwise).
 
-    python3 tools/service_app.py export --address http://news.example.org /srv/lullcast/www
+    python3 service/service_app.py export --address http://news.example.org /srv/lullcast/www
 """
 import argparse
 import collections
@@ -47,7 +47,7 @@ import urllib.parse
 
 import service_store
 
-CATALOG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "service")
+CATALOG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "catalog")
 SERVICE = "{{service}}"
 OTHER = "Other feeds"
 FIELD_LIMIT = 2048  # bytes of a feed address or a link
