@@ -41,7 +41,7 @@ void CFeedLoader::Load(const CString& url, const CHttpValidators& conditions, CH
     const std::string feedUrl = parsed == Parsed::kRefused ? std::string() : FindFeedLink(bytes, url.GetString());
     if (feedUrl.empty()) {
         m_feed.m_strError = "Failed to load XML Document";
-        return; // the parser stays until the next load
+        return; // the parser stays until the next load, or until the loader goes
     }
     const CString discovered(feedUrl.c_str());
     CHttpAnswer discoveredAnswer; // the caller's answer is the one of the address it gave
