@@ -7,18 +7,6 @@
 #include <memory>
 #include <utility>
 
-#ifdef _WIN32
-#include "feeds/CDocumentRepair.h"
-#include "feeds/CFeedDownloader.h"
-#include "feeds/CFeedParser.h"
-#include "feeds/FeedDiscovery.h"
-#include "feeds/CMsxmlNode.h"
-#include "feeds/FeedFile.h"
-
-#include <windows.h>
-#include <msxml2.h>
-#endif
-
 namespace {
 
 const int kChannelDepth = 4; // rss (2) > channel (3) > title (4)
@@ -191,103 +179,11 @@ void ReadItemField(CFeedItem& item, const CString& name, const CFeedNode& child)
     }
 }
 
-#ifdef _WIN32
-const IID kIidXmlDomNode = {0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-#endif
-
 } // namespace
 
-CFeed::CFeed() : m_pDoc(nullptr), m_nDepth(0), m_itemDatesInOrder(true) {}
+CFeed::CFeed() : m_itemDatesInOrder(true), m_nDepth(0) {}
 
 CFeed::~CFeed() = default;
-
-#ifdef _WIN32
-void CFeed::Load(const CString& url)
-{
-    CHttpAnswer answer;
-    Load(url, CHttpValidators(), answer);
-}
-
-void CFeed::Load(const CString& url, const CHttpValidators& conditions, CHttpAnswer& answer)
-{
-    const CString path = GetFeedFilePath();
-    if (!CFeedDownloader::Download(url, path, conditions, answer)) {
-        if (answer.status != 304)
-            m_strError.Format("Failed to download %s", url.GetString());
-        return;
-    }
-    if (!CreateParser())
-        return;
-    std::string bytes;
-    const Parsed parsed = ParseFile(path, bytes);
-    if (parsed == Parsed::kFeed)
-        return WalkDocument();
-
-    // A web page instead of a feed: the feed that the page names, if any, is read instead; the
-    // feed found there is not searched for another.
-    const std::string feedUrl = parsed == Parsed::kRefused ? std::string() : FindFeedLink(bytes, url.GetString());
-    if (feedUrl.empty()) {
-        m_strError = "Failed to load XML Document";
-        return; // the parser stays in m_pDoc until the next load
-    }
-    const CString discovered(feedUrl.c_str());
-    if (!CFeedDownloader::Download(discovered, path)) {
-        m_strError.Format("Failed to download %s", discovered.GetString());
-        return;
-    }
-    if (!CreateParser())
-        return;
-    if (ParseFile(path, bytes) != Parsed::kFeed) {
-        m_strError = "Failed to load XML Document";
-        return;
-    }
-    WalkDocument();
-}
-
-bool CFeed::CreateParser()
-{
-    if (m_pDoc) {
-        m_pDoc->Release();
-        m_pDoc = nullptr;
-    }
-    m_pDoc = CFeedParser::Create();
-    if (!m_pDoc) {
-        m_strError = "Failed to load XML parser";
-        return false;
-    }
-    return true;
-}
-
-// Reads the downloaded file into `bytes` and has the parser read it, as it came when it can;
-// a document that it refuses is repaired, or its whole items salvaged. A document that declares
-// entities expanding beyond all measure is refused before the parser sees it, repaired or not.
-CFeed::Parsed CFeed::ParseFile(const CString& path, std::string& bytes)
-{
-    if (!ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes))
-        return Parsed::kRefused;
-    CFeedParser parser(m_pDoc, path);
-    CDocumentRepair repair(parser, kMaxExpansion);
-    switch (repair.Read(bytes)) {
-    case CDocumentRepair::Outcome::kRefused:
-        return Parsed::kRefused;
-    case CDocumentRepair::Outcome::kNotXml:
-        return Parsed::kNotXml;
-    default:
-        return parser.RootName() == "html" ? Parsed::kWebPage : Parsed::kFeed;
-    }
-}
-
-void CFeed::WalkDocument()
-{
-    IXMLDOMNode* documentNode = nullptr;
-    if (SUCCEEDED(m_pDoc->QueryInterface(kIidXmlDomNode, reinterpret_cast<void**>(&documentNode))) && documentNode) {
-        const CMsxmlNode root(documentNode);
-        ParseNode(root);
-    }
-    m_pDoc->Release();
-    m_pDoc = nullptr;
-}
-#endif
 
 struct CFeed::WalkState {
     std::vector<ReadItem> items;

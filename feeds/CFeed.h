@@ -1,11 +1,11 @@
-// One feed as it was read: its channel record, its items in date order, and the working
-// state of a load.
+// One feed as it was read: its channel record, its items in date order, and the walk that reads
+// them from a document. Portable: CFeedLoader downloads and parses on Windows, tests build their
+// own documents.
 #pragma once
 #include "feeds/CFeedItem.h"
 #include "feeds/CFeedNode.h"
 #include "feeds/CFeedSource.h"
 #include "feeds/CPubDate.h"
-#include "feeds/HttpAnswer.h"
 #include "fw/CArray.h"
 #include "fw/CString.h"
 
@@ -14,28 +14,12 @@
 #include <string>
 #include <vector>
 
-struct IXMLDOMDocument;
-
 class CFeed {
 public:
     CFeed();
     CFeed(const CFeed&) = delete;
     CFeed& operator=(const CFeed&) = delete;
     virtual ~CFeed();
-
-#ifdef _WIN32
-    // Downloads and parses one feed into this object. Channel fields are overwritten only where
-    // the document supplies them and items are only added; a failure is recorded in m_strError.
-    // COM must be initialised on the calling thread. Besides RSS it reads Atom, documents that
-    // use the named references of HTML, and the feed that a web page names in its head. A
-    // document that is not well-formed is repaired, or its whole items are kept (CDocumentRepair);
-    // one whose entities would expand beyond all measure is refused, repaired or not.
-    void Load(const CString& url);
-    // The same, asking the server for the document only if it changed since `conditions` were
-    // given. `answer` takes what the server said beyond the body: after a "304 Not Modified" the
-    // object is as it was and nothing was read.
-    void Load(const CString& url, const CHttpValidators& conditions, CHttpAnswer& answer);
-#endif
 
     // The steps of a load. ParseNode walks a node and everything below it, depth first, in
     // document order, and reads "image" elements through ParseImage. It reads "item" elements
@@ -51,18 +35,12 @@ public:
     CFeedSource m_source;
     CArray<CFeedItem, CFeedItem> m_items; // oldest first; equal dates in the order read
     CString m_strError;                   // the most recent load failure
-    IXMLDOMDocument* m_pDoc;              // the parser of the load under way (or of a failed parse)
-    int32_t m_nDepth;                     // depth in the walk; the document node is at 1
+
+    // The depth of the node that the walk under way is at (the node handed to ParseNode is at
+    // 1); 0 outside a walk, whether it ended or threw.
+    int32_t Depth() const { return m_nDepth; }
 
 private:
-#ifdef _WIN32
-    enum class Parsed { kFeed, kWebPage, kNotXml, kRefused };
-    static const size_t kMaxExpansion = 16u << 20; // what a document's entities may add, repairs and all
-
-    bool CreateParser();
-    Parsed ParseFile(const CString& path, std::string& bytes);
-    void WalkDocument();
-#endif
     struct ReadItem {
         CFeedItem item;
         CPubDate date;
@@ -82,4 +60,5 @@ private:
     // again whenever the two sizes differ.
     std::vector<CPubDate> m_itemDates;
     bool m_itemDatesInOrder; // false only when the caller put items into m_items in another order
+    int32_t m_nDepth;
 };

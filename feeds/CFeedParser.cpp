@@ -2,6 +2,7 @@
 
 #include "feeds/FeedFile.h"
 #include "feeds/WideText.h"
+#include "fw/CBstr.h"
 
 #include <windows.h>
 #include <msxml2.h>
@@ -15,15 +16,13 @@ const IID kIidXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 
 
 } // namespace
 
-IXMLDOMDocument* CFeedParser::Create()
+bool CFeedParser::Create(CComPtr<IXMLDOMDocument>& document)
 {
-    IXMLDOMDocument* document = nullptr;
     const HRESULT created = ::CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument,
-                                               reinterpret_cast<void**>(&document));
+                                               reinterpret_cast<void**>(document.Receive()));
     if (FAILED(created) || !document) {
-        if (document)
-            document->Release();
-        return nullptr;
+        document.Reset();
+        return false;
     }
     document->put_async(VARIANT_FALSE);
     // A feed must not make the parser read other files or addresses: an external entity could
@@ -32,18 +31,17 @@ IXMLDOMDocument* CFeedParser::Create()
     document->put_validateOnParse(VARIANT_FALSE);
     // Nor nest deeper than any feed does: a parser that descends recursively could run out of
     // stack. (The walk itself takes any depth.)
-    IXMLDOMDocument2* document2 = nullptr;
-    if (SUCCEEDED(document->QueryInterface(kIidXmlDomDocument2, reinterpret_cast<void**>(&document2))) && document2) {
+    CComPtr<IXMLDOMDocument2> document2;
+    if (SUCCEEDED(document->QueryInterface(kIidXmlDomDocument2, reinterpret_cast<void**>(document2.Receive())))
+        && document2) {
         VARIANT depth;
         ::VariantInit(&depth);
         depth.vt = VT_I4;
         depth.lVal = kMaxElementDepth;
-        BSTR name = ::SysAllocString(L"MaxElementDepth");
-        document2->setProperty(name, depth);
-        ::SysFreeString(name);
-        document2->Release();
+        const CBstr name(L"MaxElementDepth");
+        document2->setProperty(name.Get(), depth);
     }
-    return document;
+    return true;
 }
 
 CFeedParser::CFeedParser(IXMLDOMDocument* document, const CString& path) : m_document(document), m_path(path) {}
@@ -53,13 +51,13 @@ bool CFeedParser::Parse(const std::string& text, bool original)
     if (!original && !WriteWholeFile(m_path, text))
         return false;
     const std::wstring widePath = AnsiToWide(m_path);
+    const CBstr file(widePath.data(), widePath.size());
     VARIANT source;
     ::VariantInit(&source);
     source.vt = VT_BSTR;
-    source.bstrVal = ::SysAllocStringLen(widePath.data(), static_cast<UINT>(widePath.size()));
+    source.bstrVal = file.Get(); // lent: the variant is not cleared
     VARIANT_BOOL loaded = VARIANT_FALSE;
     m_document->load(source, &loaded);
-    ::VariantClear(&source);
     return loaded != VARIANT_FALSE;
 }
 
@@ -70,17 +68,13 @@ bool CFeedParser::ConvertCodePage(const std::string& bytes, unsigned codePage, s
 
 CString CFeedParser::RootName() const
 {
-    IXMLDOMElement* root = nullptr;
+    CComPtr<IXMLDOMElement> root;
     CString name;
-    if (m_document->get_documentElement(&root) == S_OK && root) {
-        BSTR text = nullptr;
-        root->get_nodeName(&text);
-        if (text) {
-            name = WideToAnsi(text, static_cast<int>(::SysStringLen(text)));
-            ::SysFreeString(text);
-        }
+    if (m_document->get_documentElement(root.Receive()) == S_OK && root) {
+        CBstr text;
+        root->get_nodeName(text.Receive());
+        if (text)
+            name = WideToAnsi(text.Get(), static_cast<int>(text.Length()));
     }
-    if (root)
-        root->Release();
     return name;
 }

@@ -3,6 +3,7 @@
 // (rewritten first with the text of a repaired document).
 #pragma once
 #include "feeds/CDocumentRepair.h"
+#include "fw/CComPtr.h"
 #include "fw/CString.h"
 
 #include <string>
@@ -13,12 +14,12 @@ class CFeedParser : public CDocumentRepair::System {
 public:
     static const int kMaxElementDepth = 1024;
 
-    // A parser document set up for feeds, owned by the caller; null when the parser's class
-    // cannot be created.
-    static IXMLDOMDocument* Create();
+    // Puts a new parser document set up for feeds into `document`, in place of the one it held;
+    // false, and none, when the parser's class cannot be created.
+    static bool Create(CComPtr<IXMLDOMDocument>& document);
 
-    // Reads into `document`, which stays the caller's, through the file at `path`, which holds
-    // the document as it came.
+    // Reads into `document`, which stays the caller's (and must outlive this object), through
+    // the file at `path`, which holds the document as it came.
     CFeedParser(IXMLDOMDocument* document, const CString& path);
     CFeedParser(const CFeedParser&) = delete;
     CFeedParser& operator=(const CFeedParser&) = delete;
@@ -30,6 +31,6 @@ public:
     CString RootName() const;
 
 private:
-    IXMLDOMDocument* m_document;
+    IXMLDOMDocument* m_document; // borrowed
     const CString m_path;
 };

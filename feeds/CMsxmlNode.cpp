@@ -1,17 +1,21 @@
 #include "feeds/CMsxmlNode.h"
 
 #include "feeds/WideText.h"
+#include "fw/CBstr.h"
 
 namespace {
 
-// Takes over the string and frees it.
-CString TakeString(BSTR text)
+CString ToText(const CBstr& text)
 {
-    if (!text)
-        return CString();
-    CString result = WideToAnsi(text, static_cast<int>(::SysStringLen(text)));
-    ::SysFreeString(text);
-    return result;
+    return text ? WideToAnsi(text.Get(), static_cast<int>(text.Length())) : CString();
+}
+
+// Another reference to the object, for a holder of its own.
+IXMLDOMNode* Share(IXMLDOMNode* node)
+{
+    if (node)
+        node->AddRef();
+    return node;
 }
 
 bool IsXmlBlank(wchar_t c)
@@ -47,44 +51,31 @@ bool ReadCharacterData(IXMLDOMNode* node, DOMNodeType type, CString& text)
 CMsxmlNode::CMsxmlNode(IXMLDOMNode* node)
     : m_node(node),
       m_type(NODE_INVALID),
-      m_onlyChild(nullptr),
       m_onlyChildType(NODE_INVALID),
       m_isLastChild(false),
-      m_parent(nullptr),
       m_index(0),
       m_isRoot(true)
 {
 }
 
 CMsxmlNode::CMsxmlNode(IXMLDOMNode* node, IXMLDOMNode* parent, long index, DOMNodeType type, bool isLastChild)
-    : m_node(node),
+    : m_node(Share(node)),
       m_type(type),
-      m_onlyChild(nullptr),
       m_onlyChildType(NODE_INVALID),
       m_isLastChild(isLastChild),
-      m_parent(parent),
+      m_parent(Share(parent)),
       m_index(index),
       m_isRoot(false)
 {
-    if (m_parent)
-        m_parent->AddRef();
 }
 
-CMsxmlNode::~CMsxmlNode()
-{
-    if (m_node)
-        m_node->Release();
-    if (m_onlyChild)
-        m_onlyChild->Release();
-    if (m_parent)
-        m_parent->Release();
-}
+CMsxmlNode::~CMsxmlNode() = default;
 
 CString CMsxmlNode::GetName() const
 {
-    BSTR name = nullptr;
-    m_node->get_nodeName(&name);
-    return TakeString(name);
+    CBstr name;
+    m_node->get_nodeName(name.Receive());
+    return ToText(name);
 }
 
 int CMsxmlNode::GetType() const
@@ -102,99 +93,75 @@ CString CMsxmlNode::GetText() const
         FindOnlyChild();
     CString text;
     if (m_onlyChild && (m_onlyChildType == NODE_TEXT || m_onlyChildType == NODE_CDATA_SECTION)
-        && ReadCharacterData(m_onlyChild, m_onlyChildType, text))
+        && ReadCharacterData(m_onlyChild.Get(), m_onlyChildType, text))
         return text;
-    BSTR all = nullptr;
-    m_node->get_text(&all);
-    return TakeString(all);
+    CBstr all;
+    m_node->get_text(all.Receive());
+    return ToText(all);
 }
 
 // Keeps the first child, and its type, when it is the only child.
 void CMsxmlNode::FindOnlyChild() const
 {
-    IXMLDOMNode* child = nullptr;
-    if (m_node->get_firstChild(&child) != S_OK || !child) {
-        if (child)
-            child->Release();
+    CComPtr<IXMLDOMNode> child;
+    if (m_node->get_firstChild(child.Receive()) != S_OK || !child)
         return;
-    }
-    IXMLDOMNode* sibling = nullptr;
-    const HRESULT next = child->get_nextSibling(&sibling);
-    if (sibling)
-        sibling->Release();
-    if (next != S_FALSE) {
-        child->Release();
+    CComPtr<IXMLDOMNode> sibling;
+    if (child->get_nextSibling(sibling.Receive()) != S_FALSE)
         return;
-    }
     child->get_nodeType(&m_onlyChildType);
-    m_onlyChild = child;
+    m_onlyChild.Reset(Share(child.Get()));
 }
 
 std::unique_ptr<CFeedNode> CMsxmlNode::GetFirstChild() const
 {
+    IXMLDOMNode* const parent = m_isRoot ? m_node.Get() : nullptr;
     if (m_onlyChild) {
-        IXMLDOMNode* child = m_onlyChild;
-        m_onlyChild = nullptr; // handed over
-        return std::unique_ptr<CFeedNode>(
-            new CMsxmlNode(child, m_isRoot ? m_node : nullptr, 0, m_onlyChildType, true));
+        std::unique_ptr<CFeedNode> child(new CMsxmlNode(m_onlyChild.Get(), parent, 0, m_onlyChildType, true));
+        m_onlyChild.Reset(); // handed over
+        return child;
     }
-    IXMLDOMNode* child = nullptr;
-    if (m_node->get_firstChild(&child) != S_OK || !child) {
-        if (child)
-            child->Release();
+    CComPtr<IXMLDOMNode> child;
+    if (m_node->get_firstChild(child.Receive()) != S_OK || !child)
         return nullptr;
-    }
-    return std::unique_ptr<CFeedNode>(new CMsxmlNode(child, m_isRoot ? m_node : nullptr, 0));
+    return std::unique_ptr<CFeedNode>(new CMsxmlNode(child.Get(), parent, 0));
 }
 
 std::unique_ptr<CFeedNode> CMsxmlNode::GetNextSibling() const
 {
     if (m_isLastChild)
         return nullptr;
-    IXMLDOMNode* sibling = nullptr;
-    HRESULT result = m_node->get_nextSibling(&sibling);
+    CComPtr<IXMLDOMNode> sibling;
+    HRESULT result = m_node->get_nextSibling(sibling.Receive());
     if (FAILED(result) && m_parent) {
-        IXMLDOMNodeList* children = nullptr;
-        if (SUCCEEDED(m_parent->get_childNodes(&children)) && children) {
-            result = children->get_item(m_index + 1, &sibling);
-            children->Release();
-        }
+        CComPtr<IXMLDOMNodeList> children;
+        if (SUCCEEDED(m_parent->get_childNodes(children.Receive())) && children)
+            result = children->get_item(m_index + 1, sibling.Receive());
     }
-    if (result != S_OK || !sibling) {
-        if (sibling)
-            sibling->Release();
+    if (result != S_OK || !sibling)
         return nullptr;
-    }
-    return std::unique_ptr<CFeedNode>(new CMsxmlNode(sibling, m_parent, m_index + 1));
+    return std::unique_ptr<CFeedNode>(new CMsxmlNode(sibling.Get(), m_parent.Get(), m_index + 1));
 }
 
 CString CMsxmlNode::GetAttribute(const char* name) const
 {
-    IXMLDOMNamedNodeMap* attributes = nullptr;
-    if (m_node->get_attributes(&attributes) != S_OK || !attributes) {
-        if (attributes)
-            attributes->Release();
+    CComPtr<IXMLDOMNamedNodeMap> attributes;
+    if (m_node->get_attributes(attributes.Receive()) != S_OK || !attributes)
         return CString();
-    }
     const std::wstring wideName = AnsiToWide(CString(name));
-    BSTR key = ::SysAllocStringLen(wideName.data(), static_cast<UINT>(wideName.size()));
-    IXMLDOMNode* attribute = nullptr;
+    const CBstr key(wideName.data(), wideName.size());
+    CComPtr<IXMLDOMNode> attribute;
     CString value;
-    if (key && attributes->getNamedItem(key, &attribute) == S_OK && attribute) {
-        BSTR text = nullptr;
-        attribute->get_text(&text);
-        value = TakeString(text);
+    if (key && attributes->getNamedItem(key.Get(), attribute.Receive()) == S_OK && attribute) {
+        CBstr text;
+        attribute->get_text(text.Receive());
+        value = ToText(text);
     }
-    if (attribute)
-        attribute->Release();
-    ::SysFreeString(key);
-    attributes->Release();
     return value;
 }
 
 // A view for reading the node later; it is never walked on from.
 std::unique_ptr<CFeedNode> CMsxmlNode::Clone() const
 {
-    m_node->AddRef();
-    return std::unique_ptr<CFeedNode>(new CMsxmlNode(m_node, nullptr, 0, m_type, true));
+    return std::unique_ptr<CFeedNode>(new CMsxmlNode(m_node.Get(), nullptr, 0, m_type, true));
 }

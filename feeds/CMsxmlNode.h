@@ -1,6 +1,7 @@
 // A node of a document of the platform's XML parser (MSXML), as the feed walk sees it.
 #pragma once
 #include "feeds/CFeedNode.h"
+#include "fw/CComPtr.h"
 
 #include <msxml2.h>
 
@@ -22,16 +23,17 @@ public:
     std::unique_ptr<CFeedNode> Clone() const override;
 
 private:
+    // Takes a reference of its own to `node` and to `parent`.
     CMsxmlNode(IXMLDOMNode* node, IXMLDOMNode* parent, long index, DOMNodeType type = NODE_INVALID,
                bool isLastChild = false);
     void FindOnlyChild() const;
 
-    IXMLDOMNode* m_node;
+    CComPtr<IXMLDOMNode> m_node;
     mutable DOMNodeType m_type; // NODE_INVALID until read
 
     // The text of an element is most often its only child, a text node, which the walk visits
     // next: what GetText learnt of it is kept for GetFirstChild and that child's GetNextSibling.
-    mutable IXMLDOMNode* m_onlyChild;
+    mutable CComPtr<IXMLDOMNode> m_onlyChild;
     mutable DOMNodeType m_onlyChildType;
     bool m_isLastChild;
 
@@ -40,7 +42,7 @@ private:
     // from the parent's list of children instead, by the position of this node in it. Only the
     // children of the root keep their parent for this: a document type node is a child of the
     // document, and the walk of the rest of the tree is spared the references.
-    IXMLDOMNode* m_parent; // null but for children of the root
+    CComPtr<IXMLDOMNode> m_parent; // null but for children of the root
     long m_index;
     bool m_isRoot;
 };

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include "fw/CBstr.h"
 #include "fw/CComPtr.h"
 #include "fw/Win32Util.h"
 
@@ -10,19 +11,6 @@ namespace {
 // NotificationProcessing_MostRecent: of several waiting notifications of one activity, only
 // the newest is read (stepping quickly through items reads the last one reached).
 const int kMostRecent = 3;
-
-// A BSTR that frees itself.
-class CBstr {
-public:
-    explicit CBstr(const wchar_t* text) : m_text(text ? ::SysAllocString(text) : nullptr) {}
-    ~CBstr() { ::SysFreeString(m_text); }
-    CBstr(const CBstr&) = delete;
-    CBstr& operator=(const CBstr&) = delete;
-    BSTR Get() const { return m_text; }
-
-private:
-    BSTR m_text;
-};
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "feeds/CFeedLoader.h"
 #include "feeds/WideText.h"
 #include "fw/CComPtr.h"
 #include "fw/CWinApp.h"
@@ -44,7 +45,7 @@ void LoadFeed(CFeed& feed, const CString& url, const CHttpValidators& conditions
 {
     CComApartment com;
     if (com.Entered())
-        feed.Load(url, conditions, answer);
+        CFeedLoader(feed).Load(url, conditions, answer);
     else
         feed.m_strError = "Failed to load XML parser";
 }

@@ -14,7 +14,7 @@ namespace {
 void Walk(CFeed& feed, const CTestDocument& document)
 {
     feed.ParseNode(*document.Root());
-    EXPECT_EQ(feed.m_nDepth, 0);
+    EXPECT_EQ(feed.Depth(), 0);
     EXPECT_EQ(CTestDocument::LiveViews(), 0);
 }
 
@@ -101,7 +101,6 @@ TEST(FeedWalk, ReadsAnRss2FeedIntoTheChannelAndItsItems)
     EXPECT_STREQ(feed.m_items[0].m_strDescription, "Calm sea");
     EXPECT_STREQ(feed.m_items[1].m_strDescription, "");
     EXPECT_STREQ(feed.m_strError, "");
-    EXPECT_EQ(feed.m_pDoc, nullptr);
 }
 
 TEST(FeedWalk, LetsRss1ItemsOverwriteTheChannelFieldsAtTheSameDepth)
@@ -385,8 +384,7 @@ TEST(FeedModel, StartsEmpty)
         EXPECT_TRUE(field->IsEmpty());
     EXPECT_EQ(feed.m_items.GetSize(), 0);
     EXPECT_TRUE(feed.m_strError.IsEmpty());
-    EXPECT_EQ(feed.m_pDoc, nullptr);
-    EXPECT_EQ(feed.m_nDepth, 0);
+    EXPECT_EQ(feed.Depth(), 0);
 }
 
 TEST(FeedModel, CopiesItemsByValue)

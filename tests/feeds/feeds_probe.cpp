@@ -1,9 +1,11 @@
-// Drives CFeed::Load under Wine for the feed tests: runs the commands of its command line in
-// order against one CFeed and prints one JSON line per command.
+// Drives CFeedLoader under Wine for the feed tests: runs the commands of its command line in
+// order against one CFeed and its loader and prints one JSON line per command.
 //
 //   feeds_probe [--stall-timeout-ms N] [--deadline-ms N] [--max-bytes N]
-//               (acp | paths | clear | load URL | convert CODEPAGE TEXT | read REPAIRS FILE)...
+//               (acp | paths | clear | fresh | memory | load URL | convert CODEPAGE TEXT | read REPAIRS FILE)...
 //
+// "fresh" puts a new feed in place of the one loaded so far, as the program loads each refresh
+// into a feed of its own; "memory" gives what the process holds in memory, in bytes.
 // The options set the download's limits through its test-only hook. "convert" gives the bytes
 // (in hex) that the feed text TEXT becomes in the code page. "read" has the parser read a local
 // file as a load does, with only the repairs of CDocumentRepair whose bits REPAIRS sets, and
@@ -11,6 +13,7 @@
 #include "feeds/CDocumentRepair.h"
 #include "feeds/CFeed.h"
 #include "feeds/CFeedDownloader.h"
+#include "feeds/CFeedLoader.h"
 #include "feeds/CFeedParser.h"
 #include "feeds/CMsxmlNode.h"
 #include "feeds/FeedFile.h"
@@ -19,12 +22,14 @@
 #include <windows.h>
 #include <msxml2.h>
 #include <objbase.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <io.h>
+#include <memory>
 #include <string>
 
 namespace {
@@ -53,12 +58,12 @@ std::string Field(const char* name, const CString& value)
     return Json(name) + ":" + Json(value.GetString());
 }
 
-std::string Describe(const CFeed& feed, const CString& url, ULONGLONG elapsedMs)
+std::string Describe(const CFeed& feed, const CFeedLoader& loader, const CString& url, ULONGLONG elapsedMs)
 {
     const CFeedSource& s = feed.m_source;
     std::string out = "{\"command\":\"load\"," + Field("url", url) + "," + Field("error", feed.m_strError) + ",";
-    out += "\"doc\":" + std::string(feed.m_pDoc ? "true" : "false") + ",";
-    out += "\"depth\":" + std::to_string(feed.m_nDepth) + ",";
+    out += "\"doc\":" + std::string(loader.HoldsParser() ? "true" : "false") + ",";
+    out += "\"depth\":" + std::to_string(feed.Depth()) + ",";
     out += "\"ms\":" + std::to_string(elapsedMs) + ",";
     out += "\"source\":{" + Field("copyright", s.m_strCopyright) + "," + Field("description", s.m_strDescription) + ","
         + Field("generator", s.m_strGenerator) + "," + Field("language", s.m_strLanguage) + ","
@@ -98,23 +103,20 @@ std::string Read(unsigned repairs, const CString& path)
 {
     std::string bytes;
     const CString work = GetModuleDirectory() + "\\probe-read.xml";
-    IXMLDOMDocument* document = CFeedParser::Create();
-    if (!document || !ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes) || !WriteWholeFile(work, bytes)) {
-        if (document)
-            document->Release();
+    CComPtr<IXMLDOMDocument> document;
+    if (!CFeedParser::Create(document) || !ReadWholeFile(path, bytes, CFeedDownloader::kMaxBytes)
+        || !WriteWholeFile(work, bytes))
         return "{\"command\":\"read\",\"outcome\":\"unreadable\"}";
-    }
-    CFeedParser parser(document, work);
+    CFeedParser parser(document.Get(), work);
     CDocumentRepair repair(parser, kMaxExpansion, repairs);
     const CDocumentRepair::Outcome outcome = repair.Read(bytes);
     CFeed feed;
     IXMLDOMNode* root = nullptr;
     if (outcome != CDocumentRepair::Outcome::kNotXml && outcome != CDocumentRepair::Outcome::kRefused
         && SUCCEEDED(document->QueryInterface(kIidXmlDomNode, reinterpret_cast<void**>(&root))) && root) {
-        const CMsxmlNode node(root);
+        const CMsxmlNode node(root); // takes the reference over
         feed.ParseNode(node);
     }
-    document->Release();
     std::string out = "{\"command\":\"read\",\"outcome\":\"" + std::string(OutcomeName(outcome)) + "\","
         + Field("title", feed.m_source.m_strTitle) + ",\"items\":[";
     for (int i = 0; i < feed.m_items.GetSize(); ++i)
@@ -137,7 +139,8 @@ int main(int argc, char** argv)
     ::CoInitialize(nullptr);
     int status = 0;
     {
-        CFeed feed;
+        std::unique_ptr<CFeed> feed(new CFeed);
+        std::unique_ptr<CFeedLoader> loader(new CFeedLoader(*feed));
         unsigned long stallMs = CFeedDownloader::kStallTimeoutMs, deadlineMs = CFeedDownloader::kDeadlineMs;
         unsigned long long maxBytes = CFeedDownloader::kMaxBytes;
         for (int i = 1; i < argc; ++i) {
@@ -174,13 +177,23 @@ int main(int argc, char** argv)
                 Print("{\"command\":\"paths\"," + Field("moduleDirectory", GetModuleDirectory()) + ","
                       + Field("feedFile", GetFeedFilePath()) + "}");
             } else if (command == "clear") {
-                feed.m_items.RemoveAll();
+                feed->m_items.RemoveAll();
                 Print("{\"command\":\"clear\"}");
+            } else if (command == "fresh") {
+                loader.reset();
+                feed.reset(new CFeed);
+                loader.reset(new CFeedLoader(*feed));
+                Print("{\"command\":\"fresh\"}");
+            } else if (command == "memory") {
+                PROCESS_MEMORY_COUNTERS counters = {};
+                counters.cb = sizeof counters;
+                ::K32GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);
+                Print("{\"command\":\"memory\",\"workingSet\":" + std::to_string(counters.WorkingSetSize) + "}");
             } else if (command == "load" && i + 1 < argc) {
                 const CString url(argv[++i]);
                 const ULONGLONG start = ::GetTickCount64();
-                feed.Load(url);
-                Print(Describe(feed, url, ::GetTickCount64() - start));
+                loader->Load(url);
+                Print(Describe(*feed, *loader, url, ::GetTickCount64() - start));
             } else {
                 std::fprintf(stderr, "feeds_probe: unknown command %s\n", command.c_str());
                 status = 2;

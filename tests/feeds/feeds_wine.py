@@ -1,4 +1,4 @@
-"""CFeed::Load under Wine, against feeds served on 127.0.0.1 by tests/support/standin_service.py.
+"""CFeedLoader under Wine, against feeds served on 127.0.0.1 by tests/support/standin_service.py.
 
 feeds_probe.exe (built by the Windows build named in LULLCAST_BUILD) runs loads into one CFeed
 and prints the feed after each as a JSON line; these tests read those lines.
@@ -129,6 +129,13 @@ OLD_DOCTYPE = """<?xml version="1.0"?>
 <rss version="0.91"><channel><title>Old style feed</title>
 <item><title>Old item</title></item></channel></rss>
 """
+
+
+# A web page that parses as XML and names no feed: about 2.5 MB of paragraphs.
+BIG_PAGE = ("<html><head><title>Harbour archive</title></head><body>"
+            + "".join("<p class='entry'>Entry %d of the harbour's archive, with a few words</p>" % n for n in range(36000))
+            + "</body></html>")
+PAGE_LOADS = 8
 
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -483,6 +490,23 @@ class FeedLoadTest(unittest.TestCase):
         self.assertFalse(again["doc"])
         self.assertEqual(again["error"], "Failed to load XML Document")  # a success leaves it
         self.assertEqual(again["source"]["title"], "RDF two")
+
+    def test_a_feed_let_go_after_a_failed_load_keeps_no_parser(self):
+        # The program loads each refresh into a feed of its own and lets the feed go when done.
+        # The parser of a failed load (here a large web page that names no feed) must go too:
+        # a feed address that is such a page must not cost the whole page's document at every
+        # refresh for as long as the program runs.
+        self.service.put("/big-page.html", BIG_PAGE)
+        commands = ["load", "/big-page.html", "fresh", "load", "/big-page.html", "fresh", "memory"]
+        commands += ["load", "/big-page.html", "fresh"] * PAGE_LOADS + ["memory"]
+        lines = self.probe(*commands, timeout=300)
+        loads = [line for line in lines if line["command"] == "load"]
+        self.assertEqual([line["error"] for line in loads], ["Failed to load XML Document"] * (PAGE_LOADS + 2))
+        before, after = [line["workingSet"] for line in lines if line["command"] == "memory"]
+        # Kept, each document would hold far more than the page's own size (measured: several
+        # times more); reused, the memory of the first stays about flat.
+        self.assertLess(after - before, len(BIG_PAGE) * PAGE_LOADS // 2,
+                        "%d loads added %d bytes" % (PAGE_LOADS, after - before))
 
     def test_html_not_found_page_is_a_failed_download(self):
         good, missing = self.load("/second.xml", "/missing.xml")
