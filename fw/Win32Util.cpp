@@ -9,6 +9,7 @@
 #include <initializer_list>
 
 #include "fw/AddressSpan.h"
+#include "fw/CDeviceContext.h"
 #include "fw/CScopedHandle.h"
 
 CString GetModulePath(HMODULE module)
@@ -56,10 +57,8 @@ HMODULE LoadLibraryBeside(HMODULE module, const char* fileName)
 
 int GetScreenDpi()
 {
-    HDC screen = ::GetDC(nullptr);
+    CClientDC screen(nullptr);
     const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
 }
 

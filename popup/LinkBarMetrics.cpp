@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "fw/CDeviceContext.h"
+
 namespace {
 
 int TextWidth(HDC dc, const char* text)
@@ -24,16 +26,12 @@ HFONT CreateLinkBarFont(int dpi)
 LinkBarPieceWidths MeasureLinkBarPieces(HWND linkBar)
 {
     LinkBarPieceWidths widths;
-    HDC dc = ::GetDC(linkBar);
+    CClientDC dc(linkBar);
     if (!dc)
         return widths;
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(linkBar, WM_GETFONT, 0, 0));
-    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    CSelectObject font(dc, reinterpret_cast<HFONT>(::SendMessageA(linkBar, WM_GETFONT, 0, 0)));
     for (int i = 0; i < kLinkBarWordCount; ++i)
         widths.words[i] = TextWidth(dc, kLinkBarWords[i]);
     widths.separator = TextWidth(dc, kLinkBarSeparator);
-    if (previous)
-        ::SelectObject(dc, previous);
-    ::ReleaseDC(linkBar, dc);
     return widths;
 }
