@@ -10,6 +10,7 @@
 #include "popup/CPopupTheme.h"
 #include "popup/ItemNavigation.h"
 #include "popup/ItemText.h"
+#include "popup/PopupColours.h"
 #include "popup/WebLink.h"
 
 namespace {
@@ -129,7 +130,7 @@ bool CRSSEditCtrl::OnKeyDown(WPARAM key)
 // with its colour table naming the text colour.
 void CRSSEditCtrl::ApplyColours()
 {
-    COLORREF text = RGB(160, 0, 0), background = RGB(255, 255, 255);
+    COLORREF text = kTitleRed, background = kViewWhite;
     CClientDC dc(m_hWnd);
     if (dc) {
         ::SetTextColor(dc, text);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "fw/CDeviceContext.h"
+#include "popup/PopupFonts.h"
 
 namespace {
 
@@ -17,9 +18,9 @@ int TextWidth(HDC dc, const char* text)
 HFONT CreateLinkBarFont(int dpi)
 {
     LOGFONTA font = {};
-    std::strcpy(font.lfFaceName, "Arial");
+    std::strcpy(font.lfFaceName, kPopupFontFace);
     font.lfWeight = FW_NORMAL;
-    font.lfHeight = -::MulDiv(8, dpi, 72);
+    font.lfHeight = -::MulDiv(kLinkBarFontPoints, dpi, kPointsPerInch);
     return ::CreateFontIndirectA(&font);
 }
 
