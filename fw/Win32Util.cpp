@@ -14,8 +14,7 @@
 
 CString GetModulePath(HMODULE module)
 {
-    const DWORD longestPath = 32768;
-    for (DWORD size = MAX_PATH; size <= longestPath; size *= 2) {
+    for (DWORD size = MAX_PATH; size <= kLongestPathChars; size *= 2) {
         CString path;
         const DWORD length = ::GetModuleFileNameA(module, path.GetBufferSetLength(static_cast<int>(size)), size);
         if (length == 0)
@@ -84,12 +83,15 @@ bool ReadOwnMemory(const void* address, void* out, size_t size)
     return true;
 }
 
+// Longer than the name of any shell window's class compared below.
+const int kShellClassNameChars = 64;
+
 bool IsShellWindow(HWND window)
 {
     if (window == ::GetShellWindow() || window == ::GetDesktopWindow())
         return true;
-    wchar_t name[64] = L"";
-    if (!::GetClassNameW(window, name, 64))
+    wchar_t name[kShellClassNameChars] = L"";
+    if (!::GetClassNameW(window, name, kShellClassNameChars))
         return false;
     for (const wchar_t* shell : {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"})
         if (std::wcscmp(name, shell) == 0)

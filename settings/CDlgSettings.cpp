@@ -15,7 +15,7 @@ const int kChannelCount = 8;
 
 void Beep()
 {
-    ::MessageBeep(0xFFFFFFFF);
+    ::MessageBeep(kSimpleBeep);
 }
 
 std::string DialogItemText(HWND dialog, int id)
