@@ -2,9 +2,12 @@
 
 #include <string>
 
+#include "fw/CScopedHandle.h"
+#include "fw/Win32Util.h"
+
 bool CCompanion::Start()
 {
-    std::wstring path(32768, L'\0');
+    std::wstring path(kLongestPathChars, L'\0');
     const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
     if (length == 0 || length >= path.size())
         return false;
@@ -20,7 +23,7 @@ bool CCompanion::Start()
     if (!::CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &process))
         return false;
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
+    // The companion runs on its own: nothing here waits for it.
+    const CKernelHandle companion(process.hProcess), companionThread(process.hThread);
     return true;
 }

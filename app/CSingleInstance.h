@@ -5,12 +5,13 @@
 #pragma once
 #include <windows.h>
 
+#include "fw/CScopedHandle.h"
+
 class CSingleInstance {
 public:
     CSingleInstance() = default;
     CSingleInstance(const CSingleInstance&) = delete;
     CSingleInstance& operator=(const CSingleInstance&) = delete;
-    ~CSingleInstance();
 
     // The running copy's popup, or NULL when there is none: then this process holds the mutex
     // (until it ends) and may become the running copy, unless Undecided() says another copy is
@@ -19,6 +20,6 @@ public:
     bool Undecided() const { return m_undecided; }
 
 private:
-    HANDLE m_mutex = nullptr;
+    CKernelHandle m_mutex;
     bool m_undecided = false;
 };

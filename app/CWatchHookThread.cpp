@@ -15,19 +15,18 @@ bool CWatchHookThread::Start(HOOKPROC procedure, HMODULE library)
         return false;
     m_procedure = procedure;
     m_library = library;
-    m_started = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    m_started.Reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!m_started)
         return false;
-    m_thread = ::CreateThread(nullptr, 0, &CWatchHookThread::ThreadMain, this, 0, &m_threadId);
+    m_thread.Reset(::CreateThread(nullptr, 0, &CWatchHookThread::ThreadMain, this, 0, &m_threadId));
     if (m_thread) {
-        HANDLE waitFor[] = {m_started, m_thread};
+        HANDLE waitFor[] = {m_started.Get(), m_thread.Get()};
         ::WaitForMultipleObjects(2, waitFor, FALSE, INFINITE);
     }
-    ::CloseHandle(m_started);
-    m_started = nullptr;
+    m_started.Reset();
     if (m_thread && !m_installed)
         Stop();
-    return m_thread != nullptr;
+    return static_cast<bool>(m_thread);
 }
 
 void CWatchHookThread::Stop()
@@ -36,9 +35,8 @@ void CWatchHookThread::Stop()
         return;
     ::PostThreadMessageW(m_threadId, WM_QUIT, 0, 0);
     // The thread only pumps messages, so it ends at once; should it not, the process's end takes it.
-    ::WaitForSingleObject(m_thread, kStopWaitMs);
-    ::CloseHandle(m_thread);
-    m_thread = nullptr;
+    ::WaitForSingleObject(m_thread.Get(), kStopWaitMs);
+    m_thread.Reset();
     m_threadId = 0;
 }
 
@@ -61,7 +59,7 @@ void CWatchHookThread::Run()
     m_hook = window ? ::SetWindowsHookExA(WH_CBT, m_procedure, m_library, 0) : nullptr;
     const bool hooked = m_hook != nullptr;
     m_installed = hooked;
-    ::SetEvent(m_started); // from here on Start has returned: only this thread and Stop touch the object
+    ::SetEvent(m_started.Get()); // from here on Start has returned: only this thread and Stop touch the object
     if (!hooked) {
         if (window)
             ::DestroyWindow(window);

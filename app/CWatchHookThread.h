@@ -6,6 +6,8 @@
 #pragma once
 #include <windows.h>
 
+#include "fw/CScopedHandle.h"
+
 // The thread's message-only window, by which the companion and the tests find the thread, and
 // what it is asked:
 // - WM_HOOK_INSTALLED: whether the hook is installed (1) or not (0);
@@ -37,9 +39,9 @@ private:
 
     HOOKPROC m_procedure = nullptr;
     HMODULE m_library = nullptr;
-    HANDLE m_thread = nullptr;
+    CKernelHandle m_thread;
     DWORD m_threadId = 0;
-    HANDLE m_started = nullptr;
+    CKernelHandle m_started;
     bool m_installed = false; // written by the thread before m_started is set
     HHOOK m_hook = nullptr;   // the thread's alone
 };

@@ -9,6 +9,7 @@
 #include "app/CCompanion.h"
 #include "app/CrashDumps.h"
 #include "app/CWatchHookThread.h"
+#include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
 #include "hook/WatchMessages.h"
 
@@ -49,14 +50,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     InstallCrashDumps(L"Lullcast32");
     const DWORD programId = ProgramProcessId();
-    HANDLE program = programId ? ::OpenProcess(SYNCHRONIZE, FALSE, programId) : nullptr;
+    const CKernelHandle program(programId ? ::OpenProcess(SYNCHRONIZE, FALSE, programId) : nullptr);
     if (!program)
         return 1;
-    HANDLE mutex = ::CreateMutexW(nullptr, TRUE, kMutexName);
+    const CKernelHandle mutex(::CreateMutexW(nullptr, TRUE, kMutexName));
     if (!mutex)
         return 1;
     if (::GetLastError() == ERROR_ALREADY_EXISTS) {
-        HANDLE waitFor[] = {mutex, program};
+        HANDLE waitFor[] = {mutex.Get(), program.Get()};
         const DWORD waited = ::WaitForMultipleObjects(2, waitFor, FALSE, kWaitForFormerMs);
         if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED_0)
             return 0; // another companion serves, or the program is gone
@@ -68,7 +69,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     if (!hook.Start(procedure, library))
         return 1;
     PutProgramHookInFront(programId);
-    ::WaitForSingleObject(program, INFINITE);
+    ::WaitForSingleObject(program.Get(), INFINITE);
     hook.Stop();
     return 0;
 }

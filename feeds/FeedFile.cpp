@@ -2,29 +2,26 @@
 
 #include <windows.h>
 
+#include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
 
 namespace {
 
 const char kFeedFileName[] = "Tidewell.xml";
-const DWORD kLongestPath = 32768;
 
 // Opens the file for writing, creating it if need be, and closes it again.
 bool CanWrite(const CString& path)
 {
-    const HANDLE file = ::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    ::CloseHandle(file);
-    return true;
+    const CKernelHandle file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.Get() != INVALID_HANDLE_VALUE;
 }
 
 // With a trailing backslash; empty when unknown.
 CString GetTempFolder()
 {
     const DWORD needed = ::GetTempPathA(0, nullptr);
-    if (needed == 0 || needed > kLongestPath)
+    if (needed == 0 || needed > kLongestPathChars)
         return CString();
     CString folder;
     const DWORD length = ::GetTempPathA(needed, folder.GetBufferSetLength(static_cast<int>(needed)));

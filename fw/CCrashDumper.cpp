@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "fw/CScopedHandle.h"
 #include "fw/DumpRetention.h"
 
 namespace {
@@ -65,11 +66,9 @@ LONG WINAPI CCrashDumper::OnUnhandledException(EXCEPTION_POINTERS* exception)
     // One dump per process: a second thread that crashes meanwhile just ends with it.
     if (::InterlockedExchange(&g_crashed, 1) == 0) {
         DumpRequest request{::GetCurrentThreadId(), exception};
-        HANDLE thread = ::CreateThread(nullptr, 0, &CCrashDumper::DumpThread, &request, 0, nullptr);
-        if (thread) {
-            ::WaitForSingleObject(thread, kDumpWaitMs);
-            ::CloseHandle(thread);
-        }
+        const CKernelHandle thread(::CreateThread(nullptr, 0, &CCrashDumper::DumpThread, &request, 0, nullptr));
+        if (thread)
+            ::WaitForSingleObject(thread.Get(), kDumpWaitMs);
     } else {
         ::Sleep(kDumpWaitMs);
     }
@@ -85,13 +84,13 @@ DWORD WINAPI CCrashDumper::DumpThread(void* parameter)
     wchar_t path[MAX_PATH];
     std::swprintf(path, MAX_PATH, L"%ls\\%ls-%04u%02u%02u-%02u%02u%02u-%lu.dmp", g_folder, g_prefix, now.wYear,
                   now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, ::GetCurrentProcessId());
-    HANDLE file = ::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    CKernelHandle file(::CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.Get() == INVALID_HANDLE_VALUE)
         return 1;
     MINIDUMP_EXCEPTION_INFORMATION info{request.threadId, request.exception, FALSE};
-    const BOOL written = g_writeDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file, MiniDumpNormal, &info,
-                                     nullptr, nullptr);
-    ::CloseHandle(file);
+    const BOOL written = g_writeDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.Get(), MiniDumpNormal,
+                                     &info, nullptr, nullptr);
+    file.Reset(); // closed before it may be deleted
     if (!written)
         ::DeleteFileW(path);
     RemoveOldDumps();
@@ -104,16 +103,16 @@ void CCrashDumper::RemoveOldDumps()
     wchar_t pattern[MAX_PATH];
     std::swprintf(pattern, MAX_PATH, L"%ls\\%ls-*.dmp", g_folder, g_prefix);
     WIN32_FIND_DATAW found;
-    HANDLE search = ::FindFirstFileW(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE)
+    CFileSearch search(::FindFirstFileW(pattern, &found));
+    if (search.Get() == INVALID_HANDLE_VALUE)
         return;
     std::vector<DumpFileEntry> entries;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             entries.push_back({found.cFileName, (static_cast<std::uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) |
                                                     found.ftLastWriteTime.dwLowDateTime});
-    } while (::FindNextFileW(search, &found));
-    ::FindClose(search);
+    } while (::FindNextFileW(search.Get(), &found));
+    search.Reset();
     for (const std::wstring& name : DumpsToRemove(std::move(entries), g_keep)) {
         wchar_t path[MAX_PATH];
         std::swprintf(path, MAX_PATH, L"%ls\\%ls", g_folder, name.c_str());

@@ -1,5 +1,6 @@
-// The two pairings of a window's device context as scope objects: BeginPaint and EndPaint while
-// a window paints, GetDC and ReleaseDC for drawing at other times.
+// The pairings of a device context as scope objects: BeginPaint and EndPaint while a window
+// paints, GetDC and ReleaseDC for drawing at other times, a memory context made and deleted,
+// and an object selected into a context and the one it replaced selected again.
 #pragma once
 #include <windows.h>
 
@@ -34,4 +35,47 @@ public:
 private:
     HWND m_window;
     HDC m_dc;
+};
+
+class CMemoryDC {
+public:
+    explicit CMemoryDC(HDC compatibleWith) : m_dc(::CreateCompatibleDC(compatibleWith)) {}
+    ~CMemoryDC()
+    {
+        if (m_dc)
+            ::DeleteDC(m_dc);
+    }
+    CMemoryDC(const CMemoryDC&) = delete;
+    CMemoryDC& operator=(const CMemoryDC&) = delete;
+
+    operator HDC() const { return m_dc; }
+
+private:
+    HDC m_dc;
+};
+
+// Selects an object (a font, a pen, a brush, a bitmap) into a context for the scope; a null
+// context or object selects nothing. Declare it after the context's own holder, so that the
+// object is out again before the context goes.
+class CSelectObject {
+public:
+    CSelectObject(HDC dc, HGDIOBJ object) : m_dc(dc)
+    {
+        if (dc && object) {
+            m_previous = ::SelectObject(dc, object);
+            if (m_previous == HGDI_ERROR)
+                m_previous = nullptr;
+        }
+    }
+    ~CSelectObject()
+    {
+        if (m_previous)
+            ::SelectObject(m_dc, m_previous);
+    }
+    CSelectObject(const CSelectObject&) = delete;
+    CSelectObject& operator=(const CSelectObject&) = delete;
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_previous = nullptr;
 };

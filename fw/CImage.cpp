@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "fw/CDeviceContext.h"
 #include "fw/PictureHeader.h"
 
 using namespace Gdiplus;
@@ -130,10 +131,10 @@ BOOL CImage::Draw(HDC dc, const RECT& dest) const
 {
     if (!m_bitmap)
         return FALSE;
-    HDC memory = ::CreateCompatibleDC(dc);
+    CMemoryDC memory(dc);
     if (!memory)
         return FALSE;
-    HGDIOBJ old = ::SelectObject(memory, m_bitmap.Get());
+    CSelectObject bitmap(memory, m_bitmap.Get());
     const int width = dest.right - dest.left, height = dest.bottom - dest.top;
     BOOL drawn;
     if (m_hasAlpha) {
@@ -145,8 +146,6 @@ BOOL CImage::Draw(HDC dc, const RECT& dest) const
         drawn = ::StretchBlt(dc, dest.left, dest.top, width, height, memory, 0, 0, m_width, m_height, SRCCOPY);
         ::SetStretchBltMode(dc, oldMode);
     }
-    ::SelectObject(memory, old);
-    ::DeleteDC(memory);
     return drawn;
 }
 

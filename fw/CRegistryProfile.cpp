@@ -51,59 +51,53 @@ bool ReadString(HKEY key, const char* entry, CString& value)
 
 CRegistryProfile::CRegistryProfile(const char* rootKeyPath) : m_rootKeyPath(rootKeyPath) {}
 
-HKEY CRegistryProfile::OpenSection(const char* section) const
+CRegistryKey CRegistryProfile::OpenSection(const char* section) const
 {
     CString path = m_rootKeyPath + "\\" + section;
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_READ | KEY_WRITE,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return nullptr;
-    return key;
+        return CRegistryKey();
+    return CRegistryKey(key);
 }
 
 unsigned CRegistryProfile::GetProfileInt(const char* section, const char* entry, int defaultValue)
 {
     DWORD value = static_cast<DWORD>(defaultValue);
-    if (HKEY key = OpenSection(section)) {
-        ReadDword(key, entry, value);
-        RegCloseKey(key);
-    }
+    if (const CRegistryKey key = OpenSection(section))
+        ReadDword(key.Get(), entry, value);
     return value;
 }
 
 CString CRegistryProfile::GetProfileString(const char* section, const char* entry, const char* defaultValue)
 {
     CString value(defaultValue);
-    if (HKEY key = OpenSection(section)) {
-        ReadString(key, entry, value);
-        RegCloseKey(key);
-    }
+    if (const CRegistryKey key = OpenSection(section))
+        ReadString(key.Get(), entry, value);
     return value;
 }
 
 bool CRegistryProfile::WriteProfileInt(const char* section, const char* entry, int value)
 {
-    HKEY key = OpenSection(section);
+    const CRegistryKey key = OpenSection(section);
     if (!key)
         return false;
     DWORD data = static_cast<DWORD>(value);
-    LONG result = RegSetValueExA(key, entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
-    RegCloseKey(key);
+    LONG result = RegSetValueExA(key.Get(), entry, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof(data));
     return result == ERROR_SUCCESS;
 }
 
 bool CRegistryProfile::WriteProfileString(const char* section, const char* entry, const char* value)
 {
-    HKEY key = OpenSection(section);
+    const CRegistryKey key = OpenSection(section);
     if (!key)
         return false;
     LONG result;
     if (value) {
         DWORD size = static_cast<DWORD>(std::strlen(value) + 1);
-        result = RegSetValueExA(key, entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size);
+        result = RegSetValueExA(key.Get(), entry, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), size);
     } else {
-        result = RegDeleteValueA(key, entry);
+        result = RegDeleteValueA(key.Get(), entry);
     }
-    RegCloseKey(key);
     return result == ERROR_SUCCESS;
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "fw/CScopedHandle.h"
+
 class CRegistryProfile : public CProfileStore {
 public:
     // rootKeyPath is relative to HKEY_CURRENT_USER, e.g. "Software\\Maker\\Product\\App".
@@ -22,6 +24,6 @@ public:
 private:
     CString m_rootKeyPath;
 
-    // Opens the section's key, creating the keys on the way; NULL when that fails. Callers close it.
-    HKEY OpenSection(const char* section) const;
+    // Opens the section's key, creating the keys on the way; empty when that fails.
+    CRegistryKey OpenSection(const char* section) const;
 };

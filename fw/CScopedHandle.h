@@ -10,6 +10,14 @@ public:
     ~CScopedHandle() { Reset(); }
     CScopedHandle(const CScopedHandle&) = delete;
     CScopedHandle& operator=(const CScopedHandle&) = delete;
+    // A function may hand the handle it opened to its caller.
+    CScopedHandle(CScopedHandle&& other) noexcept : m_handle(other.Detach()) {}
+    CScopedHandle& operator=(CScopedHandle&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Detach());
+        return *this;
+    }
 
     HANDLE_TYPE Get() const { return m_handle; }
     explicit operator bool() const { return m_handle != HANDLE_TYPE(); }
@@ -32,14 +40,33 @@ private:
     HANDLE_TYPE m_handle = HANDLE_TYPE();
 };
 
+// Files and searches answer a failure with INVALID_HANDLE_VALUE, which is no handle to close
+// (closed, it would stand for the process itself).
 struct CloseKernelHandle {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+    void operator()(HANDLE handle) const
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            ::CloseHandle(handle);
+    }
+};
+struct CloseFileSearch {
+    void operator()(HANDLE search) const
+    {
+        if (search != INVALID_HANDLE_VALUE)
+            ::FindClose(search);
+    }
 };
 struct DeleteGdiObject {
     void operator()(HGDIOBJ object) const { ::DeleteObject(object); }
 };
 struct DestroyMenuHandle {
     void operator()(HMENU menu) const { ::DestroyMenu(menu); }
+};
+struct CloseRegistryKey {
+    void operator()(HKEY key) const { ::RegCloseKey(key); }
+};
+struct FreeLibraryModule {
+    void operator()(HMODULE module) const { ::FreeLibrary(module); }
 };
 struct FreeGlobalMemory {
     void operator()(HGLOBAL memory) const { ::GlobalFree(memory); }
@@ -49,3 +76,6 @@ using CKernelHandle = CScopedHandle<HANDLE, CloseKernelHandle>;
 using CGdiObject = CScopedHandle<HGDIOBJ, DeleteGdiObject>;
 using CGlobalMemory = CScopedHandle<HGLOBAL, FreeGlobalMemory>;
 using CMenuHandle = CScopedHandle<HMENU, DestroyMenuHandle>;
+using CFileSearch = CScopedHandle<HANDLE, CloseFileSearch>;
+using CRegistryKey = CScopedHandle<HKEY, CloseRegistryKey>;
+using CLibraryModule = CScopedHandle<HMODULE, FreeLibraryModule>;

@@ -18,14 +18,8 @@ CUiaNotifier::CUiaNotifier() : m_library(LoadSystemLibrary("uiautomationcore.dll
 {
     if (!m_library)
         return;
-    m_raise = reinterpret_cast<RaiseFn>(::GetProcAddress(m_library, "UiaRaiseNotificationEvent"));
-    m_hostProvider = reinterpret_cast<HostProviderFn>(::GetProcAddress(m_library, "UiaHostProviderFromHwnd"));
-}
-
-CUiaNotifier::~CUiaNotifier()
-{
-    if (m_library)
-        ::FreeLibrary(m_library);
+    m_raise = reinterpret_cast<RaiseFn>(::GetProcAddress(m_library.Get(), "UiaRaiseNotificationEvent"));
+    m_hostProvider = reinterpret_cast<HostProviderFn>(::GetProcAddress(m_library.Get(), "UiaHostProviderFromHwnd"));
 }
 
 bool CUiaNotifier::Announce(HWND window, const wchar_t* text, Kind kind, const wchar_t* activityId)

@@ -8,13 +8,14 @@
 #include <oleauto.h>
 #include <unknwn.h>
 
+#include "fw/CScopedHandle.h"
+
 class CUiaNotifier {
 public:
     // What the text is, as UI Automation's NotificationKind tells it to the reader.
     enum class Kind { ItemAdded = 0, ItemRemoved = 1, ActionCompleted = 2, ActionAborted = 3, Other = 4 };
 
     CUiaNotifier();
-    ~CUiaNotifier();
     CUiaNotifier(const CUiaNotifier&) = delete;
     CUiaNotifier& operator=(const CUiaNotifier&) = delete;
 
@@ -30,7 +31,7 @@ private:
     using RaiseFn = HRESULT(WINAPI*)(IUnknown* provider, int kind, int processing, BSTR text, BSTR activityId);
     using HostProviderFn = HRESULT(WINAPI*)(HWND window, IUnknown** provider);
 
-    HMODULE m_library = nullptr;
+    CLibraryModule m_library;
     RaiseFn m_raise = nullptr;
     HostProviderFn m_hostProvider = nullptr;
 };

@@ -9,12 +9,12 @@
 #include <initializer_list>
 
 #include "fw/AddressSpan.h"
+#include "fw/CDeviceContext.h"
 #include "fw/CScopedHandle.h"
 
 CString GetModulePath(HMODULE module)
 {
-    const DWORD longestPath = 32768;
-    for (DWORD size = MAX_PATH; size <= longestPath; size *= 2) {
+    for (DWORD size = MAX_PATH; size <= kLongestPathChars; size *= 2) {
         CString path;
         const DWORD length = ::GetModuleFileNameA(module, path.GetBufferSetLength(static_cast<int>(size)), size);
         if (length == 0)
@@ -56,10 +56,8 @@ HMODULE LoadLibraryBeside(HMODULE module, const char* fileName)
 
 int GetScreenDpi()
 {
-    HDC screen = ::GetDC(nullptr);
+    CClientDC screen(nullptr);
     const int dpi = screen ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen)
-        ::ReleaseDC(nullptr, screen);
     return dpi > 0 ? dpi : 96;
 }
 
@@ -85,12 +83,15 @@ bool ReadOwnMemory(const void* address, void* out, size_t size)
     return true;
 }
 
+// Longer than the name of any shell window's class compared below.
+const int kShellClassNameChars = 64;
+
 bool IsShellWindow(HWND window)
 {
     if (window == ::GetShellWindow() || window == ::GetDesktopWindow())
         return true;
-    wchar_t name[64] = L"";
-    if (!::GetClassNameW(window, name, 64))
+    wchar_t name[kShellClassNameChars] = L"";
+    if (!::GetClassNameW(window, name, kShellClassNameChars))
         return false;
     for (const wchar_t* shell : {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"})
         if (std::wcscmp(name, shell) == 0)

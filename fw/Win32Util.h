@@ -7,6 +7,13 @@
 #include <string>
 #include <vector>
 
+// MessageBeep's kinds as the program sounds them: the simple beep answers a step or a list
+// operation that cannot be taken.
+enum : UINT { kSimpleBeep = 0xFFFFFFFF };
+
+// The longest path Windows takes (in the \\?\ form), terminator included, in characters.
+const DWORD kLongestPathChars = 32768;
+
 // The full path of the given module's file (the executable's for NULL); empty when unknown.
 // With UTF-8 as the code page a path of fewer than MAX_PATH characters can take more bytes.
 CString GetModulePath(HMODULE module);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "fw/CDeviceContext.h"
 #include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
 #include "popup/CPopupTheme.h"
@@ -42,17 +43,13 @@ void CLinkBar::Measure()
 {
     m_widths = MeasureLinkBarPieces(m_hWnd);
     m_height = 0;
-    HDC dc = ::GetDC(m_hWnd);
+    CClientDC dc(m_hWnd);
     if (!dc)
         return;
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
-    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    CSelectObject font(dc, reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
     TEXTMETRICA metrics = {};
     if (::GetTextMetricsA(dc, &metrics))
         m_height = metrics.tmHeight;
-    if (previous)
-        ::SelectObject(dc, previous);
-    ::ReleaseDC(m_hWnd, dc);
 }
 
 LRESULT CLinkBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
@@ -103,17 +100,16 @@ LRESULT CLinkBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 // around the word with the keyboard focus.
 void CLinkBar::OnPaint()
 {
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(m_hWnd, &paint);
+    CPaintDC dc(m_hWnd);
     if (!dc)
         return;
     const RECT client = GetClientRect();
     HBRUSH brush = reinterpret_cast<HBRUSH>(::SendMessageA(::GetParent(m_hWnd), WM_CTLCOLORSTATIC,
-                                                           reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(m_hWnd)));
+                                                           reinterpret_cast<WPARAM>(HDC(dc)),
+                                                           reinterpret_cast<LPARAM>(m_hWnd)));
     ::FillRect(dc, &client, brush ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
     ::SetBkMode(dc, TRANSPARENT);
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0));
-    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    CSelectObject font(dc, reinterpret_cast<HFONT>(::SendMessageA(m_hWnd, WM_GETFONT, 0, 0)));
     for (int i = 0; i < kLinkBarWordCount; ++i) {
         ::TextOutA(dc, m_layout.words[i].begin, 0, kLinkBarWords[i], static_cast<int>(std::strlen(kLinkBarWords[i])));
         ::TextOutA(dc, m_layout.separators[i].begin, 0, kLinkBarSeparator,
@@ -126,16 +122,11 @@ void CLinkBar::OnPaint()
         } else {
             // The theme's focus colour; inverting would give whatever the background makes of it.
             CGdiObject pen(::CreatePen(PS_DOT, 1, CPopupTheme::Colours().focus));
-            HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
-            HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+            CSelectObject penIn(dc, pen.Get());
+            CSelectObject hollow(dc, ::GetStockObject(NULL_BRUSH));
             ::Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
-            ::SelectObject(dc, oldBrush);
-            ::SelectObject(dc, oldPen);
         }
     }
-    if (previous)
-        ::SelectObject(dc, previous);
-    ::EndPaint(m_hWnd, &paint);
 }
 
 // The bar keeps Tab while it moves between its words, and takes Enter, Space and the arrows;

@@ -18,6 +18,11 @@ const UINT kTitleTickMs = 200;
 const UINT kQuietTickMs = 2000;
 const UINT kSweepTickMs = 250;
 const int kSweepTicks = 20;
+// Where the popup waits before it is first needed: left of and above any monitor that starts at
+// the origin, so that nothing of it shows while it is hidden.
+const POINT kOutOfSight = {-1000, -1000};
+// A title is tested for a long operation on its first characters up to this many.
+const int kTitleChars = 1024;
 
 int Width(const RECT& rect) { return rect.right - rect.left; }
 int Height(const RECT& rect) { return rect.bottom - rect.top; }
@@ -37,7 +42,7 @@ void CPopupPlacement::Attach(CWnd& popup, IEvents& events)
 void CPopupPlacement::MoveOutOfSight()
 {
     const RECT centred = m_popup->GetWindowRect();
-    m_popup->SetWindowPos(nullptr, -1000, -1000, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_popup->SetWindowPos(nullptr, kOutOfSight.x, kOutOfSight.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_popup->ShowWindow(SW_HIDE);
     m_savedRect = centred;
     m_visible = FALSE;
@@ -143,8 +148,8 @@ void CPopupPlacement::OnWatchCreated(HWND window)
 
 bool CPopupPlacement::HasLongOperationTitle(HWND window) const
 {
-    wchar_t title[1024] = L"";
-    ::GetWindowTextW(window, title, 1024);
+    wchar_t title[kTitleChars] = L"";
+    ::GetWindowTextW(window, title, kTitleChars);
     return IsLongOperationTitle(title);
 }
 

@@ -1,7 +1,6 @@
 #include "popup/CPopupTheme.h"
 
-#include <memory>
-#include <type_traits>
+#include "fw/CScopedHandle.h"
 
 PopupTheme CPopupTheme::s_theme = PopupTheme::Light;
 PopupColours CPopupTheme::s_colours = {};
@@ -16,10 +15,6 @@ bool HighContrastOn()
            (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
-struct CloseRegistryKey {
-    void operator()(HKEY key) const { ::RegCloseKey(key); }
-};
-
 // AppsUseLightTheme, a DWORD of four bytes; false when absent or of another type or size.
 bool ReadAppsTheme(DWORD& value)
 {
@@ -27,9 +22,9 @@ bool ReadAppsTheme(DWORD& value)
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize", 0,
                         KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
         return false;
-    const std::unique_ptr<std::remove_pointer<HKEY>::type, CloseRegistryKey> key(opened);
+    const CRegistryKey key(opened);
     DWORD type = 0, size = sizeof value;
-    return ::RegQueryValueExA(key.get(), "AppsUseLightTheme", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+    return ::RegQueryValueExA(key.Get(), "AppsUseLightTheme", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
                ERROR_SUCCESS &&
            type == REG_DWORD && size == sizeof value;
 }

@@ -9,6 +9,7 @@
 #include "popup/CPopupTheme.h"
 #include "popup/ItemNavigation.h"
 #include "popup/ItemText.h"
+#include "popup/PopupColours.h"
 #include "popup/PopupMessages.h"
 #include "popup/WebLink.h"
 
@@ -129,14 +130,15 @@ bool CRSSEditCtrl::OnKeyDown(WPARAM key)
 // with its colour table naming the text colour.
 void CRSSEditCtrl::ApplyColours()
 {
-    COLORREF text = RGB(160, 0, 0), background = RGB(255, 255, 255);
-    if (HDC dc = ::GetDC(m_hWnd)) {
+    COLORREF text = kTitleRed, background = kViewWhite;
+    CClientDC dc(m_hWnd);
+    if (dc) {
         ::SetTextColor(dc, text);
         ::SetBkColor(dc, background);
-        ::SendMessageA(::GetParent(m_hWnd), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(m_hWnd));
+        ::SendMessageA(::GetParent(m_hWnd), WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(HDC(dc)),
+                       reinterpret_cast<LPARAM>(m_hWnd));
         text = ::GetTextColor(dc);
         background = ::GetBkColor(dc);
-        ::ReleaseDC(m_hWnd, dc);
     }
     ::SendMessageA(m_hWnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(background));
     SetWindowText(RecolouredRtf(m_rtf, text));
@@ -152,12 +154,10 @@ void CRSSEditCtrl::DrawFocusFrame() const
     ::GetClientRect(m_hWnd, &frame);
     ::InflateRect(&frame, -1, -1);
     CGdiObject pen(::CreatePen(PS_DOT, 1, CPopupTheme::Colours().focus));
-    HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
-    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(NULL_BRUSH));
+    CSelectObject penIn(dc, pen.Get());
+    CSelectObject hollow(dc, ::GetStockObject(NULL_BRUSH));
     ::SetBkMode(dc, TRANSPARENT);
     ::Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
 }
 
 // The popup hides, the browser opens the link and the click is reported. Only web links are

@@ -8,6 +8,9 @@
 
 namespace {
 
+// A title goes into the log up to this many characters.
+const int kLoggedTitleChars = 256;
+
 std::string WindowName(HWND window)
 {
     char text[32];
@@ -17,8 +20,8 @@ std::string WindowName(HWND window)
 
 std::string TitleOf(HWND window)
 {
-    wchar_t title[256] = L"";
-    ::GetWindowTextW(window, title, 256);
+    wchar_t title[kLoggedTitleChars] = L"";
+    ::GetWindowTextW(window, title, kLoggedTitleChars);
     std::string text;
     for (const wchar_t* c = title; *c; ++c) {
         unsigned long code = static_cast<unsigned short>(*c);
@@ -53,7 +56,7 @@ void LogPlacement(const RECT& watched, const RECT& popup)
                         : popup.bottom <= watched.top ? "above it (no room below)"
                                                       : "inside its bottom edge (no room below or above)";
     char text[128];
-    wsprintfA(text, "popup docked %s at %ld,%ld %ldx%ld", where, popup.left, popup.top, popup.right - popup.left,
+    std::snprintf(text, sizeof text, "popup docked %s at %ld,%ld %ldx%ld", where, popup.left, popup.top, popup.right - popup.left,
               popup.bottom - popup.top);
     CDiagnosticLog::Log(text);
 }

@@ -3,22 +3,46 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "popup/PopupColours.h"
+#include "popup/PopupFonts.h"
 #include "tray/BalloonText.h"
 
 namespace {
 
-#define ITEM_FONTS "{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}"
-#define ITEM_COLOURS "{\\colortbl ;\\red160\\green0\\blue0;}"
-const char kHeader[] = ITEM_FONTS ITEM_COLOURS "{\\viewkind4\\uc1\\pard\\cf1\\b\\f0\\fs20 ";
-const char kFonts[] = ITEM_FONTS;
-const char kColours[] = ITEM_COLOURS;
 const char kAfterTitle[] = "\\b0 \\par\r\n";
 const char kEnd[] = "\\par}";
 const char kLineBreak[] = "\\par ";
 const size_t kLineBreakLength = sizeof kLineBreak - 1;
 const size_t kBalloonBytes = 255;
 const uint32_t kReplacement = 0xFFFD;
+
+// The rich text's start: its font table, its colour table (the text colour), and the title's
+// paragraph in bold at the items' size.
+const std::string& FontTable()
+{
+    static const std::string table = std::string("{\\rtf1\\ansi\\ansicpg1252\\deff0\\deflang1033"
+                                                 "{\\fonttbl{\\f0\\fswiss\\fcharset0 ") +
+                                     kPopupFontFace + ";}}";
+    return table;
+}
+
+std::string ColourTable(unsigned long colour)
+{
+    char table[64];
+    std::snprintf(table, sizeof table, "{\\colortbl ;\\red%lu\\green%lu\\blue%lu;}", colour & 0xFF,
+                  (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    return table;
+}
+
+const std::string& Header()
+{
+    static const std::string header = FontTable() + ColourTable(kTitleRed) +
+                                      "{\\viewkind4\\uc1\\pard\\cf1\\b\\f0\\fs" +
+                                      std::to_string(kItemTextPoints * 2) + " "; // in half points
+    return header;
+}
 
 // Decodes one UTF-8 character at text (not at its end); returns its length in bytes. A byte that
 // starts no well-formed sequence is one character of its own, U+FFFD.
@@ -110,7 +134,7 @@ void AppendText(CString& out, const char* text, bool marks)
 
 CString ItemRtf(const char* title, const char* description)
 {
-    CString rtf = kHeader;
+    CString rtf = Header().c_str();
     AppendText(rtf, title, false);
     rtf += kAfterTitle;
     AppendText(rtf, description, true);
@@ -120,7 +144,7 @@ CString ItemRtf(const char* title, const char* description)
 
 CString NoFeedsRtf(const char* serviceDomain)
 {
-    CString rtf = kHeader;
+    CString rtf = Header().c_str();
     rtf += "No feeds have been found in this channel";
     rtf += kAfterTitle;
     CString line = "Go to ";
@@ -133,21 +157,20 @@ CString NoFeedsRtf(const char* serviceDomain)
 
 CString RecolouredRtf(const char* rtf, unsigned long colour)
 {
-    const std::size_t fonts = sizeof kFonts - 1, colours = sizeof kColours - 1;
-    if (!rtf || std::strncmp(rtf, kFonts, fonts) != 0 || std::strncmp(rtf + fonts, kColours, colours) != 0)
+    const std::string& fonts = FontTable();
+    const std::string written = ColourTable(kTitleRed);
+    if (!rtf || std::strncmp(rtf, fonts.c_str(), fonts.size()) != 0 ||
+        std::strncmp(rtf + fonts.size(), written.c_str(), written.size()) != 0)
         return CString(rtf ? rtf : "");
-    char table[64];
-    std::snprintf(table, sizeof table, "{\\colortbl ;\\red%lu\\green%lu\\blue%lu;}", colour & 0xFF,
-                  (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
-    CString result = kFonts;
-    result += table;
-    result += rtf + fonts + colours;
+    CString result = fonts.c_str();
+    result += ColourTable(colour).c_str();
+    result += rtf + fonts.size() + written.size();
     return result;
 }
 
 CString AllMutedRtf()
 {
-    CString rtf = kHeader;
+    CString rtf = Header().c_str();
     rtf += "Every item of this feed is hidden";
     rtf += kAfterTitle;
     AppendText(rtf, "The words in Settings, under Hide items about, hide them", false);

@@ -3,18 +3,19 @@
 #pragma once
 #include "fw/CString.h"
 
-// The item view's RTF: a bold dark-red title over the description, Arial 10 points. The title
-// is plain text. The description is the item's cleaned description, in which "\par " marks a
-// line break and "\\", "\{" and "\}" stand for a backslash and braces; any other backslash or
-// brace in it is taken as a plain character. In both, characters beyond ASCII are written as
-// RTF Unicode escapes and control characters other than tab as blanks, so no text of the feed
-// can reach the control as an RTF control word.
+// The item view's RTF: a bold title in the items' dark red (kTitleRed) over the description, in
+// the popup's face at the items' size (popup/PopupFonts.h). The title is plain text. The
+// description is the item's cleaned description, in which "\par " marks a line break and "\\",
+// "\{" and "\}" stand for a backslash and braces; any other backslash or brace in it is taken
+// as a plain character. In both, characters beyond ASCII are written as RTF Unicode escapes and
+// control characters other than tab as blanks, so no text of the feed can reach the control as
+// an RTF control word.
 CString ItemRtf(const char* title, const char* description);
 
 // The page shown when the feed has no items, pointing to the service's web site.
 CString NoFeedsRtf(const char* serviceDomain);
-// Rich text made by these functions with its text colour (the items' dark red) replaced by
-// another, given as 0x00BBGGRR; any other text comes back as it is.
+// Rich text made by these functions with its text colour (kTitleRed) replaced by another, given
+// as 0x00BBGGRR; any other text comes back as it is.
 CString RecolouredRtf(const char* rtf, unsigned long colour);
 
 // The page shown when every item of the feed is hidden by the user's mute words.

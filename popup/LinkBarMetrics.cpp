@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "fw/CDeviceContext.h"
+#include "popup/PopupFonts.h"
+
 namespace {
 
 int TextWidth(HDC dc, const char* text)
@@ -15,25 +18,21 @@ int TextWidth(HDC dc, const char* text)
 HFONT CreateLinkBarFont(int dpi)
 {
     LOGFONTA font = {};
-    std::strcpy(font.lfFaceName, "Arial");
+    std::strcpy(font.lfFaceName, kPopupFontFace);
     font.lfWeight = FW_NORMAL;
-    font.lfHeight = -::MulDiv(8, dpi, 72);
+    font.lfHeight = -::MulDiv(kLinkBarFontPoints, dpi, kPointsPerInch);
     return ::CreateFontIndirectA(&font);
 }
 
 LinkBarPieceWidths MeasureLinkBarPieces(HWND linkBar)
 {
     LinkBarPieceWidths widths;
-    HDC dc = ::GetDC(linkBar);
+    CClientDC dc(linkBar);
     if (!dc)
         return widths;
-    HFONT font = reinterpret_cast<HFONT>(::SendMessageA(linkBar, WM_GETFONT, 0, 0));
-    HGDIOBJ previous = font ? ::SelectObject(dc, font) : nullptr;
+    CSelectObject font(dc, reinterpret_cast<HFONT>(::SendMessageA(linkBar, WM_GETFONT, 0, 0)));
     for (int i = 0; i < kLinkBarWordCount; ++i)
         widths.words[i] = TextWidth(dc, kLinkBarWords[i]);
     widths.separator = TextWidth(dc, kLinkBarSeparator);
-    if (previous)
-        ::SelectObject(dc, previous);
-    ::ReleaseDC(linkBar, dc);
     return widths;
 }

@@ -10,5 +10,5 @@
 
 LinkBarPieceWidths MeasureLinkBarPieces(HWND linkBar);
 
-// The link bar's font: Arial 8 points at the given DPI (the caller deletes it).
+// The link bar's font (popup/PopupFonts.h) at the given DPI; the caller deletes it.
 HFONT CreateLinkBarFont(int dpi);

@@ -6,8 +6,8 @@
 namespace {
 
 // The light scheme: dark red items on white, blue links, as the popup always looked.
-const Rgb kLightView = MakeRgb(255, 255, 255);
-const Rgb kLightItemText = MakeRgb(160, 0, 0);
+const Rgb kLightView = kViewWhite;
+const Rgb kLightItemText = kTitleRed;
 const Rgb kLightLink = MakeRgb(0, 0, 250);
 
 // The dark scheme: light text on near black; the title keeps a red hue, light enough to read.

@@ -7,6 +7,17 @@
 
 using Rgb = std::uint32_t;
 
+constexpr Rgb MakeRgb(unsigned r, unsigned g, unsigned b)
+{
+    return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
+}
+
+// The items' dark red: the text colour of the light scheme, and the one the item view's rich
+// text is written in before it takes the theme's.
+constexpr Rgb kTitleRed = MakeRgb(160, 0, 0);
+// The item view's white background in the light scheme.
+constexpr Rgb kViewWhite = MakeRgb(255, 255, 255);
+
 enum class PopupTheme { Light, Dark, HighContrast };
 
 // The system colours a high-contrast scheme takes, and those the light scheme leaves as they are.
@@ -30,8 +41,3 @@ PopupColours ColoursFor(PopupTheme theme, const SystemColours& system);
 // WCAG 2 relative luminance and contrast ratio (1 to 21).
 double RelativeLuminance(Rgb colour);
 double ContrastRatio(Rgb a, Rgb b);
-
-constexpr Rgb MakeRgb(unsigned r, unsigned g, unsigned b)
-{
-    return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
-}

@@ -14,7 +14,7 @@ const unsigned kLongestInterval = 120;
 
 void Beep()
 {
-    ::MessageBeep(0xFFFFFFFF);
+    ::MessageBeep(kSimpleBeep);
 }
 
 std::string DialogItemText(HWND dialog, int id)

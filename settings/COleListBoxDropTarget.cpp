@@ -1,5 +1,6 @@
 #include "settings/COleListBoxDropTarget.h"
 
+#include "fw/CGlobalLock.h"
 #include "fw/CStgMedium.h"
 #include "settings/CDlgSettings.h"
 #include "settings/FeedListRules.h"
@@ -39,11 +40,13 @@ BOOL COleListBoxDropTarget::OnDrop(CWnd* window, IDataObject* data, DROPEFFECT, 
     FORMATETC format = {CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     CStgMedium medium;
     if (SUCCEEDED(data->GetData(&format, &medium)) && medium.tymed == TYMED_HGLOBAL && medium.hGlobal) {
-        const char* block = static_cast<const char*>(::GlobalLock(medium.hGlobal));
-        if (!block)
-            return FALSE;
-        const CString text = DroppedText(block, ::GlobalSize(medium.hGlobal));
-        ::GlobalUnlock(medium.hGlobal);
+        CString text;
+        {
+            const CGlobalLock block(medium.hGlobal);
+            if (!block.Data())
+                return FALSE;
+            text = DroppedText(static_cast<const char*>(block.Data()), block.Size());
+        }
         return dialog->TakeDroppedLink(text);
     }
     std::vector<CString> files;

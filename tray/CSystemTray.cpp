@@ -149,24 +149,20 @@ LRESULT CSystemTray::HandleIconMessage(WPARAM wParam, LPARAM lParam)
 
 void CSystemTray::PrepareMenu(HMENU) {}
 
-// Returns the loaded menu resource and its first popup, or NULL when either is missing.
-HMENU CSystemTray::LoadTrayMenu(HMENU& popup) const
+// Returns the loaded menu resource and its first popup, or an empty menu when either is missing.
+CMenuHandle CSystemTray::LoadTrayMenu(HMENU& popup) const
 {
-    HMENU menu = LoadMenuA(m_instance, MAKEINTRESOURCEA(m_iconData.uID));
-    if (!menu)
-        return nullptr;
-    popup = GetSubMenu(menu, 0);
-    if (!popup) {
-        DestroyMenu(menu);
-        return nullptr;
-    }
+    CMenuHandle menu(LoadMenuA(m_instance, MAKEINTRESOURCEA(m_iconData.uID)));
+    popup = menu ? GetSubMenu(menu.Get(), 0) : nullptr;
+    if (!popup)
+        menu.Reset();
     return menu;
 }
 
 LRESULT CSystemTray::ShowMenu(HWND target)
 {
     HMENU popup = nullptr;
-    HMENU menu = LoadTrayMenu(popup);
+    const CMenuHandle menu = LoadTrayMenu(popup);
     if (!menu)
         return 0;
     SetMenuDefaultItem(popup, m_defaultItem, m_defaultByPosition);
@@ -179,8 +175,6 @@ LRESULT CSystemTray::ShowMenu(HWND target)
     SetForegroundWindow(m_iconData.hWnd);
     TrackPopupMenu(popup, 0, cursor.x, cursor.y, 0, target, nullptr);
     PostMessageA(m_iconData.hWnd, WM_NULL, 0, 0);
-
-    DestroyMenu(menu);
     return 1;
 }
 
@@ -190,11 +184,10 @@ LRESULT CSystemTray::PostDefaultCommand(HWND target)
     UINT command = m_defaultItem;
     if (m_defaultByPosition) {
         HMENU popup = nullptr;
-        HMENU menu = LoadTrayMenu(popup);
+        const CMenuHandle menu = LoadTrayMenu(popup);
         if (!menu)
             return 0;
         command = GetMenuItemID(popup, static_cast<int>(m_defaultItem));
-        DestroyMenu(menu);
     }
     PostMessageA(target, WM_COMMAND, command, 0);
     return 1;

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "fw/CScopedHandle.h"
+
 class CSystemTray {
 public:
     CSystemTray();
@@ -47,7 +49,7 @@ private:
     static LRESULT CALLBACK TrayWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static BOOL IsBalloonCapableSystem();
     void RegisterWindowClass();
-    HMENU LoadTrayMenu(HMENU& popup) const;
+    CMenuHandle LoadTrayMenu(HMENU& popup) const;
     LRESULT ShowMenu(HWND target);
     LRESULT PostDefaultCommand(HWND target);
 };
