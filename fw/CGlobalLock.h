@@ -15,7 +15,7 @@ public:
     CGlobalLock& operator=(const CGlobalLock&) = delete;
 
     // NULL when the block could not be locked.
-    const void* Data() const { return m_data; }
+    void* Data() const { return m_data; }
     SIZE_T Size() const { return m_data ? ::GlobalSize(m_memory) : 0; }
 
 private:
