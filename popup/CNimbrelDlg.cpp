@@ -10,23 +10,27 @@
 #include "fw/CDeviceContext.h"
 #include "fw/CWinApp.h"
 #include "fw/Monitors.h"
+#include "fw/QuietFacts.h"
 #include "fw/Win32Util.h"
 #include "popup/CAboutDlg.h"
 #include "popup/ChannelMenu.h"
 #include "popup/ItemNavigation.h"
+#include "popup/ItemText.h"
 #include "popup/LinkBarMetrics.h"
 #include "popup/PopupPlacement.h"
+
+namespace {
+
+// How long a balloon of a new item stays.
+const UINT kBalloonSeconds = 10;
+
+} // namespace
 
 CNimbrelDlg::CNimbrelDlg(std::function<bool()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
 {
     m_showOnStart = false; // the popup shows itself only beside a watched window or on View
     m_icon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_MAINFRAME));
     m_settings.Load(*AfxGetApp());
-}
-
-CNimbrelDlg::~CNimbrelDlg()
-{
-    m_sponsor.ReleaseDecoderWhenIdle(m_service.IsDecoding());
 }
 
 void CNimbrelDlg::DoDataExchange(CDataExchange* pDX)
@@ -57,8 +61,9 @@ BOOL CNimbrelDlg::OnInitDialog()
     m_tray.Install(AfxGetInstanceHandle(), m_hWnd, WM_TRAY_NOTIFY, LULLCAST_MAIN_CAPTION, m_icon, IDR_TRAY_MENU);
     FocusSponsorArea();
     // Requests start only now that there is a window for their answers.
-    m_service.Attach(m_hWnd, this);
-    m_browser.Attach({this, &m_itemView, &m_statusLine, &m_tray, &m_service, &m_settings, &m_placement});
+    m_service.Attach(m_hWnd);
+    m_sponsor.Attach(m_hWnd, GetDlgItem(IDC_SPONSOR), m_service);
+    m_browser.Attach(*this, *this, m_settings, m_service, m_itemView, m_statusLine);
     m_browser.LoadFeedList();
     if (m_onCaptioned && m_onCaptioned())
         m_placement.SweepDesktop();
@@ -162,14 +167,14 @@ bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 {
     if (m_placement.OnMessage(message, wParam, lParam)) // watch events, its timers
         return true;
-    if (m_service.OnMessage(message, wParam, lParam)) // answers of the service
+    if (m_service.OnMessage(message, wParam, lParam)) // answers of reports, their timers
         return true;
-    if (m_browser.OnMessage(message, wParam, lParam)) { // feed answers, the refresh timers
+    if (m_browser.OnMessage(message, wParam, lParam)) { // preset list and feed answers, their timers
         if (message == WM_FEED_ANSWER)
             UpdateMenuIconTip(); // a feed's health may have changed
         return true;
     }
-    if (m_sponsor.OnMessage(message, wParam, lParam, result)) // WM_DRAWITEM of IDC_SPONSOR
+    if (m_sponsor.OnMessage(message, wParam, lParam, result)) // its answer and timer, WM_DRAWITEM of IDC_SPONSOR
         return true;
     if (m_layout.OnMessage(message, wParam, lParam, result)) { // size, paint, hit test, cursor, colours
         if (message == WM_SIZE)
@@ -194,7 +199,7 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         result = reinterpret_cast<LRESULT>(m_icon);
         return true;
     case WM_ITEM_CLICKED:
-        m_service.ReportClick(m_itemView.m_feedUrl, m_itemView.m_link);
+        OnItemClicked();
         return true;
     case WM_LINK_BAR_STEP:
         if (wParam <= static_cast<WPARAM>(LinkBarWord::Feed))
@@ -217,26 +222,38 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     }
 }
 
-void CNimbrelDlg::OnPresetList(bool, const std::string& body)
+// A balloon tells of a new item while the popup is hidden, if the user wants to be told and is
+// not busy.
+void CNimbrelDlg::OnNewItem(const CFeedItem& item)
 {
-    m_browser.OnPresetList(body);
+    if (!m_placement.IsVisible() && m_settings.m_notify && !IsQuietTimeNow())
+        m_tray.DisplayBalloon(BalloonTextOf(item.m_strDescription), item.m_strTitle, 0, kBalloonSeconds);
 }
 
-void CNimbrelDlg::OnSponsorPicture(CImage& picture)
+void CNimbrelDlg::OnFeedViewed(const CString& feed)
 {
-    m_sponsor.Replace(picture, GetDlgItem(IDC_SPONSOR));
+    m_service.ReportView(feed);
+}
+
+// The item view has opened the shown item's link: the click is reported, with the link as the
+// feed gave it, and the popup hides.
+void CNimbrelDlg::OnItemClicked()
+{
+    m_service.ReportClick(m_browser.ShownFeed(), m_browser.ShownLink());
+    m_placement.HideAndRemember();
 }
 
 // A fresh sponsor picture at every docking; the popup shows at once with the one it has.
 void CNimbrelDlg::OnDocked()
 {
-    m_service.FetchSponsorPicture();
+    m_sponsor.Fetch();
 }
 
 // Answers still on their way find no window: they are not applied, and nothing waits for them.
 void CNimbrelDlg::OnDestroy()
 {
     m_service.Detach();
+    m_sponsor.Stop();
     m_browser.Stop();
     m_placement.Stop();
     m_textFont.Reset();
@@ -285,7 +302,7 @@ void CNimbrelDlg::OnExit()
 // View shows the popup at its remembered place, no longer topmost, and refreshes it.
 void CNimbrelDlg::OnView()
 {
-    m_service.FetchSponsorPicture();
+    m_sponsor.Fetch();
     SetFocusCues(m_hWnd, false);
     m_placement.ShowAtRememberedPlace();
     m_browser.RefreshFeed(true);
