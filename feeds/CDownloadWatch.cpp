@@ -189,7 +189,6 @@ STDMETHODIMP CDownloadWatch::OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR 
 STDMETHODIMP CDownloadWatch::OnStopBinding(HRESULT result, LPCWSTR)
 {
     m_stopped = true;
-    ::InterlockedExchange(&m_progress->stopped, 1);
     m_complete = SUCCEEDED(result);
     m_result = result;
     m_binding.Reset();

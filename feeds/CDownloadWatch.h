@@ -11,8 +11,7 @@
 //
 // It lives on the thread that runs the download, and is called only there (its callbacks come
 // through that thread's messages, which it handles while it watches). A download given up for
-// lack of progress or time is left at once, whether or not its binding has stopped: the progress,
-// shared, says when it has.
+// lack of progress or time is told to abort and left at once.
 #pragma once
 #include <windows.h>
 #include <urlmon.h>
@@ -23,8 +22,7 @@
 #include "fw/CComPtr.h"
 #include "fw/CScopedHandle.h"
 
-// A download's limits and how it went, kept beyond the watch: a download given up on may still
-// hang in the system after the watch has left it.
+// A download's limits and how it went.
 struct CDownloadProgress {
     CDownloadProgress(ULONGLONG deadline, ULONGLONG stallMs, ULONGLONG maxBytes)
         : lastProgress(::GetTickCount64()), deadline(deadline), stallMs(stallMs), maxBytes(maxBytes)
@@ -33,7 +31,6 @@ struct CDownloadProgress {
     ULONGLONG lastProgress;       // tick count of the last sign of life
     ULONGLONG bytes = 0;          // written so far
     bool abandoned = false;       // given up: it stalled or ran past its deadline
-    volatile LONG stopped = 0;    // its binding has stopped (read by other threads)
     const ULONGLONG deadline;     // tick count after which the download ends
     const ULONGLONG stallMs;      // a download without progress for this long ends
     const ULONGLONG maxBytes;

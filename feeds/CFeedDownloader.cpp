@@ -18,34 +18,30 @@ unsigned long g_stallTimeoutMs = CFeedDownloader::kStallTimeoutMs;
 unsigned long g_deadlineMs = CFeedDownloader::kDeadlineMs;
 unsigned long long g_maxBytes = CFeedDownloader::kMaxBytes;
 
-// The last download given up on before its binding stopped, and the thread that ran it: it may
-// still hang in the system, holding what it was given, until it stops or that thread ends.
-SRWLOCK g_hangingLock = SRWLOCK_INIT;
-std::shared_ptr<CDownloadProgress> g_hanging;
-CKernelHandle g_hangingThread;
+// The thread that ran the last download given up on: until it has ended, no other download
+// starts, so that a server that stalls costs one thread, not one per download.
+SRWLOCK g_abandonedLock = SRWLOCK_INIT;
+CKernelHandle g_abandonedThread;
 
-bool StillHanging()
+bool AbandonedThreadRuns()
 {
-    ::AcquireSRWLockExclusive(&g_hangingLock);
-    if (g_hanging && (::InterlockedCompareExchange(&g_hanging->stopped, 0, 0)
-                      || !g_hangingThread || ::WaitForSingleObject(g_hangingThread.Get(), 0) == WAIT_OBJECT_0)) {
-        g_hanging.reset();
-        g_hangingThread.Reset();
-    }
-    const bool hanging = g_hanging != nullptr;
-    ::ReleaseSRWLockExclusive(&g_hangingLock);
-    return hanging;
+    ::AcquireSRWLockExclusive(&g_abandonedLock);
+    if (g_abandonedThread && ::WaitForSingleObject(g_abandonedThread.Get(), 0) != WAIT_TIMEOUT)
+        g_abandonedThread.Reset();
+    const bool runs = static_cast<bool>(g_abandonedThread);
+    ::ReleaseSRWLockExclusive(&g_abandonedLock);
+    return runs;
 }
 
-void RememberHanging(const std::shared_ptr<CDownloadProgress>& progress)
+void RememberAbandonedThread()
 {
     HANDLE thread = nullptr;
-    ::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread, SYNCHRONIZE,
-                      FALSE, 0);
-    ::AcquireSRWLockExclusive(&g_hangingLock);
-    g_hanging = progress;
-    g_hangingThread.Reset(thread);
-    ::ReleaseSRWLockExclusive(&g_hangingLock);
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread, SYNCHRONIZE,
+                           FALSE, 0))
+        return;
+    ::AcquireSRWLockExclusive(&g_abandonedLock);
+    g_abandonedThread.Reset(thread);
+    ::ReleaseSRWLockExclusive(&g_abandonedLock);
 }
 
 } // namespace
@@ -60,7 +56,7 @@ bool CFeedDownloader::Download(const CString& url, const CString& path, const CH
                                CHttpAnswer& answer)
 {
     answer = CHttpAnswer();
-    if (StillHanging()) {
+    if (AbandonedThreadRuns()) {
         answer.abandoned = true;
         return false;
     }
@@ -82,8 +78,7 @@ bool CFeedDownloader::Download(const CString& url, const CString& path, const CH
     // A "not modified" brings no document, whatever the moniker library makes of it.
     const bool succeeded = downloaded && status < 400 && status != 304;
     if (progress->abandoned) {
-        if (!::InterlockedCompareExchange(&progress->stopped, 0, 0))
-            RememberHanging(progress);
+        RememberAbandonedThread();
         ::DeleteFileA(file.c_str());
         answer = CHttpAnswer();
         answer.abandoned = true;
