@@ -29,6 +29,8 @@ const char kFailedDownload[] = "Failed to download";
 // A refresh that has not ended after this long says so in the status line.
 const UINT kLoadingNoticeMs = 700;
 const char kLoadingText[] = "Loading news...";
+// A time of day as the user reads it fits in this many characters.
+const int kTimeTextLength = 64;
 // A step with no item to go to: the simple beep.
 const UINT kNoStepBeep = 0xFFFFFFFF;
 
@@ -360,7 +362,7 @@ void CItemBrowser::RecordHealth(const FeedAnswer& answer)
                        && std::strncmp(feed.m_strError, kFailedDownload, sizeof kFailedDownload - 1) != 0;
     facts.parsed = facts.downloaded && feed.m_strError.IsEmpty();
     facts.items = feed.m_items.GetSize();
-    char when[64] = "";
+    char when[kTimeTextLength] = "";
     if (!::GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, when, sizeof when))
         when[0] = '\0';
     const std::string url(m_loadingUrl);

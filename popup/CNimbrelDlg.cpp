@@ -23,6 +23,14 @@ namespace {
 
 // How long a balloon of a new item stays.
 const UINT kBalloonSeconds = 10;
+// The item view's font.
+const char kTextFontFace[] = "Arial";
+const int kTextFontPoints = 9;
+const int kPointsPerInch = 72;
+// The menu icon's tooltip breaks its lines at this width, in pixels.
+const LPARAM kMenuTipWidth = 600;
+// The system menu's About entry is read up to this many characters.
+const int kMenuTextLength = 256;
 
 } // namespace
 
@@ -75,7 +83,7 @@ void CNimbrelDlg::AddAboutToSystemMenu()
     HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
     if (!systemMenu)
         return;
-    char text[256] = "";
+    char text[kMenuTextLength] = "";
     if (::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, text, sizeof text) <= 0 || !text[0])
         return;
     ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
@@ -87,9 +95,9 @@ void CNimbrelDlg::AddAboutToSystemMenu()
 void CNimbrelDlg::CreateFonts()
 {
     LOGFONTA font = {};
-    std::strcpy(font.lfFaceName, "Arial");
+    std::strcpy(font.lfFaceName, kTextFontFace);
     font.lfWeight = FW_NORMAL;
-    font.lfHeight = -::MulDiv(9, m_dpi, 72);
+    font.lfHeight = -::MulDiv(kTextFontPoints, m_dpi, kPointsPerInch);
     CGdiObject textFont(::CreateFontIndirectA(&font));
     ::SendMessageA(GetDlgItem(IDC_ITEM_VIEW), WM_SETFONT, reinterpret_cast<WPARAM>(textFont.Get()), FALSE);
     m_textFont.Reset(textFont.Detach());
@@ -133,7 +141,7 @@ void CNimbrelDlg::AddMenuIconTip()
     tool.uId = reinterpret_cast<UINT_PTR>(m_menuIcon.m_hWnd);
     tool.lpszText = const_cast<char*>("Channel menu");
     ::SendMessageA(m_menuTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    ::SendMessageA(m_menuTip, TTM_SETMAXTIPWIDTH, 0, 600); // several lines
+    ::SendMessageA(m_menuTip, TTM_SETMAXTIPWIDTH, 0, kMenuTipWidth); // several lines
 }
 
 void CNimbrelDlg::UpdateMenuIconTip()
