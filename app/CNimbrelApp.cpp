@@ -7,6 +7,7 @@
 #include "app/CCompanion.h"
 #include "app/CrashDumps.h"
 #include "fw/CDiagnosticLog.h"
+#include "fw/CGdiPlusScope.h"
 #include "fw/CRichEditCtrl.h"
 #include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
@@ -128,9 +129,11 @@ bool CNimbrelApp::InstallWatchHook()
 }
 
 // The hook is installed once the popup has its caption: until then every window event of every
-// process would look for the popup in vain.
+// process would look for the popup in vain. GDI+, which decodes the sponsor picture, runs as long
+// as the popup does.
 void CNimbrelApp::RunPopup()
 {
+    const CGdiPlusScope gdiPlus;
     auto popup = std::make_unique<CNimbrelDlg>([this] { return InstallWatchHook(); });
     m_pMainWnd = popup.get();
     popup->DoModal();

@@ -7,6 +7,8 @@ namespace {
 const ULONG kPieceBytes = 64 * 1024;
 // After the binding is told to abort, how long its stop may take before the watch stops waiting.
 const ULONGLONG kAbortGraceMs = 2000;
+// How often the watch looks at the clock while no callback comes.
+const DWORD kWatchPollMs = 50;
 // The response headers are read this far at most.
 const size_t kLongestHeaders = 64 * 1024;
 const size_t kLongestRedirect = 2048;
@@ -54,18 +56,20 @@ bool CDownloadWatch::Download(const std::string& url)
     return SUCCEEDED(result) && m_complete && !m_ended && !m_writeFailed;
 }
 
+// A download that ends for its size or a failed write is waited for a while, so that its binding
+// stops; one given up on is told to abort and left at once.
 void CDownloadWatch::WaitForStop()
 {
     ULONGLONG abortedAt = 0;
     while (!m_stopped) {
-        if (!abortedAt && (m_ended || m_writeFailed || Ending())) {
+        if (!abortedAt && (m_ended || m_writeFailed || Ending() || Stalled())) {
             abortedAt = ::GetTickCount64();
             if (m_binding)
                 m_binding->Abort();
         }
-        if (abortedAt && ::GetTickCount64() - abortedAt >= kAbortGraceMs)
+        if (abortedAt && (m_progress->abandoned || ::GetTickCount64() - abortedAt >= kAbortGraceMs))
             return;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kWatchPollMs, QS_ALLINPUT);
         MSG message;
         while (!m_stopped && ::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&message);
@@ -76,9 +80,15 @@ void CDownloadWatch::WaitForStop()
 
 bool CDownloadWatch::Ending()
 {
-    CDownloadProgress& p = *m_progress;
-    if (::InterlockedCompareExchange(&p.abandoned, 0, 0) || ::GetTickCount64() >= p.deadline)
-        m_ended = true;
+    if (!m_ended && ::GetTickCount64() >= m_progress->deadline)
+        m_ended = m_progress->abandoned = true;
+    return m_ended;
+}
+
+bool CDownloadWatch::Stalled()
+{
+    if (!m_ended && ::GetTickCount64() - m_progress->lastProgress >= m_progress->stallMs)
+        m_ended = m_progress->abandoned = true;
     return m_ended;
 }
 
@@ -86,7 +96,7 @@ bool CDownloadWatch::Continue()
 {
     if (Ending())
         return false;
-    ::InterlockedExchange64(&m_progress->lastProgress, static_cast<LONG64>(::GetTickCount64()));
+    m_progress->lastProgress = ::GetTickCount64();
     return true;
 }
 
@@ -109,7 +119,7 @@ bool CDownloadWatch::TakeData(IStream* stream)
                 return false;
             }
             m_written += read;
-            ::InterlockedExchange64(&m_progress->bytes, static_cast<LONG64>(m_written));
+            m_progress->bytes = m_written;
         }
         if (result == E_PENDING || (SUCCEEDED(result) && read == 0))
             return true; // the rest comes with a later notification, or the stream has ended

@@ -1,6 +1,7 @@
 // Runs one download of the URL moniker library and writes what it brings into a file: takes in
 // what the server answered, notes each sign of progress, and ends the download once it is given
-// up on, has run past its deadline or brought more than its size limit.
+// up on: it made no progress for too long, ran past its deadline or brought more than its size
+// limit.
 //
 // The limit holds for what is written, not for what comes over the wire: an answer sent
 // compressed arrives inflated. The download is therefore bound asynchronously and its data taken
@@ -9,8 +10,8 @@
 // before a single piece is seen.
 //
 // It lives on the thread that runs the download, and is called only there (its callbacks come
-// through that thread's messages); the thread that waits for the download reads the shared
-// progress.
+// through that thread's messages, which it handles while it watches). A download given up for
+// lack of progress or time is told to abort and left at once.
 #pragma once
 #include <windows.h>
 #include <urlmon.h>
@@ -21,16 +22,17 @@
 #include "fw/CComPtr.h"
 #include "fw/CScopedHandle.h"
 
-// What the download's thread and the waiting thread share.
+// A download's limits and how it went.
 struct CDownloadProgress {
-    CDownloadProgress(ULONGLONG deadline, ULONGLONG maxBytes)
-        : lastProgress(::GetTickCount64()), deadline(deadline), maxBytes(maxBytes)
+    CDownloadProgress(ULONGLONG deadline, ULONGLONG stallMs, ULONGLONG maxBytes)
+        : lastProgress(::GetTickCount64()), deadline(deadline), stallMs(stallMs), maxBytes(maxBytes)
     {
     }
-    volatile LONG64 lastProgress;   // tick count of the last sign of life
-    volatile LONG64 bytes = 0;      // written so far
-    volatile LONG abandoned = 0;    // set by the waiting thread when it gives up
-    const ULONGLONG deadline;       // tick count after which the download ends
+    ULONGLONG lastProgress;       // tick count of the last sign of life
+    ULONGLONG bytes = 0;          // written so far
+    bool abandoned = false;       // given up: it stalled or ran past its deadline
+    const ULONGLONG deadline;     // tick count after which the download ends
+    const ULONGLONG stallMs;      // a download without progress for this long ends
     const ULONGLONG maxBytes;
 };
 
@@ -80,13 +82,16 @@ private:
     CDownloadWatch(std::shared_ptr<CDownloadProgress> progress, const std::string& file);
     virtual ~CDownloadWatch() = default;
 
-    // True once the download is to end: given up on, past its deadline, or too large.
+    // True once the download is to end: past its deadline, or too large.
     bool Ending();
+    // True once it has made no progress for the stall time-out (it is then given up on).
+    bool Stalled();
     // Notes a sign of life; false when the download is to end.
     bool Continue();
     // Writes what the stream holds now into the file; false when the download is to end.
     bool TakeData(IStream* stream);
-    // Handles the thread's messages, which carry the callbacks, until the binding has stopped.
+    // Handles the thread's messages, which carry the callbacks, until the binding has stopped or
+    // the download is given up on.
     void WaitForStop();
 
     LONG m_refs;

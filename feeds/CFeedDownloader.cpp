@@ -1,7 +1,8 @@
 #include "feeds/CFeedDownloader.h"
 
 #include "feeds/CDownloadWatch.h"
-#include "fw/CWorkerCall.h"
+#include "fw/CComPtr.h"
+#include "fw/CScopedHandle.h"
 #include "fw/Win32Util.h"
 
 #include <windows.h>
@@ -17,43 +18,30 @@ unsigned long g_stallTimeoutMs = CFeedDownloader::kStallTimeoutMs;
 unsigned long g_deadlineMs = CFeedDownloader::kDeadlineMs;
 unsigned long long g_maxBytes = CFeedDownloader::kMaxBytes;
 
-// One download at a time; a download given up on keeps it until its thread ends.
-CWorkerCall& Worker()
+// The thread that ran the last download given up on: until it has ended, no other download
+// starts, so that a server that stalls costs one thread, not one per download.
+SRWLOCK g_abandonedLock = SRWLOCK_INIT;
+CKernelHandle g_abandonedThread;
+
+bool AbandonedThreadRuns()
 {
-    static CWorkerCall worker;
-    return worker;
+    ::AcquireSRWLockExclusive(&g_abandonedLock);
+    if (g_abandonedThread && ::WaitForSingleObject(g_abandonedThread.Get(), 0) != WAIT_TIMEOUT)
+        g_abandonedThread.Reset();
+    const bool runs = static_cast<bool>(g_abandonedThread);
+    ::ReleaseSRWLockExclusive(&g_abandonedLock);
+    return runs;
 }
 
-struct Job {
-    std::string url;
-    std::string file; // where this download writes
-    std::string requestHeaders;
-    std::shared_ptr<CDownloadProgress> progress;
-    bool succeeded = false;
-    DWORD status = 0;
-    std::string responseHeaders;
-    HRESULT result = S_OK;
-    std::string redirectedTo;
-};
-
-// Runs on the download's own thread.
-void RunJob(Job& job)
+void RememberAbandonedThread()
 {
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    CDownloadWatch* watch = CDownloadWatch::Create(job.progress, job.file);
-    watch->SetRequestHeaders(job.requestHeaders);
-    const bool downloaded = watch->Download(job.url);
-    job.status = watch->GetHttpStatus();
-    job.responseHeaders = watch->GetResponseHeaders();
-    job.result = watch->GetResult();
-    job.redirectedTo = watch->GetRedirectedTo();
-    // A "not modified" brings no document, whatever the moniker library makes of it.
-    job.succeeded = downloaded && job.status < 400 && job.status != 304;
-    watch->Release();
-    if (SUCCEEDED(com))
-        ::CoUninitialize();
-    if (!job.succeeded || ::InterlockedCompareExchange(&job.progress->abandoned, 0, 0))
-        ::DeleteFileA(job.file.c_str());
+    HANDLE thread = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread, SYNCHRONIZE,
+                           FALSE, 0))
+        return;
+    ::AcquireSRWLockExclusive(&g_abandonedLock);
+    g_abandonedThread.Reset(thread);
+    ::ReleaseSRWLockExclusive(&g_abandonedLock);
 }
 
 } // namespace
@@ -68,27 +56,44 @@ bool CFeedDownloader::Download(const CString& url, const CString& path, const CH
                                CHttpAnswer& answer)
 {
     answer = CHttpAnswer();
-    const ULONGLONG start = ::GetTickCount64();
-    auto job = std::make_shared<Job>();
-    job->url = url.GetString();
-    job->requestHeaders = ConditionalRequestHeaders(conditions);
-    job->file = std::string(path.GetString()) + ".download";
-    job->progress = std::make_shared<CDownloadProgress>(start + g_deadlineMs, g_maxBytes);
-    const std::shared_ptr<CDownloadProgress> progress = job->progress;
-    const unsigned long stallMs = g_stallTimeoutMs;
-    const bool ended = Worker().Run([job] { RunJob(*job); }, g_deadlineMs, [progress, stallMs] {
-        const ULONGLONG last = static_cast<ULONGLONG>(::InterlockedCompareExchange64(&progress->lastProgress, 0, 0));
-        return ::GetTickCount64() - last >= stallMs;
-    });
-    if (!ended) {
-        ::InterlockedExchange(&progress->abandoned, 1);
+    if (AbandonedThreadRuns()) {
         answer.abandoned = true;
         return false;
     }
-    answer = ReadHttpAnswer(job->status, job->responseHeaders, SystemEpochSeconds());
-    answer.result = static_cast<long>(job->result);
-    answer.redirectedTo = job->redirectedTo;
-    return job->succeeded && ::MoveFileExA(job->file.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    const std::string file = std::string(path.GetString()) + ".download";
+    auto progress = std::make_shared<CDownloadProgress>(::GetTickCount64() + g_deadlineMs, g_stallTimeoutMs, g_maxBytes);
+    bool downloaded = false;
+    DWORD status = 0;
+    std::string responseHeaders;
+    {
+        CComApartment com;
+        CComPtr<CDownloadWatch> watch(CDownloadWatch::Create(progress, file));
+        watch->SetRequestHeaders(ConditionalRequestHeaders(conditions));
+        downloaded = watch->Download(url.GetString());
+        status = watch->GetHttpStatus();
+        responseHeaders = watch->GetResponseHeaders();
+        answer.result = static_cast<long>(watch->GetResult());
+        answer.redirectedTo = watch->GetRedirectedTo();
+    }
+    // A "not modified" brings no document, whatever the moniker library makes of it.
+    const bool succeeded = downloaded && status < 400 && status != 304;
+    if (progress->abandoned) {
+        RememberAbandonedThread();
+        ::DeleteFileA(file.c_str());
+        answer = CHttpAnswer();
+        answer.abandoned = true;
+        return false;
+    }
+    const long result = answer.result;
+    const std::string redirectedTo = answer.redirectedTo;
+    answer = ReadHttpAnswer(status, responseHeaders, SystemEpochSeconds());
+    answer.result = result;
+    answer.redirectedTo = redirectedTo;
+    if (!succeeded) {
+        ::DeleteFileA(file.c_str());
+        return false;
+    }
+    return ::MoveFileExA(file.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
 }
 
 void CFeedDownloader::SetLimitsForTests(unsigned long stallTimeoutMs, unsigned long deadlineMs, unsigned long long maxBytes)

@@ -12,11 +12,12 @@ public:
     static const unsigned long kDeadlineMs = 120000;
     static const unsigned long long kMaxBytes = 32ull << 20;
 
-    // Synchronous for the caller; true when the whole document is in the file. An answer with an
-    // HTTP error status (a "not found" page, say) is a failed download. The download runs on a
-    // thread of its own, in an apartment of its own, into a file of its own; the file at `path`
-    // is replaced only by a download that ended well. A download given up on is left to end in
-    // its own time; until it has, the next download fails at once rather than start another.
+    // Runs on the caller's thread; true when the whole document is in the file. An answer with an
+    // HTTP error status (a "not found" page, say) is a failed download. The download goes into a
+    // file of its own; the file at `path` is replaced only by a download that ended well. A
+    // download given up on (it stalled or ran past its deadline) is told to abort and left at
+    // once; until the thread that ran it has ended, the next download fails at once rather than
+    // start another.
     static bool Download(const CString& url, const CString& path);
     // The same, sending the validators of the copy already held, so that the server may answer
     // "304 Not Modified" (then no file is written and false is returned); `answer` takes the

@@ -7,9 +7,7 @@
 #include "feeds/WideText.h"
 #include "fw/CComPtr.h"
 #include "fw/CWinApp.h"
-#include "fw/QuietFacts.h"
 #include "fw/Win32Util.h"
-#include "popup/CPopupPlacement.h"
 #include "popup/CRSSEditCtrl.h"
 #include "popup/CServiceClient.h"
 #include "popup/DecisionLog.h"
@@ -19,25 +17,33 @@
 #include "popup/PopupMessages.h"
 #include "popup/PopupTimers.h"
 #include "popup/PresetFeedList.h"
-#include "tray/CSystemTray.h"
 
 namespace {
 
 const UINT kFirstRefreshMs = 10000;
-const UINT kBalloonSeconds = 10;
+// The preset list is read up to this size, and given up after this long.
+const size_t kPresetBytes = 1024 * 1024;
+const DWORD kPresetDeadlineMs = 10000;
+const char kPresetPath[] = "/preset_feeds.xml";
+// A download-and-parse that failed says this first.
+const char kFailedDownload[] = "Failed to download";
 // A refresh that has not ended after this long says so in the status line.
 const UINT kLoadingNoticeMs = 700;
 const char kLoadingText[] = "Loading news...";
+// A time of day as the user reads it fits in this many characters.
+const int kTimeTextLength = 64;
+
+const UINT kMinuteMs = 60000;
 
 // Refresh interval in milliseconds; out-of-range settings are held to what a timer can do.
 UINT RefreshPeriodMs(int minutes)
 {
-    const int longestMinutes = USER_TIMER_MAXIMUM / 60000;
+    const int longestMinutes = USER_TIMER_MAXIMUM / kMinuteMs;
     if (minutes < 1)
         minutes = 1;
     if (minutes > longestMinutes)
         minutes = longestMinutes;
-    return static_cast<UINT>(minutes) * 60000u;
+    return static_cast<UINT>(minutes) * kMinuteMs;
 }
 
 // Runs on the load's own thread, in an apartment of its own, into a feed of its own.
@@ -71,26 +77,36 @@ CItemBrowser::CItemBrowser() : m_feed(std::make_shared<CFeed>()) {}
 
 CItemBrowser::~CItemBrowser() = default;
 
-void CItemBrowser::Attach(const Parts& parts)
+void CItemBrowser::Attach(CWnd& popup, IEvents& events, const CSettings& settings, const CServiceClient& service,
+                          CRSSEditCtrl& itemView, CStatic& statusLine)
 {
-    m_parts = parts;
+    m_popup = popup;
+    m_events = &events;
+    m_settings = &settings;
+    m_itemView = &itemView;
+    m_statusLine = &statusLine;
+    m_serviceAddress = service.BaseAddress();
+    m_serviceDomain = service.Domain();
+    m_presetExchange = service.Exchange(kPresetPath, kPresetBytes, kPresetDeadlineMs);
     m_seen.Load(*AfxGetApp());
-    ::SetTimer(*m_parts.popup, kRefreshTimer, kFirstRefreshMs, nullptr);
+    ::SetTimer(m_popup, kRefreshTimer, kFirstRefreshMs, nullptr);
 }
 
 void CItemBrowser::Stop()
 {
     m_load.Cancel();
-    ::KillTimer(*m_parts.popup, kRefreshTimer);
-    ::KillTimer(*m_parts.popup, kLoadingTimer);
+    m_presetList.Cancel();
+    ::KillTimer(m_popup, kRefreshTimer);
+    ::KillTimer(m_popup, kLoadingTimer);
+    ::KillTimer(m_popup, kPresetDeadlineTimer);
 }
 
 void CItemBrowser::LoadFeedList()
 {
-    if (m_parts.settings->m_preferredChannel == CSettings::kMyFeedsChannel) {
+    if (m_settings->m_preferredChannel == CSettings::kMyFeedsChannel) {
         m_listComing = false;
         m_feedUrls.RemoveAll();
-        m_feedUrls.Copy(m_parts.settings->m_myFeeds);
+        m_feedUrls.Copy(m_settings->m_myFeeds);
         ForgetFeedsNotListed();
         if (m_refreshWhenListed) {
             m_refreshWhenListed = false;
@@ -101,16 +117,63 @@ void CItemBrowser::LoadFeedList()
     // The list in use stays until the new one has come, so that the steps meanwhile report
     // the feed they show.
     m_listComing = true;
-    m_parts.service->FetchPresetList();
+    if (m_presetList.Ask() && !StartPresetList())
+        OnPresetList(std::string()); // no list can come: as if it had failed
 }
 
+// One preset list is asked for at a time; one asked for meanwhile is asked for once it has come.
+bool CItemBrowser::StartPresetList()
+{
+    const ServiceExchange prepared = m_presetExchange;
+    const unsigned ticket = m_presetList.Start(m_popup, WM_PRESET_LIST_ANSWER, [prepared](ServiceExchange& answer) {
+        answer = prepared;
+        RunServiceExchange(answer);
+        // A list cut short by a failure keeps only its whole lines.
+        if (!answer.ok)
+            answer.body.resize(WholeLinesLength(answer.body.data(), answer.body.size()));
+    });
+    if (!ticket) {
+        LogServiceRequest(prepared.url, false, 0);
+        return false;
+    }
+    m_presetStartedAt = ::GetTickCount64();
+    ::SetTimer(m_popup, kPresetDeadlineTimer, kPresetDeadlineMs, nullptr);
+    return true;
+}
+
+void CItemBrowser::OnPresetListAnswer(WPARAM ticket)
+{
+    const CAsyncRequest<ServiceExchange>::Answer answer = m_presetList.Take(ticket);
+    if (!answer)
+        return;
+    ::KillTimer(m_popup, kPresetDeadlineTimer);
+    LogServiceRequest(answer.result->url, answer.result->ok, answer.result->tookMs);
+    if (!answer.overtaken)
+        OnPresetList(answer.result->body);
+    else if (!StartPresetList())
+        OnPresetList(std::string());
+}
+
+// The list is given up: nothing of it counts. Its thread ends in its own time, and holds the
+// request until then.
+void CItemBrowser::OnPresetListDeadline()
+{
+    ::KillTimer(m_popup, kPresetDeadlineTimer);
+    if (!m_presetList.IsWaiting())
+        return;
+    m_presetList.Cancel();
+    LogServiceRequest(m_presetExchange.url, false, static_cast<DWORD>(::GetTickCount64() - m_presetStartedAt));
+    OnPresetList(std::string());
+}
+
+// The preset list came (or failed: then only the lines read before the failure count).
 void CItemBrowser::OnPresetList(const std::string& body)
 {
     if (!m_listComing)
         return; // the user's own feeds were chosen since
     m_listComing = false;
     m_feedUrls.RemoveAll();
-    ReadPresetSection(body.data(), body.size(), m_parts.settings->m_preferredChannel, m_feedUrls);
+    ReadPresetSection(body.data(), body.size(), m_settings->m_preferredChannel, m_feedUrls);
     ForgetFeedsNotListed();
     if (m_refreshWhenListed) {
         m_refreshWhenListed = false;
@@ -143,7 +206,7 @@ void CItemBrowser::RefreshFeed(bool reportView)
         m_refreshWhenListed = true;
         return;
     }
-    if (m_loads.Ask())
+    if (m_load.Ask())
         StartLoad();
 }
 
@@ -167,40 +230,38 @@ void CItemBrowser::StartLoad()
         return;
     }
     m_loadingUrl = url;
-    m_loads.Started();
     const CHttpValidators conditions = plan.conditions;
-    const unsigned ticket = m_load.Start(*m_parts.popup, WM_FEED_ANSWER, [feed, url, conditions](FeedAnswer& answer) {
+    const unsigned ticket = m_load.Start(m_popup, WM_FEED_ANSWER, [feed, url, conditions](FeedAnswer& answer) {
         LoadFeed(*feed, url, conditions, answer.http);
         answer.feed = feed;
     });
     if (!ticket) {
-        m_loads.Ended();
-        feed->m_strError = "Failed to download";
+        feed->m_strError = kFailedDownload;
         ApplyLoad(feed);
         return;
     }
-    ::SetTimer(*m_parts.popup, kLoadingTimer, kLoadingNoticeMs, nullptr);
+    ::SetTimer(m_popup, kLoadingTimer, kLoadingNoticeMs, nullptr);
 }
 
 void CItemBrowser::OnFeedAnswer(WPARAM ticket)
 {
-    const std::shared_ptr<FeedAnswer> answer = m_load.Take(ticket);
+    const CAsyncRequest<FeedAnswer>::Answer answer = m_load.Take(ticket);
     if (!answer)
         return;
-    RecordHealth(*answer);
-    if (answer->feed)
-        LogFeedLoad(std::string(m_loadingUrl), answer->http.status, answer->feed->m_items.GetSize(),
-                    std::string(answer->feed->m_strError));
-    const CCallBook::Outcome outcome = m_loads.Ended();
-    if (outcome.startNext) {
+    const FeedAnswer& loaded = *answer.result;
+    RecordHealth(loaded);
+    if (loaded.feed)
+        LogFeedLoad(std::string(m_loadingUrl), loaded.http.status, loaded.feed->m_items.GetSize(),
+                    std::string(loaded.feed->m_strError));
+    if (answer.overtaken) {
         StartLoad(); // what was asked since is loaded now; this older result is dropped
         return;
     }
-    ::KillTimer(*m_parts.popup, kLoadingTimer);
+    ::KillTimer(m_popup, kLoadingTimer);
     // A feed list rebuilt meanwhile may no longer hold the feed that was loaded.
-    if (outcome.apply && HasCurrentFeed() && m_feedUrls[m_currentFeed] == m_loadingUrl) {
+    if (HasCurrentFeed() && m_feedUrls[m_currentFeed] == m_loadingUrl) {
         // A "not modified" shows the feed kept: no body was read, and the shown item stays.
-        ApplyLoad(m_polling.Answered(std::string(m_loadingUrl), SystemEpochSeconds(), answer->http, answer->feed));
+        ApplyLoad(m_polling.Answered(std::string(m_loadingUrl), SystemEpochSeconds(), loaded.http, loaded.feed));
     } else {
         m_reportWhenLoaded = false;
         ShowChannelTitle();
@@ -229,8 +290,8 @@ void CItemBrowser::ApplyLoad(const std::shared_ptr<CFeed>& loaded)
 void CItemBrowser::KeepUnmutedItems()
 {
     std::vector<std::wstring> words;
-    for (int i = 0; i < m_parts.settings->m_muteWords.GetSize(); ++i)
-        words.push_back(AnsiToWide(m_parts.settings->m_muteWords[i]));
+    for (int i = 0; i < m_settings->m_muteWords.GetSize(); ++i)
+        words.push_back(AnsiToWide(m_settings->m_muteWords[i]));
     const CArray<CFeedItem, CFeedItem>& all = m_feed->m_items;
     m_items.clear();
     for (int i : UnmutedIndexes(all.GetSize(), [&](int at) {
@@ -246,13 +307,11 @@ void CItemBrowser::ShowNewestOrPage(bool announce)
 {
     if (m_items.empty()) {
         if (m_feed->m_items.GetSize() > 0) {
-            m_parts.itemView->ShowText(AllMutedRtf(), std::wstring());
-            m_parts.itemView->m_link = CString();
+            ShowPage(AllMutedRtf(), CString());
             m_shownTitle = m_shownPubDate = CString(); // no item is on display
             m_newestTitle = m_newestPubDate = CString(); // one shown again later is new on display
         } else {
-            m_parts.itemView->ShowText(NoFeedsRtf(m_parts.service->Domain()), std::wstring());
-            m_parts.itemView->m_link = m_parts.service->BaseAddress();
+            ShowPage(NoFeedsRtf(m_serviceDomain), m_serviceAddress);
         }
         return;
     }
@@ -275,8 +334,8 @@ void CItemBrowser::ApplyMuteWords()
     ShowNewestOrPage(false);
 }
 
-// The newest item was put on display: a balloon tells of it while the popup is hidden, unless
-// the user was shown it before, in this run or an earlier one.
+// The newest item was put on display: the popup is told, unless the user was shown it before, in
+// this run or an earlier one.
 void CItemBrowser::Announce(const CFeedItem& newest)
 {
     if (!HasCurrentFeed())
@@ -285,8 +344,7 @@ void CItemBrowser::Announce(const CFeedItem& newest)
     const std::string title(newest.m_strTitle), date(newest.m_strPubDate);
     if (m_seen.IsSeen(feed, title, date))
         return;
-    if (!m_parts.placement->IsVisible() && m_parts.settings->m_notify && !IsQuietTimeNow())
-        m_parts.tray->DisplayBalloon(BalloonTextOf(newest.m_strDescription), newest.m_strTitle, 0, kBalloonSeconds);
+    m_events->OnNewItem(newest);
     m_seen.MarkSeen(*AfxGetApp(), feed, title, date, ListedFeeds());
 }
 
@@ -299,10 +357,11 @@ void CItemBrowser::RecordHealth(const FeedAnswer& answer)
     facts.result = answer.http.result;
     facts.abandoned = answer.http.abandoned;
     facts.redirectedTo = answer.http.redirectedTo;
-    facts.downloaded = facts.status != 304 && std::strncmp(feed.m_strError, "Failed to download", 18) != 0;
+    facts.downloaded = facts.status != 304
+                       && std::strncmp(feed.m_strError, kFailedDownload, sizeof kFailedDownload - 1) != 0;
     facts.parsed = facts.downloaded && feed.m_strError.IsEmpty();
     facts.items = feed.m_items.GetSize();
-    char when[64] = "";
+    char when[kTimeTextLength] = "";
     if (!::GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, when, sizeof when))
         when[0] = '\0';
     const std::string url(m_loadingUrl);
@@ -337,25 +396,32 @@ void CItemBrowser::ShowChannelTitle()
     if (health && health->failuresInRow >= kFailuresToTell) {
         const std::string text = "This feed failed " + std::to_string(health->failuresInRow) +
                                  " loads in a row: " + FeedHealthText(*health);
-        m_parts.statusLine->SetWindowText(text.c_str());
+        m_statusLine->SetWindowText(text.c_str());
         return;
     }
-    m_parts.statusLine->SetWindowText(m_feed->m_source.m_strTitle);
+    m_statusLine->SetWindowText(m_feed->m_source.m_strTitle);
 }
 
 void CItemBrowser::ArmRefreshTimer()
 {
-    ::SetTimer(*m_parts.popup, kRefreshTimer, RefreshPeriodMs(m_parts.settings->m_interval), nullptr);
+    ::SetTimer(m_popup, kRefreshTimer, RefreshPeriodMs(m_settings->m_interval), nullptr);
+}
+
+// A page that is no item (all muted, no feeds); the feed of the item shown before stays.
+void CItemBrowser::ShowPage(const char* rtf, const CString& link)
+{
+    m_shownLink = link;
+    m_itemView->ShowText(rtf, std::wstring(), link);
 }
 
 void CItemBrowser::ShowItem(const CFeedItem& item)
 {
-    // The rich text is made of UTF-8, whatever code page this Windows gives the program.
-    m_parts.itemView->ShowText(ItemRtf(AnsiToUtf8(item.m_strTitle), AnsiToUtf8(item.m_strDescription)),
-                               AnsiToWide(item.m_strTitle));
-    m_parts.itemView->m_link = item.m_strLink;
+    m_shownLink = item.m_strLink;
     // After the settings changed the feed list, the current feed may be gone.
-    m_parts.itemView->m_feedUrl = HasCurrentFeed() ? m_feedUrls[m_currentFeed] : CString();
+    m_shownFeed = HasCurrentFeed() ? m_feedUrls[m_currentFeed] : CString();
+    // The rich text is made of UTF-8, whatever code page this Windows gives the program.
+    m_itemView->ShowText(ItemRtf(AnsiToUtf8(item.m_strTitle), AnsiToUtf8(item.m_strDescription)),
+                         AnsiToWide(item.m_strTitle), m_shownLink);
     m_shownTitle = item.m_strTitle;
     m_shownPubDate = item.m_strPubDate;
 }
@@ -375,7 +441,7 @@ void CItemBrowser::ShowNextItem()
 {
     const int target = OlderItemIndex(FindShownItem(), static_cast<int>(m_items.size()));
     if (target < 0) {
-        ::MessageBeep(0xFFFFFFFF);
+        ::MessageBeep(kSimpleBeep);
         return;
     }
     ShowItem(m_items[target]);
@@ -386,7 +452,7 @@ void CItemBrowser::ShowPreviousItem()
 {
     const int target = NewerItemIndex(FindShownItem(), static_cast<int>(m_items.size()));
     if (target < 0) {
-        ::MessageBeep(0xFFFFFFFF);
+        ::MessageBeep(kSimpleBeep);
         return;
     }
     ShowItem(m_items[target]);
@@ -409,7 +475,7 @@ void CItemBrowser::SwitchChannel()
 void CItemBrowser::ReportView()
 {
     if (HasCurrentFeed())
-        m_parts.service->ReportView(m_feedUrls[m_currentFeed]);
+        m_events->OnFeedViewed(m_feedUrls[m_currentFeed]);
 }
 
 bool CItemBrowser::OnMessage(UINT message, WPARAM wParam, LPARAM)
@@ -418,13 +484,18 @@ bool CItemBrowser::OnMessage(UINT message, WPARAM wParam, LPARAM)
     case WM_FEED_ANSWER:
         OnFeedAnswer(wParam);
         return true;
+    case WM_PRESET_LIST_ANSWER:
+        OnPresetListAnswer(wParam);
+        return true;
     case WM_TIMER:
         if (wParam == kRefreshTimer) {
             RefreshFeed(false);
         } else if (wParam == kLoadingTimer) {
-            ::KillTimer(*m_parts.popup, kLoadingTimer);
-            if (m_loads.Running())
-                m_parts.statusLine->SetWindowText(kLoadingText);
+            ::KillTimer(m_popup, kLoadingTimer);
+            if (m_load.IsWaiting())
+                m_statusLine->SetWindowText(kLoadingText);
+        } else if (wParam == kPresetDeadlineTimer) {
+            OnPresetListDeadline();
         } else {
             return false;
         }

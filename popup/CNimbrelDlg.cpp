@@ -7,26 +7,35 @@
 #include "fw/CDeviceContext.h"
 #include "fw/CWinApp.h"
 #include "fw/Monitors.h"
+#include "fw/QuietFacts.h"
 #include "fw/Win32Util.h"
 #include "hook/WatchMessages.h"
 #include "popup/CAboutDlg.h"
 #include "popup/ChannelMenu.h"
 #include "popup/ItemNavigation.h"
+#include "popup/ItemText.h"
 #include "popup/LinkBarMetrics.h"
+#include "popup/PopupFonts.h"
 #include "popup/PopupMessages.h"
 #include "popup/PopupPlacement.h"
 #include "res/Resource.h"
+
+namespace {
+
+// How long a balloon of a new item stays.
+const UINT kBalloonSeconds = 10;
+// The menu icon's tooltip breaks its lines at this width, in pixels.
+const LPARAM kMenuTipWidth = 600;
+// The system menu's About entry is read up to this many characters.
+const int kMenuTextLength = 256;
+
+} // namespace
 
 CNimbrelDlg::CNimbrelDlg(std::function<bool()> onCaptioned) : CDialog(IDD_POPUP), m_onCaptioned(std::move(onCaptioned))
 {
     m_showOnStart = false; // the popup shows itself only beside a watched window or on View
     m_icon = ::LoadIconA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(IDI_MAINFRAME));
     m_settings.Load(*AfxGetApp());
-}
-
-CNimbrelDlg::~CNimbrelDlg()
-{
-    m_sponsor.ReleaseDecoderWhenIdle(m_service.IsDecoding());
 }
 
 void CNimbrelDlg::DoDataExchange(CDataExchange* pDX)
@@ -57,8 +66,9 @@ BOOL CNimbrelDlg::OnInitDialog()
     m_tray.Install(AfxGetInstanceHandle(), m_hWnd, WM_TRAY_NOTIFY, LULLCAST_MAIN_CAPTION, m_icon, IDR_TRAY_MENU);
     FocusSponsorArea();
     // Requests start only now that there is a window for their answers.
-    m_service.Attach(m_hWnd, this);
-    m_browser.Attach({this, &m_itemView, &m_statusLine, &m_tray, &m_service, &m_settings, &m_placement});
+    m_service.Attach(m_hWnd);
+    m_sponsor.Attach(m_hWnd, GetDlgItem(IDC_SPONSOR), m_service);
+    m_browser.Attach(*this, *this, m_settings, m_service, m_itemView, m_statusLine);
     m_browser.LoadFeedList();
     if (m_onCaptioned && m_onCaptioned())
         m_placement.SweepDesktop();
@@ -70,7 +80,7 @@ void CNimbrelDlg::AddAboutToSystemMenu()
     HMENU systemMenu = ::GetSystemMenu(m_hWnd, FALSE);
     if (!systemMenu)
         return;
-    char text[256] = "";
+    char text[kMenuTextLength] = "";
     if (::LoadStringA(AfxGetInstanceHandle(), IDS_ABOUTBOX, text, sizeof text) <= 0 || !text[0])
         return;
     ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
@@ -82,9 +92,9 @@ void CNimbrelDlg::AddAboutToSystemMenu()
 void CNimbrelDlg::CreateFonts()
 {
     LOGFONTA font = {};
-    std::strcpy(font.lfFaceName, "Arial");
+    std::strcpy(font.lfFaceName, kPopupFontFace);
     font.lfWeight = FW_NORMAL;
-    font.lfHeight = -::MulDiv(9, m_dpi, 72);
+    font.lfHeight = -::MulDiv(kItemViewFontPoints, m_dpi, kPointsPerInch);
     CGdiObject textFont(::CreateFontIndirectA(&font));
     ::SendMessageA(GetDlgItem(IDC_ITEM_VIEW), WM_SETFONT, reinterpret_cast<WPARAM>(textFont.Get()), FALSE);
     m_textFont.Reset(textFont.Detach());
@@ -128,7 +138,7 @@ void CNimbrelDlg::AddMenuIconTip()
     tool.uId = reinterpret_cast<UINT_PTR>(m_menuIcon.m_hWnd);
     tool.lpszText = const_cast<char*>("Channel menu");
     ::SendMessageA(m_menuTip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
-    ::SendMessageA(m_menuTip, TTM_SETMAXTIPWIDTH, 0, 600); // several lines
+    ::SendMessageA(m_menuTip, TTM_SETMAXTIPWIDTH, 0, kMenuTipWidth); // several lines
 }
 
 void CNimbrelDlg::UpdateMenuIconTip()
@@ -162,14 +172,14 @@ bool CNimbrelDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT&
 {
     if (m_placement.OnMessage(message, wParam, lParam)) // watch events, its timers
         return true;
-    if (m_service.OnMessage(message, wParam, lParam)) // answers of the service
+    if (m_service.OnMessage(message, wParam, lParam)) // answers of reports, their timers
         return true;
-    if (m_browser.OnMessage(message, wParam, lParam)) { // feed answers, the refresh timers
+    if (m_browser.OnMessage(message, wParam, lParam)) { // preset list and feed answers, their timers
         if (message == WM_FEED_ANSWER)
             UpdateMenuIconTip(); // a feed's health may have changed
         return true;
     }
-    if (m_sponsor.OnMessage(message, wParam, lParam, result)) // WM_DRAWITEM of IDC_SPONSOR
+    if (m_sponsor.OnMessage(message, wParam, lParam, result)) // its answer and timer, WM_DRAWITEM of IDC_SPONSOR
         return true;
     if (m_layout.OnMessage(message, wParam, lParam, result)) { // size, paint, hit test, cursor, colours
         if (message == WM_SIZE)
@@ -194,7 +204,7 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         result = reinterpret_cast<LRESULT>(m_icon);
         return true;
     case WM_ITEM_CLICKED:
-        m_service.ReportClick(m_itemView.m_feedUrl, m_itemView.m_link);
+        OnItemClicked();
         return true;
     case WM_LINK_BAR_STEP:
         if (wParam <= static_cast<WPARAM>(LinkBarWord::Feed))
@@ -217,26 +227,38 @@ bool CNimbrelDlg::OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     }
 }
 
-void CNimbrelDlg::OnPresetList(bool, const std::string& body)
+// A balloon tells of a new item while the popup is hidden, if the user wants to be told and is
+// not busy.
+void CNimbrelDlg::OnNewItem(const CFeedItem& item)
 {
-    m_browser.OnPresetList(body);
+    if (!m_placement.IsVisible() && m_settings.m_notify && !IsQuietTimeNow())
+        m_tray.DisplayBalloon(BalloonTextOf(item.m_strDescription), item.m_strTitle, 0, kBalloonSeconds);
 }
 
-void CNimbrelDlg::OnSponsorPicture(CImage& picture)
+void CNimbrelDlg::OnFeedViewed(const CString& feed)
 {
-    m_sponsor.Replace(picture, GetDlgItem(IDC_SPONSOR));
+    m_service.ReportView(feed);
+}
+
+// The item view has opened the shown item's link: the click is reported, with the link as the
+// feed gave it, and the popup hides.
+void CNimbrelDlg::OnItemClicked()
+{
+    m_service.ReportClick(m_browser.ShownFeed(), m_browser.ShownLink());
+    m_placement.HideAndRemember();
 }
 
 // A fresh sponsor picture at every docking; the popup shows at once with the one it has.
 void CNimbrelDlg::OnDocked()
 {
-    m_service.FetchSponsorPicture();
+    m_sponsor.Fetch();
 }
 
 // Answers still on their way find no window: they are not applied, and nothing waits for them.
 void CNimbrelDlg::OnDestroy()
 {
     m_service.Detach();
+    m_sponsor.Stop();
     m_browser.Stop();
     m_placement.Stop();
     m_textFont.Reset();
@@ -285,7 +307,7 @@ void CNimbrelDlg::OnExit()
 // View shows the popup at its remembered place, no longer topmost, and refreshes it.
 void CNimbrelDlg::OnView()
 {
-    m_service.FetchSponsorPicture();
+    m_sponsor.Fetch();
     SetFocusCues(m_hWnd, false);
     m_placement.ShowAtRememberedPlace();
     m_browser.RefreshFeed(true);

@@ -3,9 +3,11 @@
 // then docks below that window, as wide as it and topmost.
 //
 // The window owns all the popup's state and routes its messages; the concerns are collaborators
-// it holds by value, each answering only its own messages: the placement beside the watched
-// window, the news (feed list, refresh, items, steps), the service requests and the sponsor
-// picture. Nothing here waits: requests run on worker threads and come back as messages.
+// it holds by value, each answering only its own messages and making its own requests: the
+// placement beside the watched window, the news (feed list, refresh, items, steps), the reports
+// to the service and the sponsor picture. What crosses concerns is decided here: the balloon of
+// a new item, the report of a view or a click, a fresh picture at every docking. Nothing here
+// waits: requests run on threads of their own and come back as messages.
 #pragma once
 #include <functional>
 
@@ -24,12 +26,12 @@
 #include "settings/CSettings.h"
 #include "tray/CSystemTray.h"
 
-class CNimbrelDlg : public CDialog, private CServiceClient::IAnswers, private CPopupPlacement::IEvents {
+class CNimbrelDlg : public CDialog, private CItemBrowser::IEvents, private CPopupPlacement::IEvents {
 public:
     // onCaptioned runs once the window has its main caption, by which other programs find it,
     // and installs the watch hook: true when the hook is in place.
     explicit CNimbrelDlg(std::function<bool()> onCaptioned = nullptr);
-    ~CNimbrelDlg() override;
+    ~CNimbrelDlg() override = default;
 
 protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
@@ -63,9 +65,10 @@ private:
 
     // What crosses concerns
     bool OnOwnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    void OnPresetList(bool ok, const std::string& body) override;
-    void OnSponsorPicture(CImage& picture) override;
+    void OnNewItem(const CFeedItem& item) override;
+    void OnFeedViewed(const CString& feed) override;
     void OnDocked() override;
+    void OnItemClicked();
 
     // Set-up
     void AddAboutToSystemMenu();

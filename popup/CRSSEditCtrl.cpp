@@ -32,9 +32,10 @@ void CRSSEditCtrl::ExposeToScreenReaders()
     m_accessible->SetDefaultAction({L"Open", m_hWnd, kOpenAction, 0, 0});
 }
 
-void CRSSEditCtrl::ShowText(const char* rtf, const std::wstring& title)
+void CRSSEditCtrl::ShowText(const char* rtf, const std::wstring& title, const CString& link)
 {
     m_rtf = rtf;
+    m_link = link;
     ApplyColours();
     if (m_accessible)
         m_accessible->SetName(title);
@@ -160,14 +161,12 @@ void CRSSEditCtrl::DrawFocusFrame() const
     ::Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
 }
 
-// The popup hides, the browser opens the link and the click is reported. Only web links are
-// opened, and in an encoded form that the browser's command line takes as one argument; the
-// report carries the link as the feed gave it.
+// The browser opens the link, and the parent is told. Only web links are opened, and in an
+// encoded form that the browser's command line takes as one argument.
 void CRSSEditCtrl::Open()
 {
     if (!IsWebLink(m_link))
         return;
-    ::PostMessageA(::GetParent(m_hWnd), WM_CLOSE, 0, 0);
     ::ShellExecuteA(nullptr, nullptr, EncodeWebLink(m_link), nullptr, nullptr, SW_SHOW);
     ::SendMessageA(::GetParent(m_hWnd), WM_ITEM_CLICKED, 0, 0);
 }

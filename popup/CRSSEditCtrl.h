@@ -1,6 +1,6 @@
 // The popup's item view: a read-only rich edit control that opens the shown item's link when
 // clicked, or on Enter while it has the keyboard focus, and then tells its parent
-// (WM_ITEM_CLICKED, sent), which reports the click. Left and Right ask the parent to step
+// (WM_ITEM_CLICKED, sent), which reports the click and hides. Left and Right ask the parent to step
 // (WM_LINK_BAR_STEP, posted) as the link bar's Previous and Next do; Tab and Esc are the
 // dialog's.
 //
@@ -17,15 +17,13 @@
 
 class CRSSEditCtrl : public CRichEditCtrl {
 public:
-    CString m_link;    // opened on a click; empty until an item is shown
-    CString m_feedUrl; // the feed the shown item came from
-
     ~CRSSEditCtrl() override;
 
     // After subclassing: the view answers screen readers with its own object.
     void ExposeToScreenReaders();
-    // Shows rich text whose title is given as plain text (empty for a text that is no item).
-    void ShowText(const char* rtf, const std::wstring& title);
+    // Shows rich text whose title is given as plain text (empty for a text that is no item), and
+    // the link a click opens (empty: none).
+    void ShowText(const char* rtf, const std::wstring& title, const CString& link);
     // Opens the link, as a click does.
     void Open();
 
@@ -40,6 +38,7 @@ private:
     void ApplyColours();
 
     CComPtr<CAccessibleName> m_accessible;
-    CString m_rtf; // the text shown, before it takes the theme's colour
+    CString m_rtf;  // the text shown, before it takes the theme's colour
+    CString m_link; // opened on a click; empty until an item is shown
     CUiaNotifier m_notifier;
 };

@@ -20,4 +20,9 @@ enum : UINT_PTR {
     kSweepTimer = 6,
     // A report the service did not take goes again once its wait is over (CReportQueue).
     kReportTimer = 7,
+    // A request to the service that has not been answered by its deadline is given up: one
+    // timer per kind of request (the report, the preset list, the sponsor picture).
+    kReportDeadlineTimer = 8,
+    kPresetDeadlineTimer = 9,
+    kSponsorDeadlineTimer = 10,
 };

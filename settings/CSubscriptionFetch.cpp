@@ -10,6 +10,7 @@
 namespace {
 
 const char kAgent[] = "Lullcast";
+const size_t kReadPieceBytes = 16384;
 
 // The body at a web address, when it comes whole, within the size of a list and before the
 // deadline (a tick count). The system's time-outs bound each wait of a download, not the whole
@@ -26,7 +27,7 @@ bool Download(const std::string& url, std::string& body, ULONGLONG deadline)
         session.SetTimeouts(static_cast<DWORD>(deadline - now));
         std::unique_ptr<CInternetFile> file = session.OpenURL(
             url.c_str(), 1, INTERNET_FLAG_TRANSFER_BINARY | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE);
-        char piece[16384];
+        char piece[kReadPieceBytes];
         for (UINT read; (read = file->ReadAvailable(piece, sizeof piece)) > 0;) {
             if (::GetTickCount64() >= deadline || body.size() + read > kLargestSubscriptionList)
                 return false;
@@ -70,9 +71,10 @@ void CSubscriptionFetch::Read(Documents& documents, ULONGLONG deadline)
 
 bool CSubscriptionFetch::Finish(HWND dialog, WPARAM ticket, std::vector<std::string>& feeds)
 {
-    const std::shared_ptr<Documents> documents = m_request.Take(ticket);
-    if (!documents)
+    const CAsyncRequest<Documents>::Answer answer = m_request.Take(ticket);
+    if (!answer)
         return false;
+    const std::shared_ptr<Documents>& documents = answer.result;
     ::KillTimer(dialog, kDeadlineTimer);
     for (size_t i = 0; i < documents->sources.size() && i < documents->bodies.size(); ++i) {
         const std::vector<std::string> found = FeedsOfDroppedDocument(documents->bodies[i], documents->sources[i]);

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fw/CAsyncCall.h"
+#include "fw/CAsyncRequest.h"
 
 class CSubscriptionFetch {
 public:

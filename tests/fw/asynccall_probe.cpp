@@ -1,6 +1,6 @@
-// Runs the asynchronous call of the framework through its cases on a real window under Wine and
-// prints one line per case, "ok NAME" or "failed NAME: WHY"; exits with 1 when any case failed.
-#include "fw/CAsyncCall.h"
+// Runs the asynchronous request of the framework through its cases on a real window under Wine
+// and prints one line per case, "ok NAME" or "failed NAME: WHY"; exits with 1 when any case failed.
+#include "fw/CAsyncRequest.h"
 
 #include <windows.h>
 
@@ -60,7 +60,7 @@ void AnswerComesAsAPostedTicket()
     });
     const bool waiting = request.IsWaiting();
     const std::vector<WPARAM> tickets = TakeAnswers(window, 5000, 1);
-    std::shared_ptr<Answer> answer = tickets.size() == 1 ? request.Take(tickets[0]) : nullptr;
+    std::shared_ptr<Answer> answer = tickets.size() == 1 ? request.Take(tickets[0]).result : nullptr;
     Report("answer_comes_as_a_posted_ticket",
            ticket != 0 && waiting && tickets.size() == 1 && tickets[0] == ticket && answer && answer->value == 42
                && answer->thread != ::GetCurrentThreadId() && !request.IsWaiting(),
@@ -72,20 +72,20 @@ void OneCallRunsAtATimeAndTheCallerNeverWaits()
 {
     HWND window = MakeWindow();
     HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    CAsyncCall call;
+    CAsyncRequest<Answer> call;
     const ULONGLONG before = ::GetTickCount64();
-    const unsigned first = call.Start(window, kAnswer, [release] { ::WaitForSingleObject(release, 10000); });
-    const unsigned second = call.Start(window, kAnswer, [] {});
+    const unsigned first = call.Start(window, kAnswer, [release](Answer&) { ::WaitForSingleObject(release, 10000); });
+    const unsigned second = call.Start(window, kAnswer, [](Answer&) {});
     const ULONGLONG took = ::GetTickCount64() - before;
     const bool busy = call.IsBusy();
     ::SetEvent(release);
     const std::vector<WPARAM> tickets = TakeAnswers(window, 5000, 1);
-    const bool finished = tickets.size() == 1 && call.Finish(tickets[0]);
-    const unsigned third = call.Start(window, kAnswer, [] {});
+    const bool finished = tickets.size() == 1 && call.Take(tickets[0]);
+    const unsigned third = call.Start(window, kAnswer, [](Answer&) {});
     const std::vector<WPARAM> more = TakeAnswers(window, 5000, 1);
     Report("one_call_runs_at_a_time_and_the_caller_never_waits",
            first != 0 && second == 0 && busy && took < 500 && finished && third != 0 && more.size() == 1
-               && call.Finish(more[0]),
+               && call.Take(more[0]),
            "first " + std::to_string(first) + ", second " + std::to_string(second) + ", took "
                + std::to_string(took) + " ms");
     ::CloseHandle(release);
@@ -102,7 +102,7 @@ void ACancelledOrOvertakenAnswerIsNotTaken()
     const unsigned second = request.Start(window, kAnswer, [](Answer& answer) { answer.value = 2; });
     const bool staleRefused = firstAnswer.size() == 1 && !request.Take(firstAnswer[0]);
     const std::vector<WPARAM> secondAnswer = TakeAnswers(window, 5000, 1);
-    std::shared_ptr<Answer> taken = secondAnswer.size() == 1 ? request.Take(secondAnswer[0]) : nullptr;
+    std::shared_ptr<Answer> taken = secondAnswer.size() == 1 ? request.Take(secondAnswer[0]).result : nullptr;
     // A cancelled call's answer is not taken either.
     request.Start(window, kAnswer, [](Answer& answer) { answer.value = 3; });
     request.Cancel();
@@ -129,9 +129,9 @@ void AForgedAnswerWhileTheWorkRunsIsNotTaken()
     const bool forgedRefused = !request.Take(ticket) && !request.Take(1) && request.IsWaiting();
     ::SetEvent(release);
     const std::vector<WPARAM> tickets = TakeAnswers(window, 5000, 1);
-    std::shared_ptr<Answer> answer = tickets.size() == 1 ? request.Take(tickets[0]) : nullptr;
-    CAsyncCall other;
-    const unsigned otherTicket = other.Start(window, kAnswer, [] {});
+    std::shared_ptr<Answer> answer = tickets.size() == 1 ? request.Take(tickets[0]).result : nullptr;
+    CAsyncRequest<Answer> other;
+    const unsigned otherTicket = other.Start(window, kAnswer, [](Answer&) {});
     TakeAnswers(window, 5000, 1);
     Report("a_forged_answer_while_the_work_runs_is_not_taken",
            ticket != 0 && forgedRefused && answer && answer->value == 42 && ticket != 1 && otherTicket != ticket
@@ -154,8 +154,8 @@ void AnAnswerWithNoWindowLeaksNothing()
         auto owned = std::make_shared<int>(7);
         std::weak_ptr<int> watch = owned;
         {
-            CAsyncCall call;
-            ok = ok && call.Start(window, kAnswer, [owned] { ::Sleep(50); }) != 0;
+            CAsyncRequest<Answer> call;
+            ok = ok && call.Start(window, kAnswer, [owned](Answer&) { ::Sleep(50); }) != 0;
             owned.reset();
         } // the call's object goes at once, without waiting for its work
         const ULONGLONG deadline = ::GetTickCount64() + 5000;

@@ -1,4 +1,4 @@
-"""The framework's asynchronous call on real windows and threads under Wine: asynccall_probe.exe
+"""The framework's asynchronous request on real windows and threads under Wine: asynccall_probe.exe
 (built by the Windows build named in LULLCAST_BUILD) runs its cases and prints a line for each."""
 import os
 import unittest
