@@ -5,26 +5,15 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "ProbeReport.h"
+
 namespace {
 
 const UINT kAnswer = WM_APP + 1;
-int g_failures = 0;
-
-void Report(const char* name, bool ok, const std::string& why = std::string())
-{
-    if (ok) {
-        std::printf("ok %s\n", name);
-    } else {
-        std::printf("failed %s: %s\n", name, why.c_str());
-        ++g_failures;
-    }
-    std::fflush(stdout);
-}
 
 HWND MakeWindow()
 {
@@ -175,5 +164,5 @@ int main()
     ACancelledOrOvertakenAnswerIsNotTaken();
     AForgedAnswerWhileTheWorkRunsIsNotTaken();
     AnAnswerWithNoWindowLeaksNothing();
-    return g_failures ? 1 : 0;
+    return ProbeExitCode();
 }

@@ -4,28 +4,15 @@
 // once, and not before.
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <utility>
 
 #include "fw/CDeviceContext.h"
 #include "fw/CGlobalLock.h"
 #include "fw/CScopedHandle.h"
+#include "ProbeReport.h"
 
 namespace {
-
-int g_failures = 0;
-
-void Report(const char* name, bool ok, const std::string& why = std::string())
-{
-    if (ok) {
-        std::printf("ok %s\n", name);
-    } else {
-        std::printf("failed %s: %s\n", name, why.c_str());
-        ++g_failures;
-    }
-    std::fflush(stdout);
-}
 
 bool IsOpen(HANDLE handle)
 {
@@ -146,5 +133,5 @@ int main()
     ASelectionEndsWithItsScope();
     AMemoryContextGoesWithTheBitmapOut();
     EachPairingEndsWithItsHolder();
-    return g_failures ? 1 : 0;
+    return ProbeExitCode();
 }
