@@ -175,6 +175,7 @@ void Breakdown(const std::string& url, const std::string& path)
 double TimeLoad(CFeed& feed, const std::string& url, int& items)
 {
     feed.m_items.RemoveAll();
+    feed.m_strError.Empty(); // the check column tells of this load, not of an earlier one
     const double start = NowMs();
     CFeedLoader(feed).Load(CString(url.c_str()));
     const double elapsed = NowMs() - start;
