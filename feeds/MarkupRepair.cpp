@@ -159,14 +159,42 @@ bool StripLeadingJunk(std::string& xml)
     return true;
 }
 
-// Characters are taken out as the text is copied, and a reference is judged once its ";" is
-// copied, from what the copy then ends with: so that the pieces of a reference that a removal
-// brings together ("&#" "\x01" "1;") are judged as the one reference they have become.
-bool RemoveForbiddenCharacters(std::string& xml)
+namespace {
+
+// The forbidden characters themselves, wherever they stand, before the markup is read: taking
+// one out may change what the markup is ("<??" "\0" ">" is an instruction only once the NUL has
+// gone, and the text after it is then text), so the references are judged on the text without them.
+bool RemoveForbiddenBytes(std::string& xml)
 {
     std::string out;
     out.reserve(xml.size());
-    bool changed = false;
+    for (const char c : xml) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && IsForbiddenCharacter(byte))
+            continue;
+        const size_t size = out.size();
+        if ((byte == 0xBE || byte == 0xBF) && size >= 2 && out[size - 2] == '\xEF' && out[size - 1] == '\xBF') {
+            out.resize(size - 2); // U+FFFE or U+FFFF
+            continue;
+        }
+        out += c;
+    }
+    if (out.size() == xml.size())
+        return false;
+    xml.swap(out);
+    return true;
+}
+
+} // namespace
+
+// Characters are taken out as the text is copied, and a reference is judged once its ";" is
+// copied, from what the copy then ends with: so that the pieces of a reference that a removal
+// brings together ("&#" "&#1;" "1;") are judged as the one reference they have become.
+bool RemoveForbiddenCharacters(std::string& xml)
+{
+    bool changed = RemoveForbiddenBytes(xml);
+    std::string out;
+    out.reserve(xml.size());
     CMarkupScanner scanner(xml);
     Piece piece;
     while (scanner.Next(piece)) {

@@ -46,6 +46,13 @@ TEST(MarkupRepair, RemovesCharactersThatXmlForbids)
     EXPECT_EQ(Repaired(RemoveForbiddenCharacters, "<r t=\"&#1;\">&#x1F;&#0;&#8;&#xD800;&#x110000;&#99999999999;"
                                                   "&#9;&#xA;&#65;&#x1F600;</r>"),
               "<r t=\"\">&#9;&#xA;&#65;&#x1F600;</r>");
+    // A character taken out may change the markup around it: here it closes an instruction, and
+    // the reference after it is text, to be judged as text.
+    const char closing[] = " <??\0>&#2;";
+    std::string text(closing, sizeof closing - 1);
+    EXPECT_TRUE(RemoveForbiddenCharacters(text));
+    EXPECT_EQ(text, " <??>");
+    EXPECT_FALSE(RemoveForbiddenCharacters(text));
     // In CDATA sections and comments a reference is only text.
     EXPECT_EQ(Repaired(RemoveForbiddenCharacters, "<r><![CDATA[&#1;\x01]]><!-- &#1; --></r>"),
               "<r><![CDATA[&#1;]]><!-- &#1; --></r>");
