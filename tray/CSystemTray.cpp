@@ -147,8 +147,6 @@ LRESULT CSystemTray::HandleIconMessage(WPARAM wParam, LPARAM lParam)
     }
 }
 
-void CSystemTray::PrepareMenu(HMENU) {}
-
 // Returns the loaded menu resource and its first popup, or an empty menu when either is missing.
 CMenuHandle CSystemTray::LoadTrayMenu(HMENU& popup) const
 {
@@ -166,7 +164,6 @@ LRESULT CSystemTray::ShowMenu(HWND target)
     if (!menu)
         return 0;
     SetMenuDefaultItem(popup, m_defaultItem, m_defaultByPosition);
-    PrepareMenu(popup);
 
     // Without the foreground the menu would not close when the user clicks elsewhere, and
     // without a message after it the next right-click would show it only every second time.

@@ -15,8 +15,6 @@ public:
     // For the icon's callback message: a right-click shows the menu, a double-click posts the
     // command of the menu's default item to the target window.
     virtual LRESULT HandleIconMessage(WPARAM wParam, LPARAM lParam);
-    // Called with the menu just before it is shown.
-    virtual void PrepareMenu(HMENU menu);
 
     // owner receives the callback message and the menu commands; with no owner, a hidden window
     // of the class receives the callback message.

@@ -7,13 +7,7 @@ import winetest
 
 class HoldersTest(unittest.TestCase):
     def test_cases(self):
-        probe = winetest.build_file("tests", "fw", "holders_probe.exe")
-        with winetest.WineSession() as session:
-            code, out, err = session.run(probe, timeout=120)
-        lines = [line for line in out.splitlines() if line.strip()]
-        self.assertEqual([line for line in lines if not line.startswith("ok ")], [], out + err)
-        self.assertEqual(len(lines), 4, out + err)
-        self.assertEqual(code, 0, out + err)
+        winetest.check_probe_cases(self, ("tests", "fw", "holders_probe.exe"), 4)
 
 
 if __name__ == "__main__":

@@ -66,6 +66,17 @@ def build_file(*parts):
     return path
 
 
+def check_probe_cases(test, probe, cases):
+    """Runs a probe of the Windows build that prints "ok NAME" or "failed NAME: WHY" for each of
+    its cases, and fails `test` unless all `cases` of them ran and passed."""
+    with WineSession() as session:
+        code, out, err = session.run(build_file(*probe), timeout=120)
+    lines = [line for line in out.splitlines() if line.strip()]
+    test.assertEqual([line for line in lines if not line.startswith("ok ")], [], out + err)
+    test.assertEqual(len(lines), cases, out + err)
+    test.assertEqual(code, 0, out + err)
+
+
 def add_build_arguments(parser):
     """The --arch and --build options of the benchmarks."""
     parser.add_argument("--arch", default="x86_64", choices=["x86_64", "i686"])
