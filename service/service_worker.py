@@ -1,64 +1,44 @@
-"""gunicorn's threaded worker (gthread) for requests that wait: a report is answered only once its
-group commit is done, so each worker has many requests in hand at once. gthread's own loop asks
-every request in hand whether it has finished, at each turn (concurrent.futures.wait over all of
-them: two lock operations per request in hand, at every request that arrives); here a request that
-finishes takes itself off the list, and the loop only serves the sockets. Otherwise the same
-worker: the connections, the keep-alive, the graceful stop (the requests in hand are finished, up
-to graceful_timeout) are gthread's.
+"""gunicorn's gevent worker, with PostgreSQL made to wait as gevent does. A report is answered
+only once its group commit is done, so each worker has many requests in hand at once, most of them
+waiting: one thread serves them all, each request a greenlet, and a wait (for the commit, for the
+database's answer, for the next request of a keep-alive connection) costs no thread switch. The
+threaded worker spent most of its time handing the interpreter from thread to thread as each
+commit woke its reports' waiters.
+
+gunicorn's gevent worker patches the standard library (threading, socket, time.sleep) before it
+loads the application, so the store's writing thread is a greenlet too and its locks are gevent's.
+psycopg2 is a C library that waits in libpq: its wait callback hands each wait to gevent's loop.
+An SQLite store (only when LULLCAST_DB names none) still waits inside SQLite, and holds up the
+worker's other requests while it commits. The connections, the keep-alive and the graceful stop
+(the requests in hand are finished, up to graceful_timeout) are the gevent worker's.
 
     worker_class = "service_worker.ReportWorker"   (service/deploy/gunicorn.conf.py)
 """
-import concurrent.futures
-import selectors
-import threading
-from functools import partial
-
-from gunicorn.workers import gthread
+from gunicorn.workers.ggevent import GeventWorker
 
 
-class ReportWorker(gthread.ThreadWorker):
+def wait_in_loop(connection, timeout=None):
+    """psycopg2's wait callback: polls the connection, and waits for its socket in gevent's loop."""
+    import psycopg2.extensions
+    from gevent.socket import wait_read, wait_write
+    while True:
+        state = connection.poll()
+        if state == psycopg2.extensions.POLL_OK:
+            return
+        if state == psycopg2.extensions.POLL_READ:
+            wait_read(connection.fileno(), timeout=timeout)
+        elif state == psycopg2.extensions.POLL_WRITE:
+            wait_write(connection.fileno(), timeout=timeout)
+        else:
+            raise psycopg2.OperationalError("unexpected state of the connection: %r" % state)
 
-    def __init__(self, *args, **kwargs):
-        super().__init__(*args, **kwargs)
-        self.futures = set()  # the requests in hand
-        self._finished = threading.Condition(threading.Lock())
 
-    def _wrap_future(self, fs, conn):
-        fs.conn = conn
-        with self._finished:
-            self.futures.add(fs)
-        fs.add_done_callback(self._finish)  # in the request's own thread, as it ends
+class ReportWorker(GeventWorker):
 
-    def _finish(self, fs):
+    def patch(self):
+        super().patch()
         try:
-            self.finish_request(fs)
-        finally:
-            with self._finished:
-                self.futures.discard(fs)
-                self._finished.notify_all()
-
-    def run(self):
-        for sock in self.sockets:
-            sock.setblocking(False)
-            # the listener's name, taken once: a graceful stop may make it unavailable later
-            self.poller.register(sock, selectors.EVENT_READ, partial(self.accept, sock.getsockname()))
-
-        while self.alive:
-            self.notify()  # alive, for the arbiter
-            if self.nr_conns < self.worker_connections:
-                for key, _ in self.poller.select(1.0):
-                    key.data(key.fileobj)
-            else:  # no more connections until a request ends
-                with self._finished:
-                    self._finished.wait(1.0)
-            if not self.is_parent_alive():
-                break
-            self.murder_keepalived()
-
-        self.tpool.shutdown(False)
-        self.poller.close()
-        for sock in self.sockets:
-            sock.close()
-        with self._finished:
-            in_hand = list(self.futures)
-        concurrent.futures.wait(in_hand, timeout=self.cfg.graceful_timeout)
+            import psycopg2.extensions
+        except ImportError:  # an interpreter without psycopg2 has SQLite stores only
+            return
+        psycopg2.extensions.set_wait_callback(wait_in_loop)

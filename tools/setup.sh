@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ mingw-w64 wine wine64 xvfb xauth xdotool fonts-wine nsis
           imagemagick osslsigncode googletest libgtest-dev clang libclang-rt-14-dev python3 procps
-          postgresql python3-psycopg2 gunicorn nginx-light wrk openssl ca-certificates
+          postgresql python3-psycopg2 python3-gevent gunicorn nginx-light wrk openssl ca-certificates
           libxml2-utils libxml2-dev iproute2 systemd python3-yaml)
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 # The 32-bit Wine, and the emulator that runs it where the kernel refuses 32-bit programs: Debian

@@ -5,11 +5,11 @@ import os
 
 bind = ["127.0.0.1:8000"]
 wsgi_app = "lullcast_wsgi:application"
-# gthread (threads keep idle keep-alive connections from holding a whole worker), its loop made for
-# many requests in hand at once (service/service_worker.py)
+# gevent, with PostgreSQL waiting in its loop (service/service_worker.py): a report waits for its
+# group commit, so many requests are in hand at once, each a greenlet costing little
 worker_class = "service_worker.ReportWorker"
 workers = len(os.sched_getaffinity(0))  # one a core: more cost more than they wait, and split the group commits
-threads = 32  # a report waits for its group commit: many wait at once, each costing little
+worker_connections = 1000  # connections in hand at once, a worker
 backlog = 1024
 timeout = 30
 graceful_timeout = 30

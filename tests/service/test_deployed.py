@@ -282,6 +282,44 @@ class DeployedServiceTest(unittest.TestCase):
         self.assertEqual(answers, {n: 200 for n in range(count)})
         self.assertEqual(sorted(self.assert_none_lost(set(answers))), list(range(count)))
 
+    def test_a_commit_waiting_for_the_database_holds_up_no_other_request(self):
+        # Every worker has reports waiting inside an INSERT that the database holds; the worker
+        # still serves its other requests in the meantime, and the reports are stored after.
+        import psycopg2
+        self.clear()
+        direct = "http://127.0.0.1:%d" % self.app_port
+        count = 24
+        answers = {}
+        lock = psycopg2.connect(self.cluster.dsn)
+        try:
+            with lock.cursor() as cursor:
+                cursor.execute("LOCK TABLE reports IN EXCLUSIVE MODE")
+            senders = [threading.Thread(target=lambda n=n: answers.__setitem__(n, fetch(
+                direct + "/clicks.php?action=view&feed=http://a.example/f.xml?n=%d" % n, timeout=30)[0]))
+                for n in range(count)]
+            for sender in senders:
+                sender.start()
+            deadline = time.monotonic() + 10
+            while not self.requests_read(count) and time.monotonic() < deadline:
+                time.sleep(0.05)
+            waits = []
+            for _ in range(8):  # on new connections, to whichever worker takes them
+                started = time.monotonic()
+                try:
+                    status = fetch(direct + "/preset_feeds.xml", timeout=3)[0]
+                except OSError:
+                    status = None
+                waits.append((status, round(time.monotonic() - started, 2)))
+            self.assertEqual(answers, {}, "the reports were answered while their commit could not happen")
+        finally:
+            lock.rollback()
+            lock.close()
+        for sender in senders:
+            sender.join()
+        self.assertTrue(all(status == 200 and wait < 1.0 for status, wait in waits), waits)
+        self.assertEqual(answers, {n: 200 for n in range(count)})
+        self.assertEqual(sorted(self.assert_none_lost(set(answers))), list(range(count)))
+
     def listening(self):
         return bool(subprocess.run(["ss", "-Htln", "( sport = :%d )" % self.app_port], capture_output=True,
                                    text=True).stdout.strip())
