@@ -8,29 +8,45 @@ commit woke its reports' waiters.
 gunicorn's gevent worker patches the standard library (threading, socket, time.sleep) before it
 loads the application, so the store's writing thread is a greenlet too and its locks are gevent's.
 psycopg2 is a C library that waits in libpq: its wait callback hands each wait to gevent's loop.
+libpq then makes its connections in steps, and leaves their time limit (connect_timeout) to the
+caller: the callback keeps it, so that a database that takes the connection and never answers
+fails the attempt like any database that is away, and the store tries again later.
 An SQLite store (only when LULLCAST_DB names none) still waits inside SQLite, and holds up the
 worker's other requests while it commits. The connections, the keep-alive and the graceful stop
 (the requests in hand are finished, up to graceful_timeout) are the gevent worker's.
 
     worker_class = "service_worker.ReportWorker"   (service/deploy/gunicorn.conf.py)
 """
+import time
+
 from gunicorn.workers.ggevent import GeventWorker
 
+CONNECT_TIMEOUT = 5.0  # seconds, as the store's connect_timeout
+CONNECTION_OK = 0  # libpq's PQstatus once connected; the steps before it count against CONNECT_TIMEOUT
 
-def wait_in_loop(connection, timeout=None):
+
+def wait_in_loop(connection):
     """psycopg2's wait callback: polls the connection, and waits for its socket in gevent's loop."""
     import psycopg2.extensions
     from gevent.socket import wait_read, wait_write
+    deadline = time.monotonic() + CONNECT_TIMEOUT if connection.info.status != CONNECTION_OK else None
     while True:
         state = connection.poll()
         if state == psycopg2.extensions.POLL_OK:
             return
-        if state == psycopg2.extensions.POLL_READ:
-            wait_read(connection.fileno(), timeout=timeout)
-        elif state == psycopg2.extensions.POLL_WRITE:
-            wait_write(connection.fileno(), timeout=timeout)
-        else:
+        wait = wait_read if state == psycopg2.extensions.POLL_READ else wait_write
+        if state not in (psycopg2.extensions.POLL_READ, psycopg2.extensions.POLL_WRITE):
             raise psycopg2.OperationalError("unexpected state of the connection: %r" % state)
+        if deadline is None:
+            wait(connection.fileno())
+            continue
+        left = deadline - time.monotonic()
+        try:
+            if left <= 0:
+                raise TimeoutError
+            wait(connection.fileno(), timeout=left, timeout_exc=TimeoutError)
+        except TimeoutError:
+            raise psycopg2.OperationalError("timeout expired: no connection within %g s" % CONNECT_TIMEOUT) from None
 
 
 class ReportWorker(GeventWorker):

@@ -369,5 +369,46 @@ def fetch_from(source, url):
         connection.close()
 
 
+@unittest.skipUnless(os.path.exists(GUNICORN), "needs gunicorn: bash tools/setup.sh installs it")
+class DatabaseThatNeverAnswersTest(unittest.TestCase):
+    """A database address where the connection is taken and nothing ever answers (a machine that
+    hangs, a firewall that swallows the packets): gunicorn still starts, says it cannot store, and
+    turns reports away for later."""
+
+    def test_the_service_answers_503_while_the_database_never_answers(self):
+        import socket
+        silent = socket.socket()
+        silent.bind(("127.0.0.1", 0))
+        silent.listen(64)  # the kernel completes the connections; nothing reads from them
+        app_port = unused_port()
+        folder = tempfile.mkdtemp(prefix="lullcast-silent-db-")
+        env = dict(os.environ, LULLCAST_DB="host=127.0.0.1 port=%d dbname=lullcast user=lullcast"
+                   % silent.getsockname()[1])
+        with open(os.path.join(folder, "gunicorn.log"), "w+") as log:
+            gunicorn = subprocess.Popen([GUNICORN, "--chdir", SERVICE, "-c", os.path.join(DEPLOY, "gunicorn.conf.py"),
+                                         "-b", "127.0.0.1:%d" % app_port], env=env, stdout=log, stderr=subprocess.STDOUT)
+            try:
+                wait_for_port(app_port, gunicorn)
+                started = time.monotonic()
+                health = report = None
+                while time.monotonic() - started < 20 and (health, report) != (503, 503):
+                    try:
+                        health = fetch("http://127.0.0.1:%d/healthz" % app_port, timeout=5)[0]
+                        status, headers, _ = fetch("http://127.0.0.1:%d/clicks.php?action=view&feed=http://a.example/"
+                                                   "f.xml" % app_port, timeout=10)
+                        report = status
+                    except OSError:
+                        pass
+                log.seek(0)
+                self.assertEqual((health, report), (503, 503), log.read()[-2000:])
+                self.assertEqual(headers["Retry-After"], "5")
+                self.assertLess(time.monotonic() - started, 20)
+            finally:
+                gunicorn.terminate()
+                gunicorn.wait(timeout=60)
+                silent.close()
+                shutil.rmtree(folder, ignore_errors=True)
+
+
 if __name__ == "__main__":
     unittest.main()
