@@ -178,11 +178,13 @@ class LullcastDesktop:
         watch hook is installed too (which comes right after the caption)."""
         popup = winetest.wait_for(self.driver.popup, timeout=timeout)
         if popup is None:
-            fault = winetest.emulator_fault(self.error_output())
-            raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)%s"
-                                 % (POPUP_CAPTION, winetest.patience(timeout),
-                                    self.running.poll() if self.running else None,
-                                    "; the emulator failed, not Lullcast: " + fault if fault else ""))
+            errors = self.error_output()
+            fault = winetest.emulator_fault(errors)
+            code = self.running.poll() if self.running else None
+            raise AssertionError("no window captioned %r appeared within %d s (Lullcast exit code: %s)%s%s"
+                                 % (POPUP_CAPTION, winetest.patience(timeout), code,
+                                    "; the emulator failed, not Lullcast: " + fault if fault else "",
+                                    "; it wrote:\n" + errors[-3000:] if code is not None and errors.strip() else ""))
         if self.with_hook_library and not winetest.wait_for(lambda: self.hook_installed(popup.process),
                                                             timeout=timeout):
             raise AssertionError("Lullcast installed no watch hook within %d s of its popup" % timeout)
