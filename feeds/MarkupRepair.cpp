@@ -187,9 +187,9 @@ bool RemoveForbiddenBytes(std::string& xml)
 
 } // namespace
 
-// Characters are taken out as the text is copied, and a reference is judged once its ";" is
-// copied, from what the copy then ends with: so that the pieces of a reference that a removal
-// brings together ("&#" "&#1;" "1;") are judged as the one reference they have become.
+// The forbidden bytes are taken out first; references as the text is copied, each judged once
+// its ";" is copied, from what the copy then ends with: so that the pieces of a reference that a
+// removal brings together ("&#" "&#1;" "1;") are judged as the one reference they have become.
 bool RemoveForbiddenCharacters(std::string& xml)
 {
     bool changed = RemoveForbiddenBytes(xml);
@@ -203,11 +203,8 @@ bool RemoveForbiddenCharacters(std::string& xml)
         const size_t pieceStart = out.size();
         for (size_t at = piece.begin; at < piece.end; ++at) {
             const unsigned char c = static_cast<unsigned char>(xml[at]);
-            if (c < 0x20 && IsForbiddenCharacter(c)) {
-                changed = true;
-                continue;
-            }
-            if (c == 0xBE || c == 0xBF) { // the last byte of U+FFFE or U+FFFF
+            // the last byte of U+FFFE or U+FFFF, its first two brought to it by a removed reference
+            if (c == 0xBE || c == 0xBF) {
                 const size_t size = out.size();
                 if (size >= pieceStart + 2 && out[size - 2] == '\xEF' && out[size - 1] == '\xBF') {
                     out.resize(size - 2);

@@ -29,22 +29,18 @@ def wait_in_loop(connection):
     """psycopg2's wait callback: polls the connection, and waits for its socket in gevent's loop."""
     import psycopg2.extensions
     from gevent.socket import wait_read, wait_write
-    deadline = time.monotonic() + CONNECT_TIMEOUT if connection.info.status != CONNECTION_OK else None
+    connecting = connection.info.status != CONNECTION_OK
+    deadline = time.monotonic() + CONNECT_TIMEOUT
     while True:
         state = connection.poll()
         if state == psycopg2.extensions.POLL_OK:
             return
-        wait = wait_read if state == psycopg2.extensions.POLL_READ else wait_write
         if state not in (psycopg2.extensions.POLL_READ, psycopg2.extensions.POLL_WRITE):
             raise psycopg2.OperationalError("unexpected state of the connection: %r" % state)
-        if deadline is None:
-            wait(connection.fileno())
-            continue
-        left = deadline - time.monotonic()
+        wait = wait_read if state == psycopg2.extensions.POLL_READ else wait_write
         try:
-            if left <= 0:
-                raise TimeoutError
-            wait(connection.fileno(), timeout=left, timeout_exc=TimeoutError)
+            wait(connection.fileno(), timeout=max(deadline - time.monotonic(), 0.001) if connecting else None,
+                 timeout_exc=TimeoutError)
         except TimeoutError:
             raise psycopg2.OperationalError("timeout expired: no connection within %g s" % CONNECT_TIMEOUT) from None
 
